@@ -1,0 +1,176 @@
+// corvelin-cli text: converts byte strings exactly as a drawing's texts of a
+// style of the given kind would convert, or tells the kinds of font files.
+
+#include <optional>
+#include <ostream>
+
+#include "cli/cli.h"
+#include "hebrew/converter.h"
+#include "hebrew/fntdef.h"
+
+namespace cli {
+namespace {
+
+constexpr const char* kTextUsage =
+    "Usage: corvelin-cli text --kind KIND [--backward] [--ltr | --rtl] [--auto-correct] HEX...\n"
+    "       corvelin-cli text [--fonts FILE] --kind-of FONTFILE...\n"
+    "\n"
+    "Converts each byte string, given in hexadecimal (e.g. 9a8199), as the text of a\n"
+    "style of font kind KIND, and prints the result in hexadecimal, one line each.\n"
+    "KIND is DosHebrew, DosEnglish, DosEnglishR, Windows or TrueType.\n"
+    "\n"
+    "  --backward      the text is stored backward (mirrored)\n"
+    "  --rtl           convert for the \"RightTo Left\" ESRI Hebrew setting (default)\n"
+    "  --ltr           convert for the \"Left To Right\" ESRI Hebrew setting\n"
+    "  --auto-correct  first move letters of a code page foreign to KIND into its own\n"
+    "  --kind-of       print the font kind of each font file name instead\n"
+    "  --fonts FILE    the font definition file for --kind-of (default: the\n"
+    "                  per-user HebFonts.txt)\n";
+
+struct TextOptions {
+    std::optional<hebrew::TFontKind> kind;
+    bool backward = false;
+    bool leftToRight = false;
+    bool autoCorrect = false;
+    bool kindOf = false;
+    std::optional<std::string> fontsFile;
+    std::vector<std::string> operands;
+};
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string fromHex(const std::string& hex) {
+    if (hex.size() % 2 != 0)
+        throw UsageError("'" + hex + "' has an odd number of hexadecimal digits");
+    std::string bytes;
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        int high = hexValue(hex[i]);
+        int low = hexValue(hex[i + 1]);
+        if (high < 0 || low < 0)
+            throw UsageError("'" + hex + "' is not hexadecimal");
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return bytes;
+}
+
+std::string toHex(std::string_view bytes) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (char c : bytes) {
+        auto b = static_cast<std::uint8_t>(c);
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 0xF];
+    }
+    return hex;
+}
+
+TextOptions parse(const std::vector<std::string>& args) {
+    TextOptions options;
+    bool sawOrder = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size())
+                throw UsageError(arg + " needs a value");
+            return args[++i];
+        };
+        if (arg == "--kind") {
+            const std::string& name = value();
+            options.kind = hebrew::FontKindFromName(name);
+            if (!options.kind)
+                throw UsageError("unknown font kind '" + name + "'");
+        } else if (arg == "--backward") {
+            options.backward = true;
+        } else if (arg == "--ltr" || arg == "--rtl") {
+            if (sawOrder && options.leftToRight != (arg == "--ltr"))
+                throw UsageError("--ltr and --rtl exclude each other");
+            sawOrder = true;
+            options.leftToRight = arg == "--ltr";
+        } else if (arg == "--auto-correct") {
+            options.autoCorrect = true;
+        } else if (arg == "--kind-of") {
+            options.kindOf = true;
+        } else if (arg == "--fonts") {
+            options.fontsFile = value();
+        } else if (arg == "--") {
+            options.operands.insert(options.operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                    args.end());
+            break;
+        } else if (arg.starts_with("--")) {
+            throw UsageError("unknown option '" + arg + "'");
+        } else {
+            options.operands.push_back(arg);
+        }
+    }
+    if (options.kindOf) {
+        if (options.kind || options.backward || options.autoCorrect || sawOrder)
+            throw UsageError("--kind-of takes only --fonts and font file names");
+    } else {
+        if (!options.kind)
+            throw UsageError("--kind is required");
+        if (options.fontsFile)
+            throw UsageError("--fonts goes with --kind-of");
+    }
+    if (options.operands.empty())
+        throw UsageError(options.kindOf ? "no font file given" : "no text given");
+    return options;
+}
+
+}  // namespace
+
+int runText(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            out << kTextUsage;
+            return kExitOk;
+        }
+    }
+    TextOptions options;
+    std::vector<std::string> texts;
+    try {
+        options = parse(args);
+        if (!options.kindOf)
+            for (const std::string& hex : options.operands)
+                texts.push_back(fromHex(hex));
+    } catch (const UsageError& e) {
+        err << "corvelin-cli text: " << e.what() << "\n\n" << kTextUsage;
+        return kExitUsage;
+    }
+
+    hebrew::FontTable fonts;
+    if (options.kindOf) {
+        try {
+            if (options.fontsFile)
+                fonts.Readfonts(*options.fontsFile);
+            else
+                fonts.loadDefault();
+        } catch (const std::exception& e) {
+            err << "corvelin-cli text: " << e.what() << '\n';
+            return kExitFailure;
+        }
+        for (const std::string& fontFile : options.operands)
+            out << hebrew::FontKindName(fonts.FontKindOf(fontFile)) << '\n';
+        return kExitOk;
+    }
+
+    hebrew::Converter converter(fonts);
+    for (std::string& text : texts) {
+        // The same steps as a drawing's text: repair, then convert.
+        if (options.autoCorrect && !hebrew::Converter::TextFitsKind(*options.kind, text))
+            text = hebrew::Converter::RepairLetters(*options.kind, text);
+        converter.CurrentKind = *options.kind;
+        converter.CurrentBackward = options.backward;
+        out << toHex(options.leftToRight ? converter.ConvertForLtr(text) : converter.ConvertForRtl(text)) << '\n';
+    }
+    return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,167 @@
+#include "hebrew/fntdef.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "support/atomic_file.h"
+#include "support/ini_file.h"
+#include "support/paths.h"
+
+namespace hebrew {
+namespace {
+
+constexpr std::string_view kKindNames[] = {"DosHebrew", "DosEnglish", "DosEnglishR", "Windows", "TrueType"};
+
+// The lines of a text file as a string list reads them: ended by CR LF, LF
+// or CR; a last line without an ending still counts.
+std::vector<std::string_view> splitLines(std::string_view bytes) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            lines.push_back(bytes.substr(start));
+            break;
+        }
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
+
+// The file-name part of a font file without its extension, upper-cased.
+std::string fontKey(std::string_view fontFile) {
+    return support::upperAscii(support::withoutExtension(support::fileNamePart(fontFile)));
+}
+
+}  // namespace
+
+std::string_view FontKindName(TFontKind kind) { return kKindNames[static_cast<std::size_t>(kind)]; }
+
+std::optional<TFontKind> FontKindFromName(std::string_view name) {
+    for (TFontKind kind : kAllFontKinds)
+        if (support::equalsIgnoringAsciiCase(name, FontKindName(kind)))
+            return kind;
+    return std::nullopt;
+}
+
+std::filesystem::path FontTable::UserFolder() {
+    return support::documentsFolder() / "Hesmar" / "Corvelin" / "";
+}
+
+std::filesystem::path FontTable::defaultDefinitionFile() { return UserFolder() / "HebFonts.txt"; }
+
+std::optional<std::size_t> FontTable::findRow(std::string_view name) const {
+    for (std::size_t i = 0; i < m_rows.size(); ++i)
+        if (support::equalsIgnoringAsciiCase(m_rows[i].name, name))
+            return i;
+    return std::nullopt;
+}
+
+void FontTable::checkName(std::string_view name, std::optional<std::size_t> except) const {
+    if (name.find('=') != std::string_view::npos)
+        throw std::invalid_argument("Key may not contain equals sign (\"=\")");
+    auto existing = findRow(name);
+    if (existing && existing != except)
+        throw std::invalid_argument("A key with the name of \"" + std::string(name) + "\" already exists");
+}
+
+void FontTable::insertRow(std::size_t index, FontRow row) {
+    if (index > m_rows.size())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    checkName(row.name, std::nullopt);
+    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+}
+
+void FontTable::setName(std::size_t index, std::string name) {
+    checkName(name, index);
+    m_rows.at(index).name = std::move(name);
+}
+
+void FontTable::setMapping(std::size_t index, std::string mapping) { m_rows.at(index).mapping = std::move(mapping); }
+
+void FontTable::deleteRow(std::size_t index) {
+    if (index >= m_rows.size())
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+TFontKind FontTable::FontKindOf(std::string_view fontFile) const {
+    TFontKind kind = TFontKind::DosHebrew;
+    if (support::fileNamePart(fontFile).empty())
+        kind = TFontKind::TrueType;
+    // A font file given with a folder does not begin with the prefix.
+    if (support::upperAscii(support::withoutExtension(fontFile)).starts_with("TELVOS"))
+        return TFontKind::Windows;
+    if (support::upperAscii(support::extensionPart(fontFile)) == ".TTF")
+        return TFontKind::TrueType;
+    std::string key = fontKey(fontFile);
+    for (const FontRow& row : m_rows) {
+        if (support::upperAscii(row.name) != key)
+            continue;
+        // Only the first row naming the font counts; "TrueType" or any other
+        // text leaves the kind as it is.
+        auto mapped = FontKindFromName(row.mapping);
+        if (mapped && *mapped != TFontKind::TrueType)
+            kind = *mapped;
+        break;
+    }
+    return kind;
+}
+
+void FontTable::SetFontKind(std::string_view fontFile, std::uint8_t kind) {
+    std::string name = fontKey(fontFile);
+    std::string mapping(kind < 4 ? kKindNames[kind] : kKindNames[4]);
+    if (auto row = findRow(name))
+        m_rows[*row].mapping = std::move(mapping);
+    else
+        m_rows.push_back({std::move(name), std::move(mapping)});
+}
+
+void FontTable::Readfonts(const std::filesystem::path& file) {
+    m_fontNames.clear();
+    std::string bytes = support::readFileBytes(file);
+    auto lines = splitLines(bytes);
+    if (lines.empty())
+        throw std::out_of_range("List index out of bounds (0)");
+
+    std::vector<std::string> names;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        std::size_t equals = line.find('=');
+        std::string name(equals == std::string_view::npos ? std::string_view() : line.substr(0, equals));
+        auto at = std::lower_bound(names.begin(), names.end(), name, [](const std::string& a, const std::string& b) {
+            return support::compareIgnoringAsciiCase(a, b) < 0;
+        });
+        if (at == names.end() || !support::equalsIgnoringAsciiCase(*at, name))
+            names.insert(at, std::move(name));
+    }
+
+    auto ini = support::IniFile::fromBytes(std::move(bytes));
+    std::vector<FontRow> rows;
+    rows.reserve(names.size());
+    for (const std::string& name : names)
+        rows.push_back({name, ini.readString(kSection, name, "")});
+    m_rows = std::move(rows);
+    m_fontNames = std::move(names);
+}
+
+void FontTable::loadDefault() {
+    std::filesystem::path file = defaultDefinitionFile();
+    std::error_code error;
+    if (!std::filesystem::exists(file, error))
+        return;
+    Readfonts(file);
+}
+
+void FontTable::write(const std::filesystem::path& file, bool skipEmptyNames, bool eraseSection) const {
+    auto ini = support::IniFile::load(file);
+    if (eraseSection)
+        ini.eraseSection(kSection);
+    for (const FontRow& row : m_rows)
+        if (!(skipEmptyNames && row.name.empty()))
+            ini.writeString(kSection, row.name, row.mapping);
+    ini.saveAs(file);
+}
+
+}  // namespace hebrew
