@@ -25,6 +25,9 @@ public:
 
     CodePage(std::string_view name, const HighHalf& high);
 
+    // Single-byte code pages by number: DOS 437, 850, 852, 855, 857, 860,
+    // 861, 862, 863, 865, 866, 869, Windows 874 and 1250-1258; null for others.
+    static const CodePage* byNumber(int number);
     static const CodePage& windows1252();
     static const CodePage& windows1255();
     static const CodePage& dos862();

@@ -7,7 +7,10 @@ namespace {
 using support::CodePage;
 
 TEST(CodePages, EveryByteSurvivesARoundTripThroughUtf16) {
-    for (const CodePage* page : {&CodePage::windows1252(), &CodePage::windows1255(), &CodePage::dos862()}) {
+    for (int number : {437, 850, 852, 855, 857, 860, 861, 862, 863, 865, 866, 869, 874, 1250, 1251, 1252, 1253, 1254,
+                       1255, 1256, 1257, 1258}) {
+        const CodePage* page = CodePage::byNumber(number);
+        ASSERT_NE(page, nullptr) << number;
         std::string all;
         for (int b = 0; b < 256; ++b)
             all += static_cast<char>(b);
@@ -18,6 +21,12 @@ TEST(CodePages, EveryByteSurvivesARoundTripThroughUtf16) {
         for (int b = 0; b < 256; ++b)
             EXPECT_EQ(page->fromUnicode(text[static_cast<std::size_t>(b)]), b) << page->name() << " byte " << b;
     }
+}
+
+TEST(CodePages, UnknownNumbersHaveNoPage) {
+    EXPECT_EQ(CodePage::byNumber(932), nullptr);  // double-byte
+    EXPECT_EQ(CodePage::byNumber(0), nullptr);
+    EXPECT_EQ(CodePage::byNumber(1251)->toUnicode(0xC0), u'\u0410');  // Cyrillic A
 }
 
 TEST(CodePages, HebrewLettersSitWhereEachPageHasThem) {

@@ -1,0 +1,46 @@
+#include "dwg/bits/codes.h"
+
+#include <cstdio>
+#include <string>
+
+#include "dwg/errors.h"
+
+namespace dwg {
+
+std::uint64_t resolveHandle(const HandleRef& ref, std::uint64_t referenceHandle) {
+    // ODA §2.13: 2-5 (and 0, used for objects' own handles) are absolute;
+    // the offset codes count from the reference handle.
+    const auto below = [&]() -> FormatError {
+        char text[96];
+        std::snprintf(text, sizeof text, "H: code %X with offset %llX goes below handle 0 from %llX", ref.code,
+                      static_cast<unsigned long long>(ref.value),
+                      static_cast<unsigned long long>(referenceHandle));
+        return FormatError(text);
+    };
+    switch (ref.code) {
+    case 0x0:
+    case 0x1:
+    case 0x2:
+    case 0x3:
+    case 0x4:
+    case 0x5:
+        return ref.value;
+    case 0x6:
+        return referenceHandle + 1;
+    case 0x8:
+        if (referenceHandle < 1) throw below();
+        return referenceHandle - 1;
+    case 0xA:
+        return referenceHandle + ref.value;
+    case 0xC:
+        if (referenceHandle < ref.value) throw below();
+        return referenceHandle - ref.value;
+    default: {
+        char text[80];
+        std::snprintf(text, sizeof text, "H: expected reference code 0-6, 8, A or C, found %X", ref.code);
+        throw FormatError(text);
+    }
+    }
+}
+
+}  // namespace dwg

@@ -1,0 +1,54 @@
+#pragma once
+// Values of the format's composite codes (ODA §2): handle references, CmColor
+// and points. The bit layer reads and writes them; the layers above give them
+// meaning.
+
+#include <cstdint>
+#include <string>
+
+namespace dwg {
+
+struct Point2 {
+    double x = 0.0;
+    double y = 0.0;
+    friend bool operator==(const Point2&, const Point2&) = default;
+};
+
+struct Point3 {
+    double x = 0.0;
+    double y = 0.0;
+    double z = 0.0;
+    friend bool operator==(const Point3&, const Point3&) = default;
+};
+
+// H: |code (4 bits)|counter (4 bits)|counter bytes of value, MSB first|
+// (ODA §2.13). Codes 2-5 are ownership / pointer references with an absolute
+// handle; 6, 8, 0xA and 0xC are offsets from a reference handle.
+struct HandleRef {
+    std::uint8_t code = 0;
+    std::uint64_t value = 0;
+    friend bool operator==(const HandleRef&, const HandleRef&) = default;
+};
+
+// The absolute handle a reference stands for, given the handle it is
+// relative to (usually the referencing object's own handle). Throws
+// FormatError for the codes the format does not define.
+std::uint64_t resolveHandle(const HandleRef& ref, std::uint64_t referenceHandle);
+
+// CMC (ODA §2.11). R13-2000 store only the colour index; 2004 and later add
+// the RGB value, a flag byte and the optional colour and book names. Every
+// field is kept as found so that the colour is written back identically.
+struct CmColor {
+    std::int16_t index = 0;
+    std::uint32_t rgb = 0;      // 2004+
+    std::uint8_t flags = 0;     // 2004+: 1 = name follows, 2 = book name follows
+    // 2004: bytes in the drawing's code page.
+    std::string name;
+    std::string bookName;
+    // 2007+: UTF-16, from the object's string stream.
+    std::u16string unicodeName;
+    std::u16string unicodeBookName;
+    friend bool operator==(const CmColor&, const CmColor&) = default;
+};
+
+}  // namespace dwg

@@ -1,0 +1,79 @@
+#pragma once
+// The contents of a DWG file as the container layer hands them to the object
+// layer, whatever the release's layout on disk (R13-2000 files with section
+// locators, 2004 paged and compressed files). The container knows no object
+// types: it finds the header variables, the classes and every object's bytes,
+// and writes them back into a complete, self-consistent file.
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "dwg/release.h"
+
+namespace dwg {
+
+// Where one object's bytes sit in DwgFile::objectBytes: from its MS size
+// through its CRC, exactly as stored in the file.
+struct ObjectLocation {
+    std::uint64_t handle = 0;
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+};
+
+// Everything of a file that the object layer does not interpret, kept by the
+// container family that read it so that its writer can reproduce it (the
+// file header's other fields, preview image, second header, aux header,
+// other sections and their page parameters...). Each family derives its own.
+// An object map entry whose location holds no valid object of its handle
+// (AutoCAD leaves such entries for handles it no longer uses). The reader
+// leaves it out; the drawing layer decides whether that is harmless.
+struct DroppedObject {
+    std::uint64_t handle = 0;
+    std::int64_t location = 0;
+    std::string reason;
+};
+
+struct ContainerLayout {
+    virtual ~ContainerLayout() = default;
+};
+
+struct DwgFile {
+    Release release = Release::R2000;
+    // DWGCODEPAGE of the file header (offset 0x13): 30 = ANSI_1252, 34 = ANSI_1255...
+    std::uint16_t codePage = 30;
+    // The header variables' bit stream: the bytes after the section's size
+    // field, up to (not including) its CRC.
+    std::vector<std::uint8_t> headerVariables;
+    // The classes section likewise: the bytes after the size field, up to
+    // (not including) the CRC.
+    std::vector<std::uint8_t> classes;
+    // Backing store of the objects; a changed object's new bytes are appended
+    // and its location pointed at them.
+    std::vector<std::uint8_t> objectBytes;
+    // Every object of the object map, in the order the writer lays them out
+    // (for a file that was read: the order they had in the file).
+    std::vector<ObjectLocation> objects;
+    // Map entries that pointed at no valid object; not written back.
+    std::vector<DroppedObject> droppedObjects;
+    // Null for a drawing made from scratch: the writer then makes the
+    // release's other sections with default content.
+    std::shared_ptr<const ContainerLayout> layout;
+
+    std::span<const std::uint8_t> bytesOf(const ObjectLocation& object) const {
+        return std::span<const std::uint8_t>(objectBytes).subspan(object.offset, object.size);
+    }
+};
+
+// Reads any release this engine supports; throws UnsupportedRelease for
+// others and FormatError naming the section (and object handle) and the
+// reason for damaged files. Every declared size and offset is checked before
+// it is used.
+DwgFile readDwgFile(std::span<const std::uint8_t> bytes);
+
+// Writes a complete file of `file.release`.
+std::vector<std::uint8_t> writeDwgFile(const DwgFile& file);
+
+}  // namespace dwg

@@ -1,0 +1,1061 @@
+#include "dwg/container/r2004.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include "dwg/bits/crc.h"
+#include "dwg/container/compression_2004.h"
+#include "dwg/container/object_map.h"
+#include "dwg/errors.h"
+
+namespace dwg {
+namespace {
+
+// ODA §4.3, §4.6: the page types, the last one XORed into data page headers.
+constexpr std::uint32_t kPageMapType = 0x41630E3B;
+constexpr std::uint32_t kSectionMapType = 0x4163003B;
+constexpr std::uint32_t kDataPageType = 0x4163043B;
+constexpr std::uint32_t kDataPageMask = 0x4164536B;
+
+constexpr std::size_t kFileHeaderSize = 0x100;
+constexpr std::size_t kHeaderDataAt = 0x80;
+constexpr std::size_t kHeaderDataSize = 0x6C;
+constexpr std::size_t kSystemPageHeaderSize = 0x14;
+constexpr std::size_t kDataPageHeaderSize = 0x20;
+constexpr std::size_t kPageAlignment = 0x20;
+constexpr std::size_t kSectionMapHeaderSize = 0x14;
+constexpr std::size_t kDescriptionSize = 0x60;  // 32 bytes of fields, then the name
+constexpr std::size_t kNameSize = 64;
+constexpr std::size_t kPageRefSize = 0x10;
+
+// Plain file header fields (ODA §4.1) the writer sets.
+constexpr std::size_t kPreviewAddressAt = 0x0D;
+constexpr std::size_t kCodePageAt = 0x13;
+constexpr std::size_t kSecurityFlagsAt = 0x18;
+constexpr std::size_t kSummaryInfoAddressAt = 0x20;
+constexpr std::size_t kVbaProjectAddressAt = 0x24;
+// Not in the format document: AutoCAD stores the AppInfo and AppInfoHistory
+// page addresses (+ 0x20) here, as it does the summary info's at 0x20.
+constexpr std::size_t kAppInfoAddressAt = 0x2C;
+constexpr std::size_t kAppInfoHistoryAddressAt = 0x30;
+
+// ODA §4.1: security flag 1 encrypts the data sections, 2 the preview and
+// summary info, both with the drawing's password.
+constexpr std::uint32_t kPasswordFlags = 0x03;
+
+constexpr std::string_view kHeaderName = "AcDb:Header";
+constexpr std::string_view kClassesName = "AcDb:Classes";
+constexpr std::string_view kHandlesName = "AcDb:Handles";
+constexpr std::string_view kObjectsName = "AcDb:AcDbObjects";
+constexpr std::string_view kPreviewName = "AcDb:Preview";
+constexpr std::string_view kSummaryInfoName = "AcDb:SummaryInfo";
+constexpr std::string_view kVbaProjectName = "AcDb:VBAProject";
+constexpr std::string_view kAppInfoName = "AcDb:AppInfo";
+constexpr std::string_view kAppInfoHistoryName = "AcDb:AppInfoHistory";
+constexpr std::string_view kRevHistoryName = "AcDb:RevHistory";
+constexpr std::string_view kObjFreeSpaceName = "AcDb:ObjFreeSpace";
+constexpr std::string_view kTemplateName = "AcDb:Template";
+constexpr std::string_view kAuxHeaderName = "AcDb:AuxHeader";
+
+using Sentinel = std::array<std::uint8_t, 16>;
+// ODA §9, §10.2, §14.2.
+constexpr Sentinel kHeaderStart{0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0xDE, 0x38, 0xA9,
+                                0x5F, 0x7C, 0x68, 0xB8, 0x4E, 0x6D, 0x33, 0x5F};
+constexpr Sentinel kHeaderEnd{0x30, 0x84, 0xE0, 0xDC, 0x02, 0x21, 0xC7, 0x56,
+                              0xA0, 0x83, 0x97, 0x47, 0xB1, 0x92, 0xCC, 0xA0};
+constexpr Sentinel kClassesStart{0x8D, 0xA1, 0xC4, 0xB8, 0xC4, 0xA9, 0xF8, 0xC5,
+                                 0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
+constexpr Sentinel kClassesEnd{0x72, 0x5E, 0x3B, 0x47, 0x3B, 0x56, 0x07, 0x3A,
+                               0x3F, 0x23, 0x0B, 0xA0, 0x18, 0x30, 0x49, 0x75};
+constexpr Sentinel kPreviewStart{0x1F, 0x25, 0x6D, 0x07, 0xD4, 0x36, 0x28, 0x28,
+                                 0x9D, 0x57, 0xCA, 0x3F, 0x9D, 0x44, 0x10, 0x2B};
+constexpr Sentinel kPreviewEnd{0xE0, 0xDA, 0x92, 0xF8, 0x2B, 0xC9, 0xD7, 0xD7,
+                               0x62, 0xA8, 0x35, 0xC0, 0x62, 0xBB, 0xEF, 0xD4};
+
+// ODA §4.1: the generator whose first 0x6C bytes mask the header data, whose
+// bytes 0xEC-0xFF follow it in the file, and which fills the gaps after pages.
+constexpr std::array<std::uint8_t, 0x100> makeMagic() {
+    std::array<std::uint8_t, 0x100> magic{};
+    std::uint32_t seed = 1;
+    for (auto& byte : magic) {
+        seed = seed * 0x343FD + 0x269EC3;
+        byte = static_cast<std::uint8_t>(seed >> 16);
+    }
+    return magic;
+}
+constexpr std::array<std::uint8_t, 0x100> kMagic = makeMagic();
+// The document prints the first 0x5C of the 0x6C bytes, ending ... 30 B7.
+static_assert(kMagic[0] == 0x29 && kMagic[1] == 0x23 && kMagic[0x5B] == 0xB7);
+
+// The budget of decompressed bytes a file may claim: far more than any real
+// drawing needs (AutoCAD compresses objects about 2 to 4 times), far less
+// than a corrupt size field could ask for.
+std::uint64_t decompressedBudget(std::size_t fileSize) { return 64 * std::uint64_t{fileSize} + (16U << 20); }
+
+std::string hex(std::uint64_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    do {
+        out.insert(out.begin(), kDigits[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
+    return out;
+}
+
+std::string hexBytes(std::span<const std::uint8_t> bytes) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (const std::uint8_t byte : bytes) {
+        if (!out.empty()) out += ' ';
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
+    }
+    return out;
+}
+
+std::uint16_t rs(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+std::uint32_t rl(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+std::uint64_t rll(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return rl(bytes, at) | (std::uint64_t{rl(bytes, at + 4)} << 32);
+}
+void putRS(std::uint8_t* at, std::uint16_t value) {
+    at[0] = static_cast<std::uint8_t>(value);
+    at[1] = static_cast<std::uint8_t>(value >> 8);
+}
+void putRL(std::uint8_t* at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+void putRLL(std::uint8_t* at, std::uint64_t value) {
+    putRL(at, static_cast<std::uint32_t>(value));
+    putRL(at + 4, static_cast<std::uint32_t>(value >> 32));
+}
+void appendRC(std::vector<std::uint8_t>& out, std::uint8_t value) { out.push_back(value); }
+void appendRS(std::vector<std::uint8_t>& out, std::uint16_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+void appendRL(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+void appendRLL(std::vector<std::uint8_t>& out, std::uint64_t value) {
+    appendRL(out, static_cast<std::uint32_t>(value));
+    appendRL(out, static_cast<std::uint32_t>(value >> 32));
+}
+void appendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes) {
+    out.insert(out.end(), bytes.begin(), bytes.end());
+}
+
+std::size_t alignPage(std::size_t size) { return (size + kPageAlignment - 1) & ~(kPageAlignment - 1); }
+
+// ---------------------------------------------------------------- reading
+
+struct PageEntry {
+    std::uint64_t address = 0;
+    std::uint32_t size = 0;
+    bool used = false;
+};
+
+struct PageRef {
+    std::uint32_t number = 0;
+    std::uint32_t dataSize = 0;
+    std::uint64_t offset = 0;
+};
+
+struct Description {
+    R2004Section section;
+    std::uint64_t size = 0;
+    std::vector<PageRef> pages;
+};
+
+class Reader2004 {
+public:
+    explicit Reader2004(std::span<const std::uint8_t> file) : m_file(file) {}
+
+    DwgFile read() {
+        if (m_file.size() < kFileHeaderSize)
+            throw FormatError("file header: expected 256 bytes, found " + std::to_string(m_file.size()));
+        auto layout = std::make_shared<R2004Layout>();
+        std::copy_n(m_file.begin(), layout->fileHeader.size(), layout->fileHeader.begin());
+        const std::uint32_t security = rl(m_file, kSecurityFlagsAt);
+        if ((security & kPasswordFlags) != 0)
+            throw UnsupportedRelease("the drawing is password protected (security flags " + hex(security) + ")");
+        readHeaderData(*layout);
+
+        const std::span<const std::uint8_t> header(layout->headerData);
+        const std::uint64_t pageMapAddress = rll(header, 0x54) + 0x100;
+        const std::uint32_t pageMapId = rl(header, 0x50);
+        const std::uint32_t sectionMapId = rl(header, 0x5C);
+        readPageMap(readSystemPage(pageMapAddress, kPageMapType, "page map"));
+        markSystemPage(pageMapId);
+        const auto sectionMapPage = m_pages.find(sectionMapId);
+        if (sectionMapPage == m_pages.end())
+            throw FormatError("page map: no page " + std::to_string(sectionMapId) + " for the section map");
+        std::vector<Description> descriptions =
+            readSectionMap(readSystemPage(sectionMapPage->second.address, kSectionMapType, "section map"), *layout);
+        markSystemPage(sectionMapId);
+
+        // The password check comes first: such a file fails later checks too.
+        for (const Description& d : descriptions) {
+            if (d.section.encrypted == 1)
+                throw UnsupportedRelease("the drawing is password protected (" + d.section.name + " is encrypted)");
+        }
+        const std::uint64_t budget = decompressedBudget(m_file.size());
+        std::uint64_t total = 0;
+        for (Description& d : descriptions) {
+            if (d.size > budget - total)
+                throw FormatError(d.section.name + ": declares " + std::to_string(d.size) +
+                                  " bytes, more than a file of " + std::to_string(m_file.size()) +
+                                  " bytes can hold");
+            total += d.size;
+            d.section.data = readSection(d);
+        }
+        return finish(std::move(descriptions), std::move(layout));
+    }
+
+private:
+    void readHeaderData(R2004Layout& layout) {
+        for (std::size_t i = 0; i < kHeaderDataSize; ++i)
+            layout.headerData[i] = static_cast<std::uint8_t>(m_file[kHeaderDataAt + i] ^ kMagic[i]);
+        static constexpr char kId[] = "AcFssFcAJMB";
+        const std::span<const std::uint8_t> data(layout.headerData);
+        if (!std::equal(kId, kId + sizeof kId, data.begin()))
+            throw FormatError("file header data: expected the ID AcFssFcAJMB, found " + hexBytes(data.first(12)));
+        std::array<std::uint8_t, kHeaderDataSize> zeroed = layout.headerData;
+        std::fill_n(zeroed.begin() + 0x68, 4, std::uint8_t{0});
+        const std::uint32_t computed = crc32(0, zeroed);
+        const std::uint32_t stored = rl(data, 0x68);
+        if (computed != stored)
+            throw FormatError("file header data: CRC-32 expected " + hex(computed) + ", found " + hex(stored));
+    }
+
+    // ODA §4.3: a 0x14-byte header, then the compressed data; the checksum
+    // covers the header (its checksum field zero) and then the data.
+    std::vector<std::uint8_t> readSystemPage(std::uint64_t address, std::uint32_t type, const std::string& name) {
+        if (address > m_file.size() || m_file.size() - address < kSystemPageHeaderSize)
+            throw FormatError(name + ": page at " + std::to_string(address) + " lies past the end of the file (" +
+                              std::to_string(m_file.size()) + " bytes)");
+        const auto at = static_cast<std::size_t>(address);
+        const auto header = m_file.subspan(at, kSystemPageHeaderSize);
+        if (rl(header, 0) != type)
+            throw FormatError(name + ": page type expected " + hex(type) + ", found " + hex(rl(header, 0)));
+        const std::uint32_t decompressedSize = rl(header, 4);
+        const std::uint32_t compressedSize = rl(header, 8);
+        const std::uint32_t compression = rl(header, 12);
+        const std::uint32_t stored = rl(header, 16);
+        if (compressedSize > m_file.size() - at - kSystemPageHeaderSize)
+            throw FormatError(name + ": " + std::to_string(compressedSize) +
+                              " bytes of data run past the end of the file");
+        if (decompressedSize > m_file.size() + 0x10000)
+            throw FormatError(name + ": declares " + std::to_string(decompressedSize) +
+                              " decompressed bytes, more than a file of " + std::to_string(m_file.size()) +
+                              " bytes can hold");
+        const auto data = m_file.subspan(at + kSystemPageHeaderSize, compressedSize);
+        std::array<std::uint8_t, kSystemPageHeaderSize> zeroed{};
+        std::copy(header.begin(), header.end(), zeroed.begin());
+        std::fill_n(zeroed.begin() + 16, 4, std::uint8_t{0});
+        const std::uint32_t computed = pageChecksum(pageChecksum(0, zeroed), data);
+        if (computed != stored)
+            throw FormatError(name + ": page checksum expected " + hex(computed) + ", found " + hex(stored));
+
+        std::vector<std::uint8_t> out(decompressedSize);
+        if (compression == 2) {
+            std::size_t produced = 0;
+            try {
+                produced = decompress2004(data, out);
+            } catch (const FormatError& error) {
+                throw error.withContext(name);
+            }
+            if (produced != decompressedSize)
+                throw FormatError(name + ": decompresses to " + std::to_string(produced) + " bytes, expected " +
+                                  std::to_string(decompressedSize));
+        } else if (compression == 1 && compressedSize >= decompressedSize) {
+            std::copy_n(data.begin(), decompressedSize, out.begin());
+        } else {
+            throw FormatError(name + ": compression type expected 2, found " + std::to_string(compression));
+        }
+        return out;
+    }
+
+    // ODA §4.4: page number and size pairs; pages follow each other from
+    // 0x100. A negative number is a gap with 16 bytes of tree links.
+    void readPageMap(std::span<const std::uint8_t> map) {
+        std::uint64_t address = kFileHeaderSize;
+        std::size_t pos = 0;
+        while (pos < map.size()) {
+            if (map.size() - pos < 8)
+                throw FormatError("page map: " + std::to_string(map.size() - pos) + " bytes left over at byte " +
+                                  std::to_string(pos));
+            const auto number = static_cast<std::int32_t>(rl(map, pos));
+            const std::uint32_t size = rl(map, pos + 4);
+            pos += 8;
+            if (number < 0) {
+                if (map.size() - pos < 16)
+                    throw FormatError("page map: gap " + std::to_string(number) + " at byte " +
+                                      std::to_string(pos - 8) + " lacks its 16 bytes of links");
+                pos += 16;
+            } else if (!m_pages.emplace(static_cast<std::uint32_t>(number), PageEntry{address, size}).second) {
+                throw FormatError("page map: page " + std::to_string(number) + " is listed twice");
+            }
+            address += size;
+        }
+    }
+
+    // So that no data section can claim a system page.
+    void markSystemPage(std::uint32_t number) {
+        const auto page = m_pages.find(number);
+        if (page != m_pages.end()) page->second.used = true;
+    }
+
+    // ODA §4.5.
+    std::vector<Description> readSectionMap(std::span<const std::uint8_t> map, R2004Layout& layout) {
+        if (map.size() < kSectionMapHeaderSize)
+            throw FormatError("section map: expected " + std::to_string(kSectionMapHeaderSize) +
+                              " bytes of header, found " + std::to_string(map.size()));
+        const std::uint32_t count = rl(map, 0);
+        for (std::size_t i = 0; i < 3; ++i) layout.sectionMapFields[i] = rl(map, 4 + 4 * i);
+        std::vector<Description> descriptions;
+        std::unordered_set<std::string> names;
+        std::size_t pos = kSectionMapHeaderSize;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            if (map.size() - pos < kDescriptionSize)
+                throw FormatError("section map: description " + std::to_string(i + 1) + " of " +
+                                  std::to_string(count) + " runs past the end of the map");
+            Description d;
+            d.size = rll(map, pos);
+            const std::uint32_t pageCount = rl(map, pos + 8);
+            d.section.maxPageSize = rl(map, pos + 12);
+            d.section.unknown = rl(map, pos + 16);
+            const std::uint32_t compression = rl(map, pos + 20);
+            d.section.number = rl(map, pos + 24);
+            d.section.encrypted = rl(map, pos + 28);
+            const auto name = map.subspan(pos + 32, kNameSize);
+            d.section.name.assign(name.begin(), std::find(name.begin(), name.end(), std::uint8_t{0}));
+            pos += kDescriptionSize;
+            const std::string& sectionName = d.section.name;
+            if (compression != 1 && compression != 2)
+                throw FormatError("section map: " + sectionName + ": compression expected 1 or 2, found " +
+                                  std::to_string(compression));
+            d.section.compressed = compression == 2;
+            if (pageCount > (map.size() - pos) / kPageRefSize)
+                throw FormatError("section map: " + sectionName + " declares " + std::to_string(pageCount) +
+                                  " pages, the map holds only " + std::to_string((map.size() - pos) / kPageRefSize) +
+                                  " more");
+            d.pages.reserve(pageCount);
+            for (std::uint32_t p = 0; p < pageCount; ++p) {
+                d.pages.push_back({rl(map, pos), rl(map, pos + 4), rll(map, pos + 8)});
+                pos += kPageRefSize;
+            }
+            if (!names.insert(sectionName).second)
+                throw FormatError("section map: section " + sectionName + " is listed twice");
+            descriptions.push_back(std::move(d));
+        }
+        return descriptions;
+    }
+
+    // Reads the pages of one section into place (ODA §4.6). Offsets that
+    // skip ahead leave zero pages, which AutoCAD does not write.
+    std::vector<std::uint8_t> readSection(Description& d) {
+        const R2004Section& section = d.section;
+        const std::string& name = section.name;
+        const std::uint64_t pageLimit = section.compressed ? 0x100000 : std::max<std::uint64_t>(m_file.size(), 0x100);
+        if (section.maxPageSize < (section.compressed ? 4U : 1U) || section.maxPageSize > pageLimit)
+            throw FormatError(name + ": page size " + std::to_string(section.maxPageSize) + " out of range");
+        if (d.pages.empty()) return std::vector<std::uint8_t>(static_cast<std::size_t>(d.size));
+
+        const std::size_t pageSize = section.maxPageSize;
+        // Room for a last page that decompresses to a whole page, as AutoCAD
+        // writes it, past the section's end.
+        std::vector<std::uint8_t> data(static_cast<std::size_t>(d.size) + pageSize);
+        std::uint64_t nextFree = 0;
+        for (const PageRef& ref : d.pages) {
+            const std::string context = name + " page " + std::to_string(ref.number);
+            if (ref.offset < nextFree)
+                throw FormatError(context + ": start offset " + std::to_string(ref.offset) +
+                                  " overlaps the page before it");
+            if (ref.offset >= d.size)
+                throw FormatError(context + ": start offset " + std::to_string(ref.offset) + " lies past the " +
+                                  std::to_string(d.size) + " bytes of the section");
+            nextFree = ref.offset + pageSize;
+            const auto page = m_pages.find(ref.number);
+            if (page == m_pages.end()) throw FormatError(context + ": not in the page map");
+            if (page->second.used) throw FormatError(context + ": used twice or a system page");
+            page->second.used = true;
+            readPage(context, section, ref, page->second.address,
+                     std::span<std::uint8_t>(data).subspan(static_cast<std::size_t>(ref.offset), pageSize));
+        }
+        data.resize(static_cast<std::size_t>(d.size));
+        return data;
+    }
+
+    void readPage(const std::string& context, const R2004Section& section, const PageRef& ref, std::uint64_t address,
+                  std::span<std::uint8_t> out) {
+        if (address > m_file.size() || m_file.size() - address < kDataPageHeaderSize)
+            throw FormatError(context + ": page header at " + std::to_string(address) +
+                              " lies past the end of the file (" + std::to_string(m_file.size()) + " bytes)");
+        const auto at = static_cast<std::size_t>(address);
+        std::array<std::uint8_t, kDataPageHeaderSize> header{};
+        const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(address);
+        for (std::size_t i = 0; i < kDataPageHeaderSize; i += 4) putRL(header.data() + i, rl(m_file, at + i) ^ mask);
+        const std::uint32_t type = rl(header, 0);
+        const std::uint32_t number = rl(header, 4);
+        const std::uint32_t dataSize = rl(header, 8);
+        const std::uint32_t startOffset = rl(header, 16);
+        const std::uint32_t headerChecksum = rl(header, 24);
+        const std::uint32_t dataChecksum = rl(header, 28);
+        if (type != kDataPageType)
+            throw FormatError(context + ": page type expected " + hex(kDataPageType) + ", found " + hex(type));
+        if (number != section.number)
+            throw FormatError(context + ": section number expected " + std::to_string(section.number) + ", found " +
+                              std::to_string(number));
+        if (dataSize != ref.dataSize)
+            throw FormatError(context + ": data size " + std::to_string(dataSize) + " in the page header, " +
+                              std::to_string(ref.dataSize) + " in the section map");
+        if (startOffset != static_cast<std::uint32_t>(ref.offset))
+            throw FormatError(context + ": start offset " + std::to_string(startOffset) + " in the page header, " +
+                              std::to_string(ref.offset) + " in the section map");
+        if (dataSize > m_file.size() - at - kDataPageHeaderSize)
+            throw FormatError(context + ": " + std::to_string(dataSize) +
+                              " bytes of data run past the end of the file");
+        const auto data = m_file.subspan(at + kDataPageHeaderSize, dataSize);
+        const std::uint32_t computedData = pageChecksum(0, data);
+        if (computedData != dataChecksum)
+            throw FormatError(context + ": page checksum expected " + hex(computedData) + ", found " +
+                              hex(dataChecksum));
+        putRL(header.data() + 24, 0);
+        const std::uint32_t computedHeader = pageChecksum(computedData, header);
+        if (computedHeader != headerChecksum)
+            throw FormatError(context + ": page header checksum expected " + hex(computedHeader) + ", found " +
+                              hex(headerChecksum));
+
+        if (section.compressed) {
+            try {
+                decompress2004(data, out);
+            } catch (const FormatError& error) {
+                throw error.withContext(context);
+            }
+        } else {
+            if (dataSize > out.size())
+                throw FormatError(context + ": data size " + std::to_string(dataSize) +
+                                  " exceeds the section's page size " + std::to_string(out.size()));
+            std::copy(data.begin(), data.end(), out.begin());
+        }
+    }
+
+    // Bytes between the sentinels of AcDb:Header or AcDb:Classes (ODA §9,
+    // §10.2): the size, the data, the CRC-16 over size and data.
+    static std::vector<std::uint8_t> unframe(std::span<const std::uint8_t> section, std::string_view name,
+                                             const Sentinel& start, const Sentinel& end,
+                                             std::vector<std::uint8_t>& trailer) {
+        const std::string where(name);
+        if (section.size() < start.size() + 4)
+            throw FormatError(where + ": expected at least 20 bytes, found " + std::to_string(section.size()));
+        if (!std::equal(start.begin(), start.end(), section.begin()))
+            throw FormatError(where + ": start sentinel expected " + hexBytes(start) + ", found " +
+                              hexBytes(section.first(16)));
+        const std::uint32_t size = rl(section, 16);
+        const std::size_t room = section.size() - 20;
+        if (size > room || room - size < 2 + end.size())
+            throw FormatError(where + ": declares " + std::to_string(size) + " bytes of data, " +
+                              std::to_string(room) + " left before the CRC and end sentinel");
+        const std::uint16_t stored = rs(section, 20 + size);
+        const std::uint16_t computed = crc16(kCrc16Seed, section.subspan(16, 4 + size));
+        if (stored != computed)
+            throw FormatError(where + ": CRC expected " + hex(computed) + ", found " + hex(stored));
+        const auto endAt = section.subspan(22 + size, end.size());
+        if (!std::equal(end.begin(), end.end(), endAt.begin()))
+            throw FormatError(where + ": end sentinel expected " + hexBytes(end) + ", found " + hexBytes(endAt));
+        const auto rest = section.subspan(22 + size + end.size());
+        trailer.assign(rest.begin(), rest.end());
+        const auto data = section.subspan(20, size);
+        return {data.begin(), data.end()};
+    }
+
+    DwgFile finish(std::vector<Description> descriptions, std::shared_ptr<R2004Layout> layout) {
+        // The order of the sections in the file, by their first page.
+        std::vector<std::pair<std::uint64_t, std::string>> firstPages;
+        for (const Description& d : descriptions) {
+            if (d.pages.empty()) continue;
+            std::uint64_t first = UINT64_MAX;
+            for (const PageRef& ref : d.pages) first = std::min(first, m_pages.at(ref.number).address);
+            firstPages.emplace_back(first, d.section.name);
+        }
+        std::sort(firstPages.begin(), firstPages.end());
+        for (auto& [address, name] : firstPages) layout->fileOrder.push_back(std::move(name));
+
+        auto take = [&](std::string_view name) -> std::vector<std::uint8_t> {
+            for (Description& d : descriptions) {
+                if (d.section.name == name) return std::move(d.section.data);
+            }
+            throw FormatError("section map: no " + std::string(name) + " section");
+        };
+        DwgFile file;
+        file.release = Release::R2004;
+        file.codePage = rs(m_file, kCodePageAt);
+        const std::vector<std::uint8_t> header = take(kHeaderName);
+        file.headerVariables = unframe(header, kHeaderName, kHeaderStart, kHeaderEnd, layout->headerTrailer);
+        const std::vector<std::uint8_t> classes = take(kClassesName);
+        file.classes = unframe(classes, kClassesName, kClassesStart, kClassesEnd, layout->classesTrailer);
+        std::vector<ObjectMapEntry> map;
+        try {
+            map = readObjectMap(take(kHandlesName));
+        } catch (const FormatError& error) {
+            throw error.withContext(std::string(kHandlesName));
+        }
+        const std::vector<std::uint8_t> objects = take(kObjectsName);
+        if (objects.size() < 4)
+            throw FormatError(std::string(kObjectsName) + ": expected at least 4 bytes, found " +
+                              std::to_string(objects.size()));
+        layout->objectsPrefix = rl(objects, 0);
+        try {
+            collectObjects(objects, 0, map, file);
+        } catch (const FormatError& error) {
+            throw error.withContext(std::string(kObjectsName));
+        }
+        for (Description& d : descriptions) {
+            d.section.data.shrink_to_fit();
+            layout->sections.push_back(std::move(d.section));
+        }
+        file.layout = std::move(layout);
+        return file;
+    }
+
+    std::span<const std::uint8_t> m_file;
+    std::unordered_map<std::uint32_t, PageEntry> m_pages;
+};
+
+// ---------------------------------------------------------------- writing
+
+// Sentinel, RL size, data, CRC-16 over size and data, sentinel, trailer.
+std::vector<std::uint8_t> frame(std::span<const std::uint8_t> data, const Sentinel& start, const Sentinel& end,
+                                std::span<const std::uint8_t> trailer) {
+    if (data.size() > UINT32_MAX) throw std::invalid_argument("2004 writer: section data above 4 GB");
+    std::vector<std::uint8_t> out;
+    out.reserve(data.size() + 38 + trailer.size());
+    appendBytes(out, start);
+    appendRL(out, static_cast<std::uint32_t>(data.size()));
+    appendBytes(out, data);
+    appendRS(out, crc16(kCrc16Seed, std::span<const std::uint8_t>(out).subspan(start.size())));
+    appendBytes(out, end);
+    appendBytes(out, trailer);
+    return out;
+}
+
+// ODA §13-§27 list what AutoCAD and the ODA put in the sections that carry
+// no drawing data; these are the minimal equivalents for a new drawing.
+
+// A string of AcDb:SummaryInfo and AcDb:AppInfo (2004): RS length counting
+// the terminating zero, the bytes, the zero.
+void appendString16(std::vector<std::uint8_t>& out, std::string_view text) {
+    appendRS(out, static_cast<std::uint16_t>(text.size() + 1));
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(0);
+}
+
+std::vector<std::uint8_t> defaultSummaryInfo() {
+    std::vector<std::uint8_t> out;
+    // Title, subject, author, keywords, comments, last saved by, revision
+    // number, hyperlink base.
+    for (int i = 0; i < 8; ++i) appendString16(out, "");
+    appendRLL(out, 0);  // total editing time
+    appendRLL(out, 0);  // created (Julian day, milliseconds): unknown here
+    appendRLL(out, 0);  // modified
+    appendRS(out, 0);   // no custom properties
+    appendRL(out, 0);
+    appendRL(out, 0);
+    return out;
+}
+
+std::vector<std::uint8_t> defaultPreview() {
+    std::vector<std::uint8_t> out;
+    appendBytes(out, kPreviewStart);
+    appendRL(out, 1);  // the overall size covers the image count alone
+    appendRC(out, 0);  // no images
+    appendBytes(out, kPreviewEnd);
+    return out;
+}
+
+// The 2004 form (ODA §16.1 with its errata), matching the application
+// version 0x19 (AC1018) that a new file's header names.
+std::vector<std::uint8_t> defaultAppInfo() {
+    std::vector<std::uint8_t> out;
+    appendString16(out, "AppInfoDataList");
+    appendRL(out, 3);
+    appendString16(out, "This file was last saved by Corvelin.");
+    appendString16(out, "<ProductInformation name =\"Corvelin\" build_version=\"1.0\" registry_version=\"1.0\" "
+                        "install_id_string=\"Corvelin\" registry_localeID=\"1033\"/>");
+    appendString16(out, "1.0.0.0");
+    return out;
+}
+
+// What AutoCAD writes (ODA §18 prints the ODA's three zeros).
+std::vector<std::uint8_t> defaultRevHistory() {
+    std::vector<std::uint8_t> out;
+    for (const std::uint32_t value : {0U, 0U, 1U, 0U}) appendRL(out, value);
+    return out;
+}
+
+// ODA §21.1 with its errata.
+std::vector<std::uint8_t> defaultObjFreeSpace(const DwgFile& file) {
+    std::vector<std::uint8_t> out;
+    appendRL(out, 0);
+    appendRL(out, static_cast<std::uint32_t>(file.objects.size()));
+    appendRLL(out, 0);  // TDUPDATE: unknown here
+    appendRL(out, 0);   // offset of the objects: 0 since 2000
+    appendRC(out, 4);
+    for (const std::uint64_t value : {0x32U, 0x64U, 0x200U, 0xFFFFFFFFU}) appendRLL(out, value);
+    return out;
+}
+
+// ODA §22: no template description, MEASUREMENT 0 (English).
+std::vector<std::uint8_t> defaultTemplate() { return {0, 0, 0, 0}; }
+
+// ODA §27.
+std::vector<std::uint8_t> defaultAuxHeader(const DwgFile& file) {
+    constexpr std::uint16_t kVersion = 25;  // AC1018
+    std::uint64_t handseed = 1;
+    for (const ObjectLocation& object : file.objects) handseed = std::max(handseed, object.handle + 1);
+    std::vector<std::uint8_t> out{0xFF, 0x77, 0x01};
+    appendRS(out, kVersion);
+    appendRS(out, 0);
+    appendRL(out, 1);  // number of saves
+    appendRL(out, 0xFFFFFFFF);
+    appendRS(out, 1);  // number of saves up to 0x7FFF
+    appendRS(out, 0);  // number of saves above 0x7FFF
+    appendRL(out, 0);
+    for (int i = 0; i < 2; ++i) {
+        appendRS(out, kVersion);
+        appendRS(out, 0);
+    }
+    for (const std::uint16_t value : {0x0005, 0x0893, 0x0005, 0x0893, 0x0000, 0x0001}) appendRS(out, value);
+    for (int i = 0; i < 5; ++i) appendRL(out, 0);
+    appendRLL(out, 0);  // TDCREATE: unknown here
+    appendRLL(out, 0);  // TDUPDATE
+    appendRL(out, handseed < 0x7FFFFFFF ? static_cast<std::uint32_t>(handseed) : 0xFFFFFFFF);
+    appendRL(out, 0);  // educational plot stamp
+    appendRS(out, 0);
+    appendRS(out, 1);  // the first of the two counts minus the second
+    for (int i = 0; i < 3; ++i) appendRL(out, 0);
+    appendRL(out, 1);  // number of saves
+    for (int i = 0; i < 4; ++i) appendRL(out, 0);
+    return out;
+}
+
+// Uncompressed sections get one page of their size rounded up as AutoCAD
+// does: to 0x400 for the preview, to 0x80 for the others.
+std::uint32_t storedPageSize(std::size_t size, std::size_t granule) {
+    const std::size_t rounded = std::max<std::size_t>((size + granule - 1) / granule * granule, granule);
+    return static_cast<std::uint32_t>(rounded);
+}
+
+// The layout of a file made from scratch, with the sections AutoCAD writes
+// (ODA §4.5) apart from the optional ones and their ids and order as in
+// AutoCAD's files.
+std::shared_ptr<R2004Layout> defaultLayout(const DwgFile& file) {
+    auto layout = std::make_shared<R2004Layout>();
+    auto& h = layout->fileHeader;
+    const std::string_view version = "AC1018";
+    std::copy(version.begin(), version.end(), h.begin());
+    h[0x0B] = 0x68;  // maintenance release, as AutoCAD writes 2004 files
+    h[0x0C] = 0x03;
+    h[0x11] = 25;  // written by an AC1018 application
+    h[0x12] = 0x68;
+    h[0x16] = h[0x11];
+    h[0x17] = h[0x12];
+    putRL(h.data() + 0x28, 0x80);
+
+    auto& d = layout->headerData;
+    static constexpr char kId[] = "AcFssFcAJMB";
+    std::copy(kId, kId + sizeof kId, d.begin());
+    putRL(d.data() + 0x10, 0x6C);
+    putRL(d.data() + 0x14, 0x04);
+    putRL(d.data() + 0x24, 1);
+    putRL(d.data() + 0x44, 0x20);
+    putRL(d.data() + 0x48, 0x80);
+    putRL(d.data() + 0x4C, 0x40);
+
+    auto add = [&](std::string_view name, std::uint32_t number, std::vector<std::uint8_t> data, bool compressed,
+                   std::size_t granule) {
+        R2004Section section;
+        section.name = name;
+        section.number = number;
+        section.compressed = compressed;
+        section.maxPageSize = compressed ? 0x7400 : storedPageSize(data.size(), granule);
+        section.data = std::move(data);
+        layout->sections.push_back(std::move(section));
+    };
+    add("", 0, {}, true, 0);
+    add(kAppInfoName, 11, defaultAppInfo(), false, 0x80);
+    add(kPreviewName, 10, defaultPreview(), false, 0x400);
+    add(kSummaryInfoName, 9, defaultSummaryInfo(), false, 0x80);
+    add(kRevHistoryName, 8, defaultRevHistory(), true, 0);
+    add(kObjectsName, 7, {}, true, 0);
+    add(kObjFreeSpaceName, 6, defaultObjFreeSpace(file), true, 0);
+    add(kTemplateName, 5, defaultTemplate(), true, 0);
+    add(kHandlesName, 4, {}, true, 0);
+    add(kClassesName, 3, {}, true, 0);
+    add(kAuxHeaderName, 2, defaultAuxHeader(file), true, 0);
+    add(kHeaderName, 1, {}, true, 0);
+    for (const std::string_view name : {kSummaryInfoName, kPreviewName, kAppInfoName, kRevHistoryName, kObjectsName,
+                                        kObjFreeSpaceName, kTemplateName, kHandlesName, kClassesName, kAuxHeaderName,
+                                        kHeaderName})
+        layout->fileOrder.emplace_back(name);
+    layout->classesTrailer.assign(8, 0);
+    return layout;
+}
+
+// ODA §14.2: the image entries of AcDb:Preview hold file addresses; when the
+// preview page moves, they move with it. Data that does not parse as a
+// preview is left alone.
+void rebasePreview(std::vector<std::uint8_t>& data, std::uint32_t oldBase, std::uint32_t newBase) {
+    if (oldBase == newBase || data.size() < 21 || !std::equal(kPreviewStart.begin(), kPreviewStart.end(), data.begin()))
+        return;
+    const std::size_t count = data[20];
+    if (data.size() < 21 + 9 * count) return;
+    std::vector<std::size_t> addresses;
+    for (std::size_t i = 0, pos = 21; i < count; ++i) {
+        const std::uint8_t code = data[pos];
+        if (code < 1 || code > 3) return;
+        addresses.push_back(pos + 1);
+        pos += 9;
+    }
+    for (const std::size_t at : addresses) {
+        const std::uint32_t address = rl(data, at);
+        if (address >= oldBase) putRL(data.data() + at, address - oldBase + newBase);
+    }
+}
+
+struct Outgoing {
+    const R2004Section* section = nullptr;
+    std::span<const std::uint8_t> data;
+    std::vector<PageRef> pages;
+    std::uint64_t firstPageAddress = 0;
+};
+
+class Writer2004 {
+public:
+    Writer2004(const DwgFile& file, const R2004Layout& layout) : m_file(file), m_layout(layout) {}
+
+    std::vector<std::uint8_t> write() {
+        prepareSections();
+        // Drawings compress to about a third to a half; one reallocation at
+        // most.
+        std::size_t total = 0;
+        for (const Outgoing& out : m_outgoing) total += out.data.size();
+        m_out.reserve(total / 8 * 5 + (1U << 20));
+        m_out.resize(kFileHeaderSize);
+        for (const std::size_t index : fileOrder()) writeSectionPages(m_outgoing[index]);
+
+        const std::uint32_t lastDataPage = m_nextPage - 1;
+        // AutoCAD numbers the section map 3 and the page map 4 past the last
+        // data page.
+        const std::uint32_t sectionMapId = lastDataPage + 3;
+        const std::uint32_t pageMapId = lastDataPage + 4;
+        const std::size_t sectionMapSize = writeSystemPage(kSectionMapType, sectionMap(), true);
+        m_pageMap.push_back({sectionMapId, static_cast<std::uint32_t>(sectionMapSize)});
+
+        // The page map lists its own size, so its size is settled first: it
+        // must hold the page, its closing header and the copy of the header
+        // data that ends the file (AutoCAD also declares more than it writes).
+        const std::uint64_t pageMapAddress = m_out.size();
+        std::uint32_t pageMapSize = 0x20;
+        std::vector<std::uint8_t> pageMap;
+        while (true) {
+            pageMap = pageMapData(pageMapId, pageMapSize);
+            const std::size_t compressed = compressedSize(pageMap);
+            const auto needed = static_cast<std::uint32_t>(
+                alignPage(kSystemPageHeaderSize + compressed + kSystemPageHeaderSize + kHeaderDataSize));
+            if (needed <= pageMapSize) break;
+            pageMapSize = needed;
+        }
+        writeSystemPage(kPageMapType, pageMap, false);
+        const std::uint64_t secondHeaderAddress = m_out.size();
+
+        std::array<std::uint8_t, kHeaderDataSize> data = m_layout.headerData;
+        putRL(data.data() + 0x18, 0);  // no gaps: the gap tree is empty
+        putRL(data.data() + 0x1C, 0);
+        putRL(data.data() + 0x20, 0);
+        putRL(data.data() + 0x28, pageMapId);
+        putRLL(data.data() + 0x2C, pageMapAddress + pageMapSize - kFileHeaderSize);
+        putRLL(data.data() + 0x34, secondHeaderAddress);
+        putRL(data.data() + 0x3C, 0);
+        putRL(data.data() + 0x40, static_cast<std::uint32_t>(m_pageMap.size() + 1));
+        putRL(data.data() + 0x50, pageMapId);
+        putRLL(data.data() + 0x54, pageMapAddress - kFileHeaderSize);
+        putRL(data.data() + 0x5C, sectionMapId);
+        putRL(data.data() + 0x60, pageMapId);
+        putRL(data.data() + 0x64, 0);
+        putRL(data.data() + 0x68, 0);
+        putRL(data.data() + 0x68, crc32(0, data));
+        std::array<std::uint8_t, kHeaderDataSize> encrypted{};
+        for (std::size_t i = 0; i < kHeaderDataSize; ++i)
+            encrypted[i] = static_cast<std::uint8_t>(data[i] ^ kMagic[i]);
+        m_out.insert(m_out.end(), encrypted.begin(), encrypted.end());
+
+        writeFileHeader(encrypted);
+        return std::move(m_out);
+    }
+
+private:
+    void prepareSections() {
+        bool seen[4] = {false, false, false, false};
+        for (const R2004Section& section : m_layout.sections) {
+            // Spans point into the buffers below, which must not be refilled.
+            for (const Outgoing& other : m_outgoing) {
+                if (other.section->name == section.name)
+                    throw std::invalid_argument("2004 writer: the layout lists " + section.name + " twice");
+            }
+            Outgoing out;
+            out.section = &section;
+            if (section.name == kHeaderName) {
+                m_header = frame(m_file.headerVariables, kHeaderStart, kHeaderEnd, m_layout.headerTrailer);
+                out.data = m_header;
+                seen[0] = true;
+            } else if (section.name == kClassesName) {
+                m_classes = frame(m_file.classes, kClassesStart, kClassesEnd, m_layout.classesTrailer);
+                out.data = m_classes;
+                seen[1] = true;
+            } else if (section.name == kHandlesName) {
+                m_handles = writeObjectMap(layOutObjects(m_file, 4));
+                out.data = m_handles;
+                seen[2] = true;
+            } else if (section.name == kObjectsName) {
+                m_objects.reserve(4 + m_file.objectBytes.size());
+                appendRL(m_objects, m_layout.objectsPrefix);
+                for (const ObjectLocation& object : m_file.objects) {
+                    if (object.offset > m_file.objectBytes.size() ||
+                        object.size > m_file.objectBytes.size() - object.offset)
+                        throw std::invalid_argument("2004 writer: object " + hex(object.handle) +
+                                                    " lies outside objectBytes");
+                    appendBytes(m_objects, m_file.bytesOf(object));
+                }
+                out.data = m_objects;
+                seen[3] = true;
+            } else if (section.name == kPreviewName) {
+                m_preview = section.data;
+                out.data = m_preview;
+            } else {
+                out.data = section.data;
+            }
+            m_outgoing.push_back(std::move(out));
+        }
+        if (!(seen[0] && seen[1] && seen[2] && seen[3]))
+            throw std::invalid_argument("2004 writer: the layout lacks one of the sections the DwgFile fills");
+    }
+
+    // Indices of the sections with data in the order their pages go into the
+    // file: as listed in the layout; the others before the first listed
+    // section with a lower id.
+    std::vector<std::size_t> fileOrder() const {
+        std::vector<std::size_t> order;
+        for (const std::string& name : m_layout.fileOrder) {
+            for (std::size_t i = 0; i < m_outgoing.size(); ++i) {
+                if (m_outgoing[i].section->name == name &&
+                    std::find(order.begin(), order.end(), i) == order.end())
+                    order.push_back(i);
+            }
+        }
+        for (std::size_t i = 0; i < m_outgoing.size(); ++i) {
+            if (m_outgoing[i].data.empty() || std::find(order.begin(), order.end(), i) != order.end()) continue;
+            const std::uint32_t number = m_outgoing[i].section->number;
+            auto at = std::find_if(order.begin(), order.end(),
+                                   [&](std::size_t j) { return m_outgoing[j].section->number < number; });
+            order.insert(at, i);
+        }
+        return order;
+    }
+
+    void writeSectionPages(Outgoing& out) {
+        const R2004Section& section = *out.section;
+        const std::size_t pageSize = section.maxPageSize;
+        if (pageSize < 4) throw std::invalid_argument("2004 writer: page size of " + section.name + " below 4");
+        for (std::size_t offset = 0; offset < out.data.size(); offset += pageSize) {
+            const std::size_t address = m_out.size();
+            if (offset == 0) {
+                out.firstPageAddress = address;
+                if (section.name == kPreviewName)
+                    rebasePreview(m_preview, rl(m_layout.fileHeader, kPreviewAddressAt),
+                                  static_cast<std::uint32_t>(address + kDataPageHeaderSize));
+            }
+            const auto chunk = out.data.subspan(offset, std::min(pageSize, out.data.size() - offset));
+            out.pages.push_back(writeDataPage(section, offset, chunk));
+        }
+    }
+
+    // ODA §4.6: each page holds a whole page of section data, the last one
+    // filled up with zeros, as AutoCAD writes them.
+    PageRef writeDataPage(const R2004Section& section, std::size_t offset, std::span<const std::uint8_t> chunk) {
+        const std::size_t address = m_out.size();
+        const std::size_t pageSize = section.maxPageSize;
+        m_out.resize(address + kDataPageHeaderSize);
+        std::span<const std::uint8_t> whole = chunk;
+        if (chunk.size() < pageSize) {
+            m_padded.assign(chunk.begin(), chunk.end());
+            m_padded.resize(pageSize, 0);
+            whole = m_padded;
+        }
+        if (section.compressed) {
+            m_compressor.compress(whole, m_out);
+        } else {
+            appendBytes(m_out, whole);
+        }
+        const std::size_t dataSize = m_out.size() - address - kDataPageHeaderSize;
+        const std::size_t pageBytes = alignPage(kDataPageHeaderSize + dataSize);
+        const std::uint32_t dataChecksum =
+            pageChecksum(0, std::span<const std::uint8_t>(m_out).subspan(address + kDataPageHeaderSize, dataSize));
+        std::array<std::uint8_t, kDataPageHeaderSize> header{};
+        putRL(header.data(), kDataPageType);
+        putRL(header.data() + 4, section.number);
+        putRL(header.data() + 8, static_cast<std::uint32_t>(dataSize));
+        // AutoCAD stores the page's size in the file here.
+        putRL(header.data() + 12, static_cast<std::uint32_t>(pageBytes));
+        putRL(header.data() + 16, static_cast<std::uint32_t>(offset));
+        putRL(header.data() + 28, dataChecksum);
+        putRL(header.data() + 24, pageChecksum(dataChecksum, header));
+        const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(address);
+        for (std::size_t i = 0; i < kDataPageHeaderSize; i += 4)
+            putRL(m_out.data() + address + i, rl(header, i) ^ mask);
+        pad(address + pageBytes);
+
+        const std::uint32_t number = m_nextPage++;
+        m_pageMap.push_back({number, static_cast<std::uint32_t>(pageBytes)});
+        return {number, static_cast<std::uint32_t>(dataSize), offset};
+    }
+
+    // Fills up to `end` with the generator's bytes from its start (ODA §4.3).
+    void pad(std::size_t end) {
+        std::size_t i = 0;
+        while (m_out.size() < end) m_out.push_back(kMagic[i++ % kMagic.size()]);
+    }
+
+    std::size_t compressedSize(std::span<const std::uint8_t> data) {
+        m_scratch.clear();
+        m_compressor.compress(data, m_scratch);
+        return m_scratch.size();
+    }
+
+    // ODA §4.3: header, compressed data, the header again with sizes and
+    // checksum zero. The page map ends unpadded: the header data copy follows.
+    std::size_t writeSystemPage(std::uint32_t type, std::span<const std::uint8_t> data, bool padded) {
+        const std::size_t address = m_out.size();
+        m_out.resize(address + kSystemPageHeaderSize);
+        m_compressor.compress(data, m_out);
+        const std::size_t compressed = m_out.size() - address - kSystemPageHeaderSize;
+        std::uint8_t* header = m_out.data() + address;
+        putRL(header, type);
+        putRL(header + 4, static_cast<std::uint32_t>(data.size()));
+        putRL(header + 8, static_cast<std::uint32_t>(compressed));
+        putRL(header + 12, 2);
+        putRL(header + 16, 0);
+        const std::uint32_t seed = pageChecksum(0, std::span<const std::uint8_t>(m_out).subspan(address, 0x14));
+        const auto stored = std::span<const std::uint8_t>(m_out).subspan(address + kSystemPageHeaderSize, compressed);
+        const std::uint32_t checksum = pageChecksum(seed, stored);
+        putRL(m_out.data() + address + 16, checksum);
+        const std::size_t trailer = m_out.size();
+        m_out.resize(trailer + kSystemPageHeaderSize, 0);
+        putRL(m_out.data() + trailer, type);
+        putRL(m_out.data() + trailer + 12, 2);
+        const std::size_t size = alignPage(m_out.size() - address);
+        if (padded) pad(address + size);
+        return size;
+    }
+
+    std::vector<std::uint8_t> sectionMap() const {
+        std::vector<std::uint8_t> out;
+        const auto count = static_cast<std::uint32_t>(m_outgoing.size());
+        appendRL(out, count);
+        for (const std::uint32_t field : m_layout.sectionMapFields) appendRL(out, field);
+        appendRL(out, count);
+        for (const Outgoing& outgoing : m_outgoing) {
+            const R2004Section& section = *outgoing.section;
+            appendRLL(out, outgoing.data.size());
+            appendRL(out, static_cast<std::uint32_t>(outgoing.pages.size()));
+            appendRL(out, section.maxPageSize);
+            appendRL(out, section.unknown);
+            appendRL(out, section.compressed ? 2 : 1);
+            appendRL(out, section.number);
+            appendRL(out, section.encrypted);
+            const std::size_t nameAt = out.size();
+            out.resize(nameAt + kNameSize, 0);
+            std::copy_n(section.name.begin(), std::min(section.name.size(), kNameSize), out.begin() + nameAt);
+            for (const PageRef& page : outgoing.pages) {
+                appendRL(out, page.number);
+                appendRL(out, page.dataSize);
+                appendRLL(out, page.offset);
+            }
+        }
+        return out;
+    }
+
+    std::vector<std::uint8_t> pageMapData(std::uint32_t pageMapId, std::uint32_t pageMapSize) const {
+        std::vector<std::uint8_t> out;
+        out.reserve(8 * (m_pageMap.size() + 1));
+        for (const auto& [number, size] : m_pageMap) {
+            appendRL(out, number);
+            appendRL(out, size);
+        }
+        appendRL(out, pageMapId);
+        appendRL(out, pageMapSize);
+        return out;
+    }
+
+    void writeFileHeader(std::span<const std::uint8_t> encrypted) {
+        std::array<std::uint8_t, 0x80> header = m_layout.fileHeader;
+        auto addressOf = [&](std::string_view name) -> std::uint32_t {
+            for (const Outgoing& out : m_outgoing) {
+                if (out.section->name == name && !out.pages.empty())
+                    return static_cast<std::uint32_t>(out.firstPageAddress + kDataPageHeaderSize);
+            }
+            return 0;
+        };
+        putRL(header.data() + kPreviewAddressAt, addressOf(kPreviewName));
+        putRS(header.data() + kCodePageAt, m_file.codePage);
+        putRL(header.data() + kSummaryInfoAddressAt, addressOf(kSummaryInfoName));
+        putRL(header.data() + kVbaProjectAddressAt, addressOf(kVbaProjectName));
+        putRL(header.data() + kAppInfoAddressAt, addressOf(kAppInfoName));
+        putRL(header.data() + kAppInfoHistoryAddressAt, addressOf(kAppInfoHistoryName));
+        std::copy(header.begin(), header.end(), m_out.begin());
+        std::copy(encrypted.begin(), encrypted.end(), m_out.begin() + kHeaderDataAt);
+        std::copy(kMagic.begin() + kHeaderDataAt + kHeaderDataSize, kMagic.end(),
+                  m_out.begin() + kHeaderDataAt + kHeaderDataSize);
+    }
+
+    const DwgFile& m_file;
+    const R2004Layout& m_layout;
+    std::vector<Outgoing> m_outgoing;  // in section map order
+    std::vector<std::uint8_t> m_header, m_classes, m_handles, m_objects, m_preview;
+    std::vector<std::uint8_t> m_out;
+    std::vector<std::uint8_t> m_padded, m_scratch;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_pageMap;  // number, size, in file order
+    Compressor2004 m_compressor;
+    std::uint32_t m_nextPage = 1;
+};
+
+}  // namespace
+
+const R2004Section* R2004Layout::find(std::string_view name) const {
+    for (const R2004Section& section : sections) {
+        if (section.name == name) return &section;
+    }
+    return nullptr;
+}
+
+DwgFile readR2004(std::span<const std::uint8_t> bytes) { return Reader2004(bytes).read(); }
+
+std::vector<std::uint8_t> writeR2004(const DwgFile& file) {
+    const auto* layout = dynamic_cast<const R2004Layout*>(file.layout.get());
+    if (layout != nullptr) return Writer2004(file, *layout).write();
+    const std::shared_ptr<const R2004Layout> fresh = defaultLayout(file);
+    return Writer2004(file, *fresh).write();
+}
+
+}  // namespace dwg

@@ -1,0 +1,125 @@
+#pragma once
+// A drawing open for reading and editing its texts: the text styles, block
+// definitions, the entities of model space and every layout, texts and
+// attributes with the properties the converter reads and writes, and saving
+// back to the release it was read in. Objects nobody changed are written
+// back bit for bit.
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "dwg/drawing/bounding_box.h"
+#include "dwg/drawing/object_store.h"
+#include "dwg/objects/block.h"
+#include "dwg/objects/insert.h"
+#include "dwg/objects/style.h"
+#include "dwg/objects/text.h"
+#include "support/code_pages.h"
+
+namespace dwg {
+
+class Drawing {
+public:
+    // Errors name the file: "<path>: <section or object>: <reason>".
+    static Drawing open(const std::filesystem::path& file);
+    static Drawing fromBytes(std::span<const std::uint8_t> bytes, std::string name);
+    Drawing(DwgFile file, std::string name);
+
+    const std::string& name() const { return m_name; }
+    Release release() const { return m_store.release(); }
+    std::uint16_t codePage() const { return m_store.file().codePage; }
+    const support::CodePage& textCodePage() const { return *m_codePage; }
+    const ObjectStore& objects() const { return m_store; }
+    // Harmless oddities found on reading, for reports.
+    const std::vector<std::string>& warnings() const { return m_warnings; }
+
+    // Text styles in table order, shape files left out.
+    const std::vector<std::uint64_t>& textStyles() const { return m_styles; }
+    const StyleObject& style(std::uint64_t handle) const;
+    std::u16string styleName(std::uint64_t handle) const;
+    std::u16string styleFontFile(std::uint64_t handle) const;
+    void setStyleFontFile(std::uint64_t handle, std::u16string_view fontFile);
+    void setStyleGeneration(std::uint64_t handle, std::uint8_t generation);
+
+    // Block definitions in table order: model space, paper space, then the others.
+    const std::vector<std::uint64_t>& blocks() const { return m_blocks; }
+    const BlockHeaderObject& block(std::uint64_t handle) const;
+    std::u16string blockName(std::uint64_t handle) const;
+    std::vector<std::uint64_t> blockEntities(std::uint64_t handle) const;
+    // The blocks of model space and of every paper-space layout.
+    std::vector<std::uint64_t> spaces() const;
+
+    // Every entity of one DXF type ("TEXT", "INSERT"; an INSERT selection
+    // takes MINSERTs too) in model space and every layout, on every layer.
+    std::vector<std::uint64_t> selectAll(std::string_view dxfType) const;
+    std::string_view entityType(std::uint64_t handle) const { return m_store.dxfNameOf(handle); }
+    bool isBlockReference(std::uint64_t handle) const;
+    bool isText(std::uint64_t handle) const;
+
+    // Decoded objects are kept briefly: a reference from insert() or text()
+    // lasts until the next call of the same function for another handle.
+    const InsertObject& insert(std::uint64_t handle) const;
+    std::vector<std::uint64_t> attributes(std::uint64_t insertHandle) const;
+
+    // A TEXT, ATTRIB or ATTDEF.
+    const TextObject& text(std::uint64_t handle) const;
+    std::u16string textString(std::uint64_t handle) const;
+    void setTextString(std::uint64_t handle, std::u16string_view value);
+    std::u16string textStyleName(std::uint64_t handle) const;
+    bool backward(std::uint64_t handle) const { return (text(handle).text.generation & 2) != 0; }
+    void setBackward(std::uint64_t handle, bool backward);
+    std::int16_t textGeneration(std::uint64_t handle) const { return text(handle).text.generation; }
+    void setTextGeneration(std::uint64_t handle, std::int16_t generation);
+    Point3 insertionPoint(std::uint64_t handle) const;
+    // Moves a text or attribute by `to` minus `from` (insertion and alignment points).
+    void move(std::uint64_t handle, const Point3& from, const Point3& to);
+
+    Box3 boundingBox(std::uint64_t handle) const;
+
+    // The drawing as a file of its release, with every change in it (the
+    // changed objects are encoded anew first).
+    std::vector<std::uint8_t> toBytes();
+    // Writes a temporary file beside `file` and renames it into place.
+    void save(const std::filesystem::path& file);
+
+private:
+    TextObject& editText(std::uint64_t handle);
+    StyleObject& editStyle(std::uint64_t handle);
+    // Encodes the text being changed into the store.
+    void storeEditedText();
+    // Encodes every changed object into the store.
+    void applyChanges();
+    [[noreturn]] void fail(const std::string& what) const;
+    void checkDroppedObjects();
+
+    std::string m_name;
+    ObjectStore m_store;
+    const support::CodePage* m_codePage;
+    std::vector<std::uint64_t> m_styles;
+    std::vector<std::uint64_t> m_blocks;
+    std::uint64_t m_modelSpace = 0, m_paperSpace = 0;
+
+    // The text being changed: it is encoded into the store when another text
+    // is changed or the drawing saved, so that a conversion of every text
+    // holds one decoded text at a time.
+    std::optional<TextObject> m_editedText;
+    // Styles being changed, until the next save encodes them.
+    std::unordered_map<std::uint64_t, StyleObject> m_changedStyles;
+    // The last text and reference decoded: the converter reads several
+    // properties of one text after another.
+    mutable std::optional<TextObject> m_lastText;
+    mutable std::optional<InsertObject> m_lastInsert;
+    // Few and small: kept once decoded.
+    mutable std::unordered_map<std::uint64_t, StyleObject> m_styleObjects;
+    mutable std::unordered_map<std::uint64_t, BlockHeaderObject> m_blockObjects;
+    mutable std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_blockEntities;
+    std::vector<std::string> m_warnings;
+};
+
+}  // namespace dwg

@@ -1,0 +1,157 @@
+#include "filter/drawing_access.h"
+
+#include "dwg/drawing/drawing.h"
+#include "dwg/errors.h"
+#include "support/atomic_file.h"
+
+namespace filter {
+namespace {
+
+// Turns every failure of the engine into a DrawingError naming the drawing.
+template <typename Body>
+auto guarded(const std::string& drawing, Body&& body) {
+    try {
+        return body();
+    } catch (const DrawingError&) {
+        throw;
+    } catch (const dwg::FormatError& e) {
+        throw DrawingError(e.what());
+    } catch (const dwg::UnsupportedRelease& e) {
+        throw DrawingError(e.what());
+    } catch (const support::OpenError& e) {
+        throw DrawingError(e.what());
+    } catch (const support::WriteError& e) {
+        throw DrawingError(e.what());
+    } catch (const std::out_of_range& e) {
+        throw DrawingError(drawing + ": " + e.what());
+    } catch (const std::bad_alloc&) {
+        throw DrawingError(drawing + ": out of memory");
+    }
+}
+
+class EngineDrawing final : public DrawingAccess {
+    // Every operation runs through here, so that engine errors come out as
+    // DrawingError naming the drawing.
+    template <typename Body>
+    auto run(Body&& body) const {
+        return guarded(m_drawing.name(), std::forward<Body>(body));
+    }
+    template <typename Body>
+    auto run(Body&& body) {
+        return guarded(m_drawing.name(), std::forward<Body>(body));
+    }
+
+public:
+    explicit EngineDrawing(dwg::Drawing drawing) : m_drawing(std::move(drawing)) {}
+
+    std::string release() const override { return std::string(dwg::releaseName(m_drawing.release())); }
+    int codePage() const override { return m_drawing.codePage(); }
+
+    int styleCount() const override { return static_cast<int>(m_drawing.textStyles().size()); }
+    std::u16string styleName(int index) const override {
+        return run([&] { return m_drawing.styleName(styleAt(index)); });
+    }
+    std::u16string styleFontFile(int index) const override {
+        return run([&] { return m_drawing.styleFontFile(styleAt(index)); });
+    }
+    void setStyleFontFile(int index, const std::u16string& fontFile) override {
+        run([&] { m_drawing.setStyleFontFile(styleAt(index), fontFile); });
+    }
+    int styleTextGenerationFlag(int index) const override {
+        return run([&] { return int{m_drawing.style(styleAt(index)).generation}; });
+    }
+    void setStyleTextGenerationFlag(int index, int flag) override {
+        run([&] { m_drawing.setStyleGeneration(styleAt(index), static_cast<std::uint8_t>(flag)); });
+    }
+
+    int blockCount() const override { return static_cast<int>(m_drawing.blocks().size()); }
+    std::u16string blockName(int index) const override {
+        return run([&] { return m_drawing.blockName(blockAt(index)); });
+    }
+    std::vector<EntityId> blockEntities(int index) const override {
+        return run([&] { return m_drawing.blockEntities(blockAt(index)); });
+    }
+
+    std::vector<EntityId> selectAll(const std::string& entityType) const override {
+        return run([&] { return m_drawing.selectAll(entityType); });
+    }
+
+    bool isBlockReference(EntityId entity) const override { return m_drawing.isBlockReference(entity); }
+    bool isText(EntityId entity) const override { return m_drawing.isText(entity); }
+    bool hasAttributes(EntityId blockReference) const override {
+        return run([&] { return m_drawing.insert(blockReference).hasAttributes; });
+    }
+    std::vector<EntityId> attributes(EntityId blockReference) const override {
+        return run([&] { return m_drawing.attributes(blockReference); });
+    }
+
+    std::u16string textString(EntityId text) const override {
+        return run([&] { return m_drawing.textString(text); });
+    }
+    void setTextString(EntityId text, const std::u16string& value) override {
+        run([&] { m_drawing.setTextString(text, value); });
+    }
+    std::u16string textStyleName(EntityId text) const override {
+        return run([&] { return m_drawing.textStyleName(text); });
+    }
+    bool backward(EntityId text) const override {
+        return run([&] { return m_drawing.backward(text); });
+    }
+    void setBackward(EntityId text, bool backward) override {
+        run([&] { m_drawing.setBackward(text, backward); });
+    }
+    int textGenerationFlag(EntityId text) const override {
+        return run([&] { return int{m_drawing.textGeneration(text)}; });
+    }
+    void setTextGenerationFlag(EntityId text, int flag) override {
+        run([&] { m_drawing.setTextGeneration(text, static_cast<std::int16_t>(flag)); });
+    }
+    Point insertionPoint(EntityId text) const override {
+        return run([&] {
+            const dwg::Point3 p = m_drawing.insertionPoint(text);
+            return Point{p.x, p.y, p.z};
+        });
+    }
+    void move(EntityId text, const Point& from, const Point& to) override {
+        run([&] { m_drawing.move(text, {from.x, from.y, from.z}, {to.x, to.y, to.z}); });
+    }
+
+    BoundingBox boundingBox(EntityId entity) const override {
+        return run([&] {
+            const dwg::Box3 box = m_drawing.boundingBox(entity);
+            if (box.empty)
+                throw DrawingError(m_drawing.name() + ": entity " + dwg::handleText(entity) + " has no extents");
+            return BoundingBox{{box.min.x, box.min.y, box.min.z}, {box.max.x, box.max.y, box.max.z}};
+        });
+    }
+
+    void saveAs(const std::filesystem::path& file) override {
+        run([&] { m_drawing.save(file); });
+    }
+
+private:
+    std::uint64_t styleAt(int index) const {
+        const auto& styles = m_drawing.textStyles();
+        if (index < 0 || static_cast<std::size_t>(index) >= styles.size())
+            throw DrawingError(m_drawing.name() + ": no text style " + std::to_string(index) + " (the drawing has " +
+                               std::to_string(styles.size()) + ")");
+        return styles[static_cast<std::size_t>(index)];
+    }
+    std::uint64_t blockAt(int index) const {
+        const auto& blocks = m_drawing.blocks();
+        if (index < 0 || static_cast<std::size_t>(index) >= blocks.size())
+            throw DrawingError(m_drawing.name() + ": no block definition " + std::to_string(index) +
+                               " (the drawing has " + std::to_string(blocks.size()) + ")");
+        return blocks[static_cast<std::size_t>(index)];
+    }
+
+    dwg::Drawing m_drawing;
+};
+
+}  // namespace
+
+std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file) {
+    return guarded(file.string(), [&] { return std::make_unique<EngineDrawing>(dwg::Drawing::open(file)); });
+}
+
+}  // namespace filter

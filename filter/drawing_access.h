@@ -1,0 +1,83 @@
+#pragma once
+// The drawing-access layer: the operations the text filter performs on a
+// drawing, and nothing else. Entities are named by their handles; strings
+// cross the layer as UTF-16. Every operation succeeds or throws DrawingError,
+// whose message names the drawing and says what is wrong.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace filter {
+
+class DrawingError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+using EntityId = std::uint64_t;
+
+struct Point {
+    double x = 0.0, y = 0.0, z = 0.0;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+struct BoundingBox {
+    Point min, max;
+};
+
+class DrawingAccess {
+public:
+    virtual ~DrawingAccess() = default;
+
+    virtual std::string release() const = 0;  // "R13" ... "2004"
+    virtual int codePage() const = 0;         // DWGCODEPAGE
+
+    // Text styles by index.
+    virtual int styleCount() const = 0;
+    virtual std::u16string styleName(int index) const = 0;
+    virtual std::u16string styleFontFile(int index) const = 0;
+    virtual void setStyleFontFile(int index, const std::u16string& fontFile) = 0;
+    virtual int styleTextGenerationFlag(int index) const = 0;
+    virtual void setStyleTextGenerationFlag(int index, int flag) = 0;
+
+    // Block definitions in table order, with their entities in order.
+    virtual int blockCount() const = 0;
+    virtual std::u16string blockName(int index) const = 0;
+    virtual std::vector<EntityId> blockEntities(int index) const = 0;
+
+    // Every entity of one type ("TEXT" or "INSERT") of model space and every
+    // paper-space layout, on every layer.
+    virtual std::vector<EntityId> selectAll(const std::string& entityType) const = 0;
+
+    virtual bool isBlockReference(EntityId entity) const = 0;
+    virtual bool isText(EntityId entity) const = 0;
+    virtual bool hasAttributes(EntityId blockReference) const = 0;
+    virtual std::vector<EntityId> attributes(EntityId blockReference) const = 0;
+
+    // Texts and attributes.
+    virtual std::u16string textString(EntityId text) const = 0;
+    virtual void setTextString(EntityId text, const std::u16string& value) = 0;
+    virtual std::u16string textStyleName(EntityId text) const = 0;
+    virtual bool backward(EntityId text) const = 0;
+    virtual void setBackward(EntityId text, bool backward) = 0;
+    virtual int textGenerationFlag(EntityId text) const = 0;
+    virtual void setTextGenerationFlag(EntityId text, int flag) = 0;
+    virtual Point insertionPoint(EntityId text) const = 0;
+    // Moves a text or attribute by `to` minus `from`.
+    virtual void move(EntityId text, const Point& from, const Point& to) = 0;
+
+    // The box of any entity: texts, attributes, block references, geometry.
+    virtual BoundingBox boundingBox(EntityId entity) const = 0;
+
+    // Writes the drawing to `file` (temporary file, then renamed into place).
+    virtual void saveAs(const std::filesystem::path& file) = 0;
+};
+
+// Opens a drawing with our DWG engine.
+std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file);
+
+}  // namespace filter

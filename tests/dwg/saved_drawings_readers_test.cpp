@@ -1,0 +1,132 @@
+// Drawings our engine saved, with every text and attribute changed to Hebrew,
+// as three independent DWG readers see them: the same texts, attributes and
+// styles as our engine lists.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include <unistd.h>
+
+#include "dwg/drawing/drawing.h"
+#include "support/code_pages.h"
+#include "tests/dwg/test_support.h"
+#include "tests/readers/independent_readers.h"
+
+namespace {
+
+using dwg::Drawing;
+
+struct Saved {
+    std::filesystem::path file;
+    std::map<std::string, std::string> texts;       // handle -> UTF-8
+    std::map<std::string, std::string> rawTexts;    // handle -> stored bytes as Windows-1252, escapes literal
+    std::map<std::string, std::string> attributes;  // handle -> UTF-8
+    std::set<std::string> styles;                   // name|font
+};
+
+class SavedDrawings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = std::filesystem::temp_directory_path() / ("corvelin-saved-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(m_dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+    // Opens a sample, prefixes every text and attribute with Hebrew, saves it.
+    std::optional<Saved> saveHebrew(const std::string& name) {
+        auto bytes = dwg::test::loadSample(name + ".dwg");
+        if (!bytes)
+            return std::nullopt;
+        Drawing d = Drawing::fromBytes(*bytes, name);
+        const std::u16string hebrew = u"\u05D0\u05D1\u05D2 ";
+        Saved saved;
+        std::set<std::uint64_t> texts, attributes;
+        for (std::uint64_t block : d.blocks())
+            for (std::uint64_t e : d.blockEntities(block)) {
+                if (d.isText(e))
+                    texts.insert(e);
+                if (d.isBlockReference(e))
+                    for (std::uint64_t a : d.attributes(e))
+                        attributes.insert(a);
+            }
+        for (std::uint64_t t : texts) {
+            d.setTextString(t, hebrew + d.textString(t));
+            saved.texts[dwg::handleText(t)] = support::toUtf8(d.textString(t));
+            std::string raw = d.text(t).text.value;
+            if (!raw.empty() && raw.back() == '\0')
+                raw.pop_back();
+            saved.rawTexts[dwg::handleText(t)] = support::toUtf8(support::CodePage::windows1252().decode(raw));
+        }
+        for (std::uint64_t a : attributes) {
+            d.setTextString(a, hebrew + d.textString(a));
+            saved.attributes[dwg::handleText(a)] = support::toUtf8(d.textString(a));
+        }
+        for (std::uint64_t s : d.textStyles())
+            saved.styles.insert(support::toUtf8(d.styleName(s)) + "|" + support::toUtf8(d.styleFontFile(s)));
+        saved.file = m_dir / (name + ".dwg");
+        d.save(saved.file);
+        return saved;
+    }
+
+    std::filesystem::path m_dir;
+};
+
+void expectSameTexts(const readers::Dump& dump, const Saved& saved, bool withAttributes) {
+    std::map<std::string, std::string> texts;
+    for (const auto& t : dump.texts)
+        texts[t.handle] = t.text;
+    EXPECT_EQ(texts, saved.texts);
+    if (withAttributes) {
+        std::map<std::string, std::string> attributes;
+        for (const auto& a : dump.attributes)
+            attributes[a.handle] = a.text;
+        EXPECT_EQ(attributes, saved.attributes);
+    }
+    std::set<std::string> styles;
+    for (const auto& s : dump.styles)
+        if (!s.name.empty())
+            styles.insert(s.name + "|" + s.fontFile);
+    for (const auto& s : saved.styles)
+        EXPECT_TRUE(styles.count(s)) << s;
+}
+
+TEST_F(SavedDrawings, LibreDwgAndLibDxfRwReadEveryRelease) {
+    for (const std::string name : {"example_r13", "example_r14", "example_2000", "example_2004", "text_2004"}) {
+        SCOPED_TRACE(name);
+        auto saved = saveHebrew(name);
+        if (!saved)
+            GTEST_SKIP() << "sample drawings not found in " << CORVELIN_SAMPLES_DIR;
+        for (auto reader : {readers::Reader::LibreDwg, readers::Reader::LibDxfRw}) {
+            SCOPED_TRACE(std::string(readers::readerName(reader)));
+            std::string why;
+            auto dump = readers::dump(reader, saved->file, &why);
+            if (!dump)
+                GTEST_SKIP() << why;
+            // libdxfrw reads no attributes.
+            expectSameTexts(*dump, *saved, reader == readers::Reader::LibreDwg);
+        }
+    }
+}
+
+TEST_F(SavedDrawings, OgrReadsRelease2000) {
+    auto saved = saveHebrew("sample_2000");
+    if (!saved)
+        GTEST_SKIP() << "sample drawings not found in " << CORVELIN_SAMPLES_DIR;
+    std::string why;
+    auto dump = readers::dump(readers::Reader::Ogr, saved->file, &why);
+    if (!dump)
+        GTEST_SKIP() << why;
+    // GDAL's CAD driver leaves \U+XXXX escapes as they are stored.
+    std::multiset<std::string> texts, expected;
+    for (const auto& t : dump->texts)
+        texts.insert(t.text);
+    for (const auto& [handle, raw] : saved->rawTexts)
+        expected.insert(raw);
+    EXPECT_EQ(texts, expected);
+    EXPECT_FALSE(expected.empty());
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+#pragma once
+// Helpers of the dwg tests: bit strings written the way the format document
+// prints them ("01 00001111"), the document's worked examples, and the
+// sample drawings.
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dwg::test {
+
+// '0' and '1' in stream order (first bit = most significant bit of the first
+// byte); spaces and dots are ignored; the last byte is padded with zeros.
+inline std::vector<std::uint8_t> bitsToBytes(std::string_view bits) {
+    std::vector<std::uint8_t> bytes;
+    unsigned count = 0;
+    for (const char c : bits) {
+        if (c != '0' && c != '1') continue;
+        if (count % 8 == 0) bytes.push_back(0);
+        if (c == '1') bytes.back() = static_cast<std::uint8_t>(bytes.back() | (0x80U >> (count % 8)));
+        ++count;
+    }
+    return bytes;
+}
+
+// The first `bitCount` bits of `bytes` as '0'/'1' without separators.
+inline std::string bytesToBits(std::span<const std::uint8_t> bytes, std::uint64_t bitCount) {
+    std::string text;
+    for (std::uint64_t i = 0; i < bitCount; ++i) text += ((bytes[i / 8] >> (7 - i % 8)) & 1U) != 0 ? '1' : '0';
+    return text;
+}
+
+inline std::string withoutSpaces(std::string_view bits) {
+    std::string text;
+    for (const char c : bits) {
+        if (c == '0' || c == '1') text += c;
+    }
+    return text;
+}
+
+inline std::vector<std::uint8_t> hexToBytes(std::string_view hex) {
+    std::vector<std::uint8_t> bytes;
+    int high = -1;
+    for (const char c : hex) {
+        int digit = -1;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        if (digit < 0) continue;
+        if (high < 0) {
+            high = digit;
+        } else {
+            bytes.push_back(static_cast<std::uint8_t>(high * 16 + digit));
+            high = -1;
+        }
+    }
+    return bytes;
+}
+
+// ODA §20.4.3.1, "R14 Example": a TEXT entity, handle 4C, from its MS size
+// (49 00) through its last data byte; the CRC C9 72 follows it in the file.
+inline std::vector<std::uint8_t> documentTextExample() {
+    return hexToBytes(
+        "49 00"
+        "40 40 53 20 58 10 00 05 5B 40 00 00 00 00 00 01"
+        "08 00 00 00 00 00 00 02 08 00 00 00 00 00 00 00"
+        "00 00 00 00 00 00 00 00 00 14 D4 4D 4C CC CC CC"
+        "CC E4 9F A8 63 A3 43 4B 99 03 4B 99 03 A3 2B C3"
+        "A5 46 0A 21 E8 08 0A 22 00");
+}
+
+inline std::optional<std::vector<std::uint8_t>> loadSample(const std::string& name) {
+    const std::filesystem::path path = std::filesystem::path(CORVELIN_SAMPLES_DIR) / "dwg" / name;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::uint32_t rl(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
+}
+
+inline std::uint16_t rs(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+}  // namespace dwg::test
