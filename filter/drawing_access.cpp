@@ -116,7 +116,7 @@ public:
         run([&] { m_drawing.move(text, {from.x, from.y, from.z}, {to.x, to.y, to.z}); });
     }
 
-    BoundingBox boundingBox(EntityId entity) const override {
+    BoundingBox boundingBox(EntityId entity) override {
         return run([&] {
             const dwg::Box3 box = m_drawing.boundingBox(entity);
             if (box.empty)

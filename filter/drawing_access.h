@@ -71,7 +71,8 @@ public:
     virtual void move(EntityId text, const Point& from, const Point& to) = 0;
 
     // The box of any entity: texts, attributes, block references, geometry.
-    virtual BoundingBox boundingBox(EntityId entity) const = 0;
+    // Measures the drawing as it now is, changes included.
+    virtual BoundingBox boundingBox(EntityId entity) = 0;
 
     // Writes the drawing to `file` (temporary file, then renamed into place).
     virtual void saveAs(const std::filesystem::path& file) = 0;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <limits>
 #include <numbers>
 #include <random>
 #include <stdexcept>
@@ -127,32 +126,32 @@ TableEntry entry(std::string_view name) {
     return e;
 }
 
-TextFields textFields(const DrawingBuilder::TextSpec& spec) {
+TextFields textFields(const DrawingBuilder::TextSpec& text) {
     TextFields f;
     // All optional fields start absent; encodeText stores those that differ
     // from their defaults. The alignment point is stored only where it counts.
-    const bool aligned = spec.horizontalAlignment != 0 || spec.verticalAlignment != 0;
+    const bool aligned = text.horizontalAlignment != 0 || text.verticalAlignment != 0;
     f.dataFlags = aligned ? 0xFD : 0xFF;
-    f.elevation = spec.insertion.z;
-    f.insertion = {spec.insertion.x, spec.insertion.y};
-    f.alignment = aligned ? spec.alignment : f.insertion;
-    f.oblique = spec.oblique;
-    f.rotation = spec.rotation;
-    f.height = spec.height;
-    f.widthFactor = spec.widthFactor;
-    f.value = spec.value;
-    f.generation = spec.generation;
-    f.horizontalAlignment = spec.horizontalAlignment;
-    f.verticalAlignment = spec.verticalAlignment;
+    f.elevation = text.insertion.z;
+    f.insertion = {text.insertion.x, text.insertion.y};
+    f.alignment = aligned ? text.alignment : f.insertion;
+    f.oblique = text.oblique;
+    f.rotation = text.rotation;
+    f.height = text.height;
+    f.widthFactor = text.widthFactor;
+    f.value = text.value;
+    f.generation = text.generation;
+    f.horizontalAlignment = text.horizontalAlignment;
+    f.verticalAlignment = text.verticalAlignment;
     return f;
 }
 
-void checkText(const DrawingBuilder::TextSpec& spec, const char* what) {
-    requireFinite(spec.insertion, what);
-    if (!std::isfinite(spec.height) || !std::isfinite(spec.rotation) || !std::isfinite(spec.widthFactor) ||
-        !std::isfinite(spec.oblique) || !std::isfinite(spec.alignment.x) || !std::isfinite(spec.alignment.y))
+void checkText(const DrawingBuilder::TextSpec& text, const char* what) {
+    requireFinite(text.insertion, what);
+    if (!std::isfinite(text.height) || !std::isfinite(text.rotation) || !std::isfinite(text.widthFactor) ||
+        !std::isfinite(text.oblique) || !std::isfinite(text.alignment.x) || !std::isfinite(text.alignment.y))
         throw std::invalid_argument(std::string(what) + ": its numbers must be finite");
-    if (spec.value.size() > 0xFFFF)
+    if (text.value.size() > 0xFFFF)
         throw std::invalid_argument(std::string(what) + ": a string of more than 65535 bytes does not fit a TV");
 }
 
@@ -580,9 +579,9 @@ DwgFile DrawingBuilder::build() const {
         };
         for (const EntityRef& e : m_blocks[0].entities) {
             if (e.kind == Kind::Text) {
-                const Point3& p = m_texts[e.index].spec.insertion;
+                const Point3& p = m_texts[e.index].text.insertion;
                 include(p.x, p.y);
-                include(p.x, p.y + m_texts[e.index].spec.height);
+                include(p.x, p.y + m_texts[e.index].text.height);
             } else if (e.kind == Kind::Line) {
                 include(m_lines[e.index].from.x, m_lines[e.index].from.y);
                 include(m_lines[e.index].to.x, m_lines[e.index].to.y);
@@ -636,15 +635,15 @@ DwgFile DrawingBuilder::build() const {
         }
         return 0;
     };
-    const auto writeText = [&](ObjectWriter& w, std::uint16_t type, const TextSpec& spec, std::string_view tag,
+    const auto writeText = [&](ObjectWriter& w, std::uint16_t type, const TextSpec& text, std::string_view tag,
                                std::string_view prompt) {
         TextObject t;
         t.header.type = type;
-        t.text = textFields(spec);
+        t.text = textFields(text);
         t.tag = std::string(tag);
         t.prompt = std::string(prompt);
         encodeText(w.data(), t);
-        w.handles().writeH(HandleRef{kHardPointer, spec.style == 0 ? fixed::StandardStyle : spec.style});
+        w.handles().writeH(HandleRef{kHardPointer, text.style == 0 ? fixed::StandardStyle : text.style});
         out.finish();
     };
 
@@ -695,14 +694,14 @@ DwgFile DrawingBuilder::build() const {
             switch (e.kind) {
                 case Kind::Text: {
                     const Text& t = m_texts[e.index];
-                    writeText(out.entity(type::Text, t.handle, b.handle, mode, previous, next), type::Text, t.spec, {},
+                    writeText(out.entity(type::Text, t.handle, b.handle, mode, previous, next), type::Text, t.text, {},
                               {});
                     break;
                 }
                 case Kind::AttributeDefinition: {
                     const AttributeDefinition& a = m_attributeDefinitions[e.index];
                     writeText(out.entity(type::Attdef, a.handle, b.handle, mode, previous, next), type::Attdef,
-                              a.spec, a.tag, a.prompt);
+                              a.text, a.tag, a.prompt);
                     break;
                 }
                 case Kind::Line: {

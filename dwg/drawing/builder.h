@@ -118,11 +118,11 @@ private:
     };
     struct Text {
         std::uint64_t handle = 0;
-        TextSpec spec;
+        TextSpec text;
     };
     struct AttributeDefinition {
         std::uint64_t handle = 0;
-        TextSpec spec;
+        TextSpec text;
         std::string tag, prompt;
     };
     struct Line {

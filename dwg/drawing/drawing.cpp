@@ -286,14 +286,11 @@ void Drawing::move(std::uint64_t handle, const Point3& from, const Point3& to) {
     f.elevation += dz;
 }
 
-Box3 Drawing::boundingBox(std::uint64_t handle) const {
-    return withContext(m_name, [&] {
-        // Edited texts are measured as they now are.
-        if (m_editedText && m_editedText->header.handle == handle)
-            return textBox(m_editedText->text,
-                           decodeDrawingText(withoutTerminator(m_editedText->text.value), *m_codePage).size());
-        return entityBox(m_store, handle);
-    });
+Box3 Drawing::boundingBox(std::uint64_t handle) {
+    // Measured as the drawing now is: a block reference's box takes in its
+    // attributes as they were last changed.
+    storeEditedText();
+    return withContext(m_name, [&] { return entityBox(m_store, handle); });
 }
 
 namespace {

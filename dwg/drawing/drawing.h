@@ -80,7 +80,7 @@ public:
     // Moves a text or attribute by `to` minus `from` (insertion and alignment points).
     void move(std::uint64_t handle, const Point3& from, const Point3& to);
 
-    Box3 boundingBox(std::uint64_t handle) const;
+    Box3 boundingBox(std::uint64_t handle);
 
     // The drawing as a file of its release, with every change in it (the
     // changed objects are encoded anew first).

@@ -41,7 +41,7 @@ using ::testing::HasSubstr;
 
 std::string utf8(const std::u16string& text) { return support::toUtf8(text); }
 
-DrawingBuilder::TextSpec spec(std::string value, Point3 at, std::uint64_t style = 0) {
+DrawingBuilder::TextSpec textAt(std::string value, Point3 at, std::uint64_t style = 0) {
     DrawingBuilder::TextSpec s;
     s.value = std::move(value);
     s.insertion = at;
@@ -67,8 +67,8 @@ Sample buildSample(Release release, std::uint16_t codePage = 30, std::string gre
     s.hebrewStyle = b.addTextStyle("HEBREW", "hebrew.shx", 2, 0.8);
     s.romansStyle = b.addTextStyle("Romans", "romans.shx");
 
-    s.alpha = b.addText(Space::Model, spec(greeting, {1, 2, 0}));
-    DrawingBuilder::TextSpec beta = spec("Beta", {10, -5, 3}, s.hebrewStyle);
+    s.alpha = b.addText(Space::Model, textAt(greeting, {1, 2, 0}));
+    DrawingBuilder::TextSpec beta = textAt("Beta", {10, -5, 3}, s.hebrewStyle);
     beta.height = 1.5;
     beta.rotation = 0.5;
     beta.widthFactor = 0.9;
@@ -77,25 +77,25 @@ Sample buildSample(Release release, std::uint16_t codePage = 30, std::string gre
     beta.horizontalAlignment = 1;  // centered: the alignment point counts
     beta.alignment = {12, -5};
     s.beta = b.addText(Space::Model, beta);
-    DrawingBuilder::TextSpec gamma = spec("Gamma", {0, 20, 0}, s.romansStyle);
+    DrawingBuilder::TextSpec gamma = textAt("Gamma", {0, 20, 0}, s.romansStyle);
     gamma.generation = 2;
     s.gamma = b.addText(Space::Model, gamma);
-    s.sheet = b.addText(Space::Paper, spec("Sheet", {5, 5, 0}, s.romansStyle));
+    s.sheet = b.addText(Space::Paper, textAt("Sheet", {5, 5, 0}, s.romansStyle));
     s.modelLine = b.addLine(Space::Model, {0, 0, 0}, {100, 50, 0});
 
     s.title = b.addBlock("TITLE", {1, 1, 0});
-    s.titleText = b.addTextToBlock(s.title, spec("Title block", {0, 0, 0}));
+    s.titleText = b.addTextToBlock(s.title, textAt("Title block", {0, 0, 0}));
     s.titleLine = b.addLineToBlock(s.title, {0, -1, 0}, {30, -1, 0});
-    s.nameDef = b.addAttributeDefinition(s.title, "NAME", "Name?", spec("nobody", {0, -3, 0}));
-    s.dateDef = b.addAttributeDefinition(s.title, "DATE", "Date?", spec("today", {0, -6, 0}, s.romansStyle));
+    s.nameDef = b.addAttributeDefinition(s.title, "NAME", "Name?", textAt("nobody", {0, -3, 0}));
+    s.dateDef = b.addAttributeDefinition(s.title, "DATE", "Date?", textAt("today", {0, -6, 0}, s.romansStyle));
 
     s.withTwo = b.addInsert(Space::Model, s.title, {100, 50, 0}, {2, 2, 1}, 0.25,
-                            {{"NAME", spec("Moshe", {101, 49, 0})}, {"DATE", spec("2024", {101, 45, 0}, s.romansStyle)}});
+                            {{"NAME", textAt("Moshe", {101, 49, 0})}, {"DATE", textAt("2024", {101, 45, 0}, s.romansStyle)}});
     s.bare = b.addInsert(Space::Paper, s.title, {20, 20, 0});
     s.withThree = b.addInsert(Space::Model, s.title, {200, 0, 0}, {1, 1, 1}, 0,
-                              {{"NAME", spec("Aharon", {200, -3, 0})},
-                               {"DATE", spec("2025", {200, -6, 0})},
-                               {"EXTRA", spec("x", {200, -9, 0})}});
+                              {{"NAME", textAt("Aharon", {200, -3, 0})},
+                               {"DATE", textAt("2025", {200, -6, 0})},
+                               {"EXTRA", textAt("x", {200, -9, 0})}});
     s.seed = b.nextHandle();
     s.file = b.build();
     s.bytes = dwg::writeDwgFile(s.file);
@@ -370,6 +370,20 @@ TEST_P(Built, HeaderVariablesPointAtTheTables) {
         EXPECT_TRUE(store.handlesOfType(dwg::type::VpEntHdrControl).empty());
     }
 
+    // Every other variable keeps the value of a new drawing.
+    const auto defaults = dwg::HeaderVariables::defaults(GetParam());
+    std::set<std::string> given = {"HANDSEED", "TDUCREATE", "TDUUPDATE", "FINGERPRINTGUID", "VERSIONGUID",
+                                   "DICTIONARY_COLORS", "DICTIONARY_PLOTSTYLES",
+                                   "VIEWPORT_ENTITY_HEADER_CONTROL_OBJECT"};
+    for (const auto& [name, objectType] : controls)
+        given.insert(name);
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        const std::string name(header.infoAt(i).name);
+        if (given.count(name) == 0) {
+            EXPECT_EQ(dwg::formatHeaderValue(header.valueAt(i)), dwg::formatHeaderValue(defaults.get(name))) << name;
+        }
+    }
+
     // A creation date of today (Julian day 2440588 is 1 January 1970) and GUIDs.
     const auto created = std::get<dwg::JulianDate>(header.get("TDUCREATE"));
     const auto days = std::chrono::duration_cast<std::chrono::hours>(
@@ -462,12 +476,12 @@ TEST(Builder, RefusesWhatADrawingCannotHold) {
     EXPECT_THROW(b.addBlock("*MODEL_SPACE"), std::invalid_argument);
     const std::uint64_t block = b.addBlock("B");
     EXPECT_THROW(b.addBlock("b"), std::invalid_argument);
-    EXPECT_THROW(b.addTextToBlock(block + 1, spec("x", {})), std::invalid_argument);
+    EXPECT_THROW(b.addTextToBlock(block + 1, textAt("x", {})), std::invalid_argument);
     EXPECT_THROW(b.addInsert(Space::Model, DrawingBuilder::kModelSpace, {}), std::invalid_argument);
-    EXPECT_THROW(b.addText(Space::Model, spec("x", {}, block)), std::invalid_argument);
-    EXPECT_THROW(b.addText(Space::Model, spec("x", {std::nan(""), 0, 0})), std::invalid_argument);
-    EXPECT_THROW(b.addAttributeDefinition(block, "", "p", spec("x", {})), std::invalid_argument);
-    EXPECT_THROW(b.addInsert(Space::Model, block, {}, {1, 1, 1}, 0, {{"", spec("x", {})}}), std::invalid_argument);
+    EXPECT_THROW(b.addText(Space::Model, textAt("x", {}, block)), std::invalid_argument);
+    EXPECT_THROW(b.addText(Space::Model, textAt("x", {std::nan(""), 0, 0})), std::invalid_argument);
+    EXPECT_THROW(b.addAttributeDefinition(block, "", "p", textAt("x", {})), std::invalid_argument);
+    EXPECT_THROW(b.addInsert(Space::Model, block, {}, {1, 1, 1}, 0, {{"", textAt("x", {})}}), std::invalid_argument);
     // Nothing refused took a handle.
     EXPECT_EQ(b.nextHandle(), block + 3);
 }
@@ -478,10 +492,10 @@ TEST(Builder, HandsOutHandlesAfterTheEmptyDrawingsOwn) {
     DrawingBuilder r2000(Release::R2000);
     EXPECT_EQ(r2000.addTextStyle("A", "a.shx"), 0x25U);
     EXPECT_EQ(r2000.addBlock("B"), 0x26U);  // record, BLOCK, ENDBLK
-    EXPECT_EQ(r2000.addText(Space::Model, spec("x", {})), 0x29U);
+    EXPECT_EQ(r2000.addText(Space::Model, textAt("x", {})), 0x29U);
     EXPECT_EQ(r2000.nextHandle(), 0x2AU);
     DrawingBuilder r2004(Release::R2004);
-    EXPECT_EQ(r2004.addText(Space::Paper, spec("x", {})), 0x26U);
+    EXPECT_EQ(r2004.addText(Space::Paper, textAt("x", {})), 0x26U);
 }
 
 // ObjectWriter puts together what the engine's readers take apart.

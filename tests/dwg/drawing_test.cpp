@@ -10,8 +10,11 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <random>
 #include <set>
 
+#include "dwg/bits/crc.h"
+#include "dwg/container/dwg_file.h"
 #include "dwg/errors.h"
 #include "support/code_pages.h"
 #include "tests/dwg/dxf_twin.h"
@@ -226,6 +229,72 @@ TEST(DrawingErrors, DamagedFilesNameTheFileAndTheReason) {
     const std::vector<std::uint8_t> notDwg = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'};
     EXPECT_THROW(Drawing::fromBytes(notDwg, "hello.dwg"), dwg::UnsupportedRelease);
     EXPECT_THROW(Drawing::open("/nonexistent/plan.dwg"), std::runtime_error);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DrawingBoxes, AReferenceIsMeasuredWithItsAttributesAsChanged) {
+    auto d = openSample("example_2000");
+    if (!d)
+        GTEST_SKIP() << "sample drawings not found in " << CORVELIN_SAMPLES_DIR;
+    for (std::uint64_t insert : d->selectAll("INSERT")) {
+        const auto attributes = d->attributes(insert);
+        if (attributes.empty())
+            continue;
+        const dwg::Box3 before = d->boundingBox(insert);
+        const dwg::Point3 at = d->insertionPoint(attributes.front());
+        d->move(attributes.front(), at, {at.x + 100000, at.y, at.z});
+        const dwg::Box3 after = d->boundingBox(insert);
+        EXPECT_GE(after.max.x, at.x + 100000);
+        EXPECT_EQ(after.min.y, before.min.y);
+        return;
+    }
+    FAIL() << "no block reference with attributes in the sample";
+}
+
+// Objects whose bytes were damaged but whose CRC still matches reach the
+// object decoders: every failure must be a clean FormatError.
+TEST(DrawingRobustness, DamagedObjectsGiveCleanErrors) {
+    std::mt19937 random(20261209);
+    for (const std::string& name : kOldReleaseSamples) {
+        SCOPED_TRACE(name);
+        auto bytes = dwg::test::loadSample(name + ".dwg");
+        if (!bytes)
+            GTEST_SKIP() << "sample drawings not found in " << CORVELIN_SAMPLES_DIR;
+        const dwg::DwgFile original = dwg::readDwgFile(*bytes);
+        for (int round = 0; round < 120; ++round) {
+            dwg::DwgFile file = original;
+            auto& object = file.objects[random() % file.objects.size()];
+            const auto data = dwg::splitStoredObject(file.bytesOf(object), file.release);
+            std::uint8_t* first = file.objectBytes.data() + object.offset + data.headerBytes;
+            for (int flips = 1 + static_cast<int>(random() % 3); flips > 0; --flips)
+                first[random() % data.data.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+            const auto crcAt = object.offset + object.size - 2;
+            const std::uint16_t crc = dwg::crc16(
+                dwg::kCrc16Seed, std::span<const std::uint8_t>(file.objectBytes).subspan(object.offset, object.size - 2));
+            file.objectBytes[crcAt] = static_cast<std::uint8_t>(crc);
+            file.objectBytes[crcAt + 1] = static_cast<std::uint8_t>(crc >> 8);
+            try {
+                Drawing d(std::move(file), name);
+                for (std::uint64_t style : d.textStyles())
+                    d.styleFontFile(style);
+                for (std::uint64_t block : d.blocks())
+                    for (std::uint64_t e : d.blockEntities(block)) {
+                        if (d.isText(e))
+                            d.textString(e);
+                        if (d.isBlockReference(e)) {
+                            for (std::uint64_t a : d.attributes(e))
+                                d.textString(a);
+                            d.boundingBox(e);
+                        }
+                    }
+            } catch (const dwg::FormatError&) {
+            } catch (const dwg::UnsupportedRelease&) {
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -1,0 +1,285 @@
+#include "filter/filterclass.h"
+
+#include <algorithm>
+#include <cmath>
+#include <system_error>
+
+#include "dwg/drawing/text_codec.h"
+#include "support/code_pages.h"
+#include "support/paths.h"
+
+namespace filter {
+namespace {
+
+constexpr const char* kOpenProblem = "Problem with opening file";
+
+std::string upperLetters(std::string_view text) { return support::upperAscii(text); }
+
+std::string hexHandle(EntityId handle) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    do {
+        out.insert(out.begin(), kDigits[handle & 0xF]);
+        handle >>= 4;
+    } while (handle != 0);
+    return out;
+}
+
+// Whether two paths name the same file, as the file system sees it.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
+        return std::filesystem::equivalent(a, b, error);
+    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+}  // namespace
+
+bool PlainStyleList::Contains(const std::string& name) const {
+    return std::any_of(m_lines.begin(), m_lines.end(),
+                       [&](const auto& line) { return support::equalsIgnoringAsciiCase(line.first, name); });
+}
+
+void PlainStyleList::Add(const std::string& name, ttextstyle* style) {
+    auto at = std::lower_bound(m_lines.begin(), m_lines.end(), name, [](const auto& line, const std::string& n) {
+        return support::compareIgnoringAsciiCase(line.first, n) < 0;
+    });
+    m_lines.insert(at, {name, style});
+}
+
+TDWGFileFilter::TDWGFileFilter(const hebrew::FontTable& fonts, StyleList& styleList, const FilterOptions& options,
+                               Opener opener)
+    : m_fonts(&fonts), m_styleList(&styleList), m_options(&options), m_engine(std::move(opener)),
+      m_converter(fonts) {}
+
+TDWGFileFilter::~TDWGFileFilter() = default;
+
+void TDWGFileFilter::ReleaseEngine() { m_engine = nullptr; }
+
+void TDWGFileFilter::processMessages() {
+    if (ProcessMessages)
+        ProcessMessages();
+}
+
+void TDWGFileFilter::raiseProgress(int done, int total) {
+    if (!OnProgress || done % 100 != 0 || total <= 0)
+        return;
+    // Rounded to the nearest integer, halves to even (the default rounding mode).
+    const double percent = std::nearbyint(static_cast<double>(done) / total * 100.0);
+    OnProgress(nullptr, static_cast<int>(percent), 0);
+}
+
+std::string TDWGFileFilter::singleByte(const std::u16string& text, bool* complete) const {
+    // The drawing's own code page keeps the stored bytes; Hebrew letters it
+    // lacks (from \U+ escapes) come from Windows-1255.
+    const support::CodePage& page = dwg::codePageOf(static_cast<std::uint16_t>(Document->codePage()));
+    const support::CodePage& hebrew = support::CodePage::windows1255();
+    std::string out;
+    out.reserve(text.size());
+    if (complete)
+        *complete = true;
+    for (char16_t c : text) {
+        auto byte = page.fromUnicode(c);
+        if (!byte)
+            byte = hebrew.fromUnicode(c);
+        if (!byte && complete)
+            *complete = false;
+        out += static_cast<char>(byte.value_or('?'));
+    }
+    return out;
+}
+
+void TDWGFileFilter::ProcessDrawing(const std::string& fileName) {
+    FileName = fileName;
+    Finished = false;
+    OpenFailure.clear();
+
+    // Open the drawing; a drawing that cannot be opened is reported once.
+    try {
+        if (!m_engine)
+            throw DrawingError("the drawing engine was released");
+        Document = m_engine(FileName);
+    } catch (const std::exception& e) {
+        OpenFailure = e.what();
+        if (OnError) {
+            bool abort = false;
+            OnError(nullptr, kOpenProblem, 1, abort);
+        }
+        Finished = true;
+        return;
+    }
+    processMessages();
+    m_styleList->Clear();
+
+    // Text styles, one record each; names equal ignoring case are recorded once.
+    const int styleCount = Document->styleCount();
+    for (int i = 0; i < styleCount; ++i) {
+        const std::string name = singleByte(Document->styleName(i));
+        if (name.empty() || name == " " || m_styleList->Contains(name))
+            continue;
+        auto record = std::make_unique<ttextstyle>();
+        ttextstyle* style = record.get();
+        const std::string key = upperLetters(name);
+        Styles.SetValue(key, std::move(record));
+        style->Name = key;
+        style->FontFile = singleByte(Document->styleFontFile(i));
+        style->Backward = Document->styleTextGenerationFlag(i) != 0;
+        style->Kind = m_converter.FontKindOf(style->FontFile);
+        m_styleList->Add(key, style);
+    }
+
+    // Block definitions: every entity of the named ones.
+    const int blockCount = Document->blockCount();
+    int done = 0;
+    for (int i = 0; i < blockCount; ++i) {
+        const std::u16string name = Document->blockName(i);
+        if (name.empty() || name.front() == u'*' || name == u"Model_Space" || name == u"Paper_Space")
+            continue;
+        for (EntityId entity : Document->blockEntities(i))
+            ConvertEntity(entity);
+        raiseProgress(++done, blockCount);
+        processMessages();
+    }
+
+    // Block references, then texts, of model space and every layout.
+    walk(Document->selectAll("INSERT"));
+    walk(Document->selectAll("TEXT"));
+
+    if (CheckOnly) {
+        Finished = true;
+        return;
+    }
+
+    // Every style takes the TrueType font, unmirrored.
+    for (int i = 0; i < styleCount; ++i) {
+        Document->setStyleFontFile(i, u"Arial.ttf");
+        Document->setStyleTextGenerationFlag(i, 0);
+    }
+    if (ConvertTexts)
+        saveDrawing();
+    Finished = true;
+}
+
+void TDWGFileFilter::walk(const std::vector<EntityId>& entities) {
+    const int total = static_cast<int>(entities.size());
+    int done = 0;
+    for (EntityId entity : entities) {
+        ConvertEntity(entity);
+        raiseProgress(++done, total);
+        processMessages();
+    }
+}
+
+void TDWGFileFilter::saveDrawing() {
+    const std::filesystem::path output(OutputFileName);
+    if (sameFile(output, FileName)) {
+        // Never over the drawing being read: beside it under a "$$" name.
+        const std::string folder(support::folderPart(OutputFileName));
+        const std::string name(support::fileNamePart(OutputFileName));
+        try {
+            Document->saveAs(folder + "$$" + name);
+        } catch (const std::exception& e) {
+            m_statistics.warnings.push_back(std::string("not saved: ") + e.what());
+        }
+        return;
+    }
+    // The drawing goes to a temporary file first and replaces an existing
+    // output only once it is complete.
+    Document->saveAs(output);
+}
+
+void TDWGFileFilter::ConvertEntity(EntityId entity) {
+    if (Document->isBlockReference(entity)) {
+        if (!Document->hasAttributes(entity))
+            return;
+        for (EntityId attribute : Document->attributes(entity)) {
+            const std::u16string style = Document->textStyleName(attribute);
+            const std::u16string text = Document->textString(attribute);
+            const bool backward = Document->backward(attribute);
+            if (!handleUnit({attribute, entity, true}, text, style, backward))
+                return;
+        }
+        return;
+    }
+    if (Document->isText(entity)) {
+        const std::u16string text = Document->textString(entity);
+        const std::u16string style = Document->textStyleName(entity);
+        const bool backward = Document->backward(entity);
+        handleUnit({entity, entity, false}, text, style, backward);
+    }
+}
+
+bool TDWGFileFilter::handleUnit(const TextUnit& unit, std::u16string text, const std::u16string& styleName,
+                                bool backward) {
+    const std::string key = upperLetters(singleByte(styleName));
+    const bool stylePresent = !key.empty() && Styles.Exists(key);
+    if (!stylePresent) {
+        // Left as it is rather than ending the whole drawing.
+        ++m_statistics.leftUnchanged;
+        m_statistics.warnings.push_back((unit.isAttribute ? "attribute " : "text ") + hexHandle(unit.target) +
+                                        ": style \"" + singleByte(styleName) + "\" has no record; left unchanged");
+        return !CheckOnly || !ConvertTexts;
+    }
+
+    bool complete = true;
+    std::string t = singleByte(text, &complete);
+    ttextstyle& record = Styles.GetValue(key);
+
+    if (!ConvertTexts) {
+        const Point at = Document->insertionPoint(unit.target);
+        auto element = std::make_unique<telement>();
+        element->X = at.x;
+        element->Y = at.y;
+        element->Text = t;
+        record.Elements.push_back(std::move(element));
+        return true;
+    }
+
+    m_converter.CurrentKind = record.Kind;
+    m_converter.CurrentBackward = unit.isAttribute ? record.Backward : (record.Backward || backward);
+    if (CheckOnly)
+        return false;  // a check pass looks at one attribute per reference
+
+    if (!complete) {
+        // Characters no single-byte form holds would be lost by converting.
+        ++m_statistics.leftUnchanged;
+        m_statistics.warnings.push_back((unit.isAttribute ? "attribute " : "text ") + hexHandle(unit.target) +
+                                        ": characters outside its code page and Windows-1255; left unchanged");
+        return true;
+    }
+
+    bool convert = true;
+    if (AutoCorrect && !hebrew::Converter::TextFitsKind(record.Kind, t)) {
+        if (unit.isAttribute && KeepWindowsMapping) {
+            convert = false;
+        } else {
+            t = hebrew::Converter::RepairLetters(record.Kind, t);
+            ++m_statistics.repaired;
+        }
+    }
+    if (convert) {
+        t = m_options->LeftToRight() ? m_converter.ConvertForLtr(t) : m_converter.ConvertForRtl(t);
+        text = support::CodePage::windows1255().decode(t);
+        ++(unit.isAttribute ? m_statistics.attributesConverted : m_statistics.textsConverted);
+    } else {
+        ++m_statistics.leftUnchanged;
+    }
+
+    BoundingBox box;
+    if (m_converter.CurrentBackward)
+        box = Document->boundingBox(unit.boxEntity);
+
+    Document->setTextString(unit.target, text);
+    Document->setBackward(unit.target, false);
+    Document->setTextGenerationFlag(unit.target, 0);
+    if (m_converter.CurrentBackward) {
+        // One box width left, one box height down, one box depth back.
+        const long double minX = box.min.x, minY = box.min.y, maxX = box.max.x, maxY = box.max.y;
+        const Point from{box.min.x, box.min.y, box.max.z};
+        const Point to{static_cast<double>(2 * minX - maxX), static_cast<double>(2 * minY - maxY), box.min.z};
+        Document->move(unit.target, from, to);
+    }
+    return true;
+}
+
+}  // namespace filter
