@@ -10,6 +10,10 @@ constexpr const char* kUsage =
     "Converts legacy Hebrew texts of AutoCAD drawings for ESRI ArcGIS.\n"
     "\n"
     "Commands:\n"
+    "  convert  convert drawings and folders of drawings\n"
+    "  check    open and walk drawings, changing nothing; report those that fail\n"
+    "  styles   list a drawing's text styles with their font kinds (and texts)\n"
+    "  inspect  list a drawing's styles, texts and attributes\n"
     "  text     convert byte strings given in hexadecimal, or look up font kinds\n"
     "\n"
     "Run 'corvelin-cli COMMAND --help' for the options of a command.\n";
@@ -33,6 +37,14 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     std::vector<std::string> rest(args.begin() + 1, args.end());
     if (command == "text")
         return runText(rest, out, err);
+    if (command == "convert")
+        return runConvert(rest, out, err);
+    if (command == "check")
+        return runCheck(rest, out, err);
+    if (command == "styles")
+        return runStyles(rest, out, err);
+    if (command == "inspect")
+        return runInspect(rest, out, err);
     err << "corvelin-cli: unknown command '" << command << "'\n\n" << kUsage;
     return kExitUsage;
 }

@@ -24,5 +24,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
 // The commands, each given the arguments after its name.
 int runText(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runConvert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runCheck(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds Corvelin and runs its main job on the
-# bundled examples: Hebrew texts of every font kind converted for the
-# "RightTo Left" and "Left To Right" ESRI Hebrew settings.
+# Installs the dependencies, builds Corvelin and runs its main job: converts
+# the bundled example drawing (Hebrew texts of every font kind, mirrored
+# texts, blocks with attributes) and prints the conversion report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,12 +9,8 @@ cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$(nproc)" --target corvelin-cli
 
-cli=build/cli/corvelin-cli
-while IFS='|' read -r kind flags hex note; do
-  [[ -z "$kind" || "$kind" == \#* ]] && continue
-  # shellcheck disable=SC2086
-  rtl=$("$cli" text --kind "$kind" $flags --rtl "${hex// /}")
-  # shellcheck disable=SC2086
-  ltr=$("$cli" text --kind "$kind" $flags --ltr "${hex// /}")
-  printf '%-12s %-28s %-34s rtl %-34s ltr %s\n' "$kind" "$note" "$hex" "$rtl" "$ltr"
-done < examples/texts.txt
+out=out/example
+mkdir -p "$out"
+build/cli/corvelin-cli convert --output-dir "$out" --fonts examples/HebFonts.txt \
+  --report "$out/report.json" examples/hebrew_example.dwg
+cat "$out/report.json"

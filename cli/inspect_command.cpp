@@ -1,0 +1,402 @@
+// corvelin-cli inspect: what a drawing holds that the conversion reads and
+// writes: release, code page, text styles, and every single-line text and
+// attribute with its stored bytes, wherever it is.
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/json.h"
+#include "dwg/drawing/drawing.h"
+#include "dwg/drawing/text_codec.h"
+#include "support/code_pages.h"
+
+namespace cli {
+namespace {
+
+constexpr const char* kInspectUsage =
+    "Usage: corvelin-cli inspect [--json] DRAWING\n"
+    "\n"
+    "Lists a drawing's release, code page, reading warnings, text styles, and every\n"
+    "TEXT and ATTRIB (of model space, every layout and every block definition),\n"
+    "each with its handle, owner, style, string, stored bytes in hexadecimal,\n"
+    "generation flags, alignment, height and insertion point. Nothing is changed.\n"
+    "\n"
+    "  --json  print the same as one JSON document\n";
+
+struct InspectOptions {
+    bool json = false;
+    std::string drawing;
+};
+
+InspectOptions parse(const std::vector<std::string>& args) {
+    InspectOptions options;
+    std::vector<std::string> operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--") {
+            operands.insert(operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        } else if (arg.starts_with("--")) {
+            throw UsageError("unknown option '" + arg + "'");
+        } else {
+            operands.push_back(arg);
+        }
+    }
+    if (operands.empty())
+        throw UsageError("no drawing given");
+    if (operands.size() > 1)
+        throw UsageError("one drawing at a time, got " + std::to_string(operands.size()));
+    options.drawing = operands.front();
+    return options;
+}
+
+// AutoCAD's names of the DWGCODEPAGE values (the code page numbers of the
+// DWG file header, ODA §3.2.5).
+std::string codePageName(std::uint16_t number) {
+    static constexpr const char* kNames[] = {
+        "UTF8",      "ASCII",     "ISO8859-1", "ISO8859-2", "ISO8859-3", "ISO8859-4", "ISO8859-5", "ISO8859-6",
+        "ISO8859-7", "ISO8859-8", "ISO8859-9", "DOS437",    "DOS850",    "DOS852",    "DOS855",    "DOS857",
+        "DOS860",    "DOS861",    "DOS863",    "DOS864",    "DOS865",    "DOS869",    "DOS932",    "MACINTOSH",
+        "BIG5",      "KSC5601",   "JOHAB",     "DOS866",    "ANSI_1250", "ANSI_1251", "ANSI_1252", "GB2312",
+        "ANSI_1253", "ANSI_1254", "ANSI_1255", "ANSI_1256", "ANSI_1257", "ANSI_874",  "ANSI_932",  "ANSI_936",
+        "ANSI_949",  "ANSI_950",  "ANSI_1361", "UTF16",     "ANSI_1258",
+    };
+    if (number < std::size(kNames))
+        return kNames[number];
+    return "unknown";
+}
+
+std::string generationWords(int generation) {
+    std::string words = std::to_string(generation);
+    if (generation & 2)
+        words += " backward";
+    if (generation & 4)
+        words += (generation & 2) ? ", upside down" : " upside down";
+    return words;
+}
+
+// The shortest text that reads back as the same double.
+std::string number(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// Strings of 2000 and later files usually count a terminating zero byte;
+// it is no part of the text.
+std::string_view withoutTerminator(std::string_view bytes) {
+    return !bytes.empty() && bytes.back() == '\0' ? bytes.substr(0, bytes.size() - 1) : bytes;
+}
+
+struct StyleRow {
+    std::uint64_t handle = 0;
+    std::string name, fontFile, bigFontFile;  // UTF-8
+    int generation = 0;
+};
+
+struct TextRow {
+    std::uint64_t handle = 0;
+    std::string type;   // TEXT or ATTRIB
+    std::string owner;  // the block record holding the text or its reference
+    std::optional<std::uint64_t> insert;
+    std::optional<std::string> tag;
+    std::string style, text;  // UTF-8
+    std::u16string text16;    // for showing control characters
+    std::string bytes;        // as stored, without the terminating zero
+    int generation = 0, horizontalAlignment = 0, verticalAlignment = 0;
+    double height = 0.0;
+    dwg::Point3 insertion;
+};
+
+struct Report {
+    std::string file, release;
+    std::uint16_t codePage = 0;
+    std::vector<std::string> warnings;
+    std::vector<StyleRow> styles;
+    std::vector<TextRow> texts;
+    bool incomplete = false;  // some object could not be read
+};
+
+class Inspector {
+public:
+    explicit Inspector(const dwg::Drawing& drawing) : m_drawing(drawing) {}
+
+    Report run() {
+        Report report;
+        report.file = m_drawing.name();
+        report.release = std::string(dwg::releaseName(m_drawing.release()));
+        report.codePage = m_drawing.codePage();
+        report.warnings = m_drawing.warnings();
+        for (std::uint64_t handle : m_drawing.textStyles())
+            guarded(report, [&] { report.styles.push_back(styleRow(handle)); });
+        // Every block record: the spaces and layouts, then the definitions.
+        for (std::uint64_t block : m_drawing.blocks()) {
+            std::string owner;
+            std::vector<std::uint64_t> entities;
+            if (!guarded(report, [&] {
+                    owner = support::toUtf8(m_drawing.blockName(block));
+                    entities = m_drawing.blockEntities(block);
+                }))
+                continue;
+            for (std::uint64_t entity : entities)
+                guarded(report, [&] { addEntity(report, owner, entity); });
+        }
+        return report;
+    }
+
+private:
+    // Runs one step; a damaged object is reported and the rest still listed.
+    template <typename Step>
+    static bool guarded(Report& report, Step&& step) {
+        try {
+            step();
+            return true;
+        } catch (const std::exception& e) {
+            report.warnings.push_back(std::string("not read: ") + e.what());
+            report.incomplete = true;
+            return false;
+        }
+    }
+
+    std::string utf8(std::string_view bytes) const {
+        return support::toUtf8(dwg::decodeDrawingText(withoutTerminator(bytes), m_drawing.textCodePage()));
+    }
+
+    StyleRow styleRow(std::uint64_t handle) const {
+        const dwg::StyleObject& s = m_drawing.style(handle);
+        return {handle, support::toUtf8(m_drawing.styleName(handle)), support::toUtf8(m_drawing.styleFontFile(handle)),
+                utf8(s.bigFontFile), s.generation};
+    }
+
+    void addEntity(Report& report, const std::string& owner, std::uint64_t entity) const {
+        if (m_drawing.isText(entity)) {
+            report.texts.push_back(textRow(entity, owner, std::nullopt));
+        } else if (m_drawing.isBlockReference(entity)) {
+            for (std::uint64_t attribute : m_drawing.attributes(entity))
+                guarded(report, [&] { report.texts.push_back(textRow(attribute, owner, entity)); });
+        }
+    }
+
+    TextRow textRow(std::uint64_t handle, const std::string& owner, std::optional<std::uint64_t> insert) const {
+        TextRow row;
+        row.handle = handle;
+        row.type = std::string(m_drawing.objects().dxfNameOf(handle));
+        row.owner = owner;
+        row.insert = insert;
+        row.style = support::toUtf8(m_drawing.textStyleName(handle));
+        row.text16 = m_drawing.textString(handle);
+        row.text = support::toUtf8(row.text16);
+        // text() last: its reference lasts only until another text is decoded.
+        const dwg::TextObject& t = m_drawing.text(handle);
+        if (insert)
+            row.tag = utf8(t.tag);
+        row.bytes = std::string(withoutTerminator(t.text.value));
+        row.generation = t.text.generation;
+        row.horizontalAlignment = t.text.horizontalAlignment;
+        row.verticalAlignment = t.text.verticalAlignment;
+        row.height = t.text.height;
+        row.insertion = {t.text.insertion.x, t.text.insertion.y, t.text.elevation};
+        return row;
+    }
+
+    const dwg::Drawing& m_drawing;
+};
+
+// Columns as wide as their widest cell (counted in characters, not UTF-8
+// bytes); the last column is not padded, so that lines end without blanks.
+class Table {
+public:
+    void add(std::vector<std::string> row) {
+        m_widths.resize(std::max(m_widths.size(), row.size()), 0);
+        for (std::size_t c = 0; c < row.size(); ++c)
+            m_widths[c] = std::max(m_widths[c], width(row[c]));
+        m_rows.push_back(std::move(row));
+    }
+
+    void print(std::ostream& out, std::string_view indent) const {
+        for (const auto& row : m_rows) {
+            std::string line(indent);
+            for (std::size_t c = 0; c < row.size(); ++c) {
+                line += row[c];
+                if (c + 1 < row.size())
+                    line += std::string(m_widths[c] - width(row[c]) + 2, ' ');
+            }
+            while (!line.empty() && line.back() == ' ')
+                line.pop_back();
+            out << line << '\n';
+        }
+    }
+
+private:
+    static std::size_t width(std::string_view utf8) {
+        std::size_t n = 0;
+        for (char c : utf8)
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+                ++n;
+        return n;
+    }
+
+    std::vector<std::size_t> m_widths;
+    std::vector<std::vector<std::string>> m_rows;
+};
+
+// A string in quotes for a terminal: quotes and backslashes escaped, control
+// characters (C0, DEL, C1: how DOS Hebrew letters read in Windows code pages)
+// as \uXXXX.
+std::string quoted(const std::u16string& text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out = "\"";
+    std::u16string run;
+    auto flush = [&] {
+        out += support::toUtf8(run);
+        run.clear();
+    };
+    for (char16_t c : text) {
+        if (c == u'"' || c == u'\\') {
+            run += u'\\';
+            run += c;
+        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            flush();
+            out += "\\u00";
+            out += kDigits[(c >> 4) & 0xF];
+            out += kDigits[c & 0xF];
+        } else {
+            run += c;
+        }
+    }
+    flush();
+    return out + "\"";
+}
+
+void printText(const Report& report, std::ostream& out) {
+    out << "File:       " << report.file << '\n';
+    out << "Release:    " << report.release << '\n';
+    out << "Code page:  " << report.codePage << " (" << codePageName(report.codePage) << ")\n";
+    if (report.warnings.empty()) {
+        out << "Warnings:   none\n";
+    } else {
+        out << "Warnings:   " << report.warnings.size() << '\n';
+        for (const std::string& warning : report.warnings)
+            out << "  - " << warning << '\n';
+    }
+
+    out << "\nText styles: " << report.styles.size() << '\n';
+    Table styles;
+    styles.add({"HANDLE", "NAME", "FONT FILE", "BIG FONT", "GENERATION"});
+    for (const StyleRow& s : report.styles)
+        styles.add({dwg::handleText(s.handle), s.name, s.fontFile, s.bigFontFile, generationWords(s.generation)});
+    styles.print(out, "  ");
+
+    out << "\nTexts and attributes: " << report.texts.size() << '\n';
+    Table texts;
+    texts.add({"HANDLE", "TYPE", "OWNER", "INSERT", "TAG", "STYLE", "GENERATION", "HALIGN", "VALIGN", "HEIGHT",
+               "INSERTION", "BYTES", "TEXT"});
+    for (const TextRow& t : report.texts)
+        texts.add({dwg::handleText(t.handle), t.type, t.owner, t.insert ? dwg::handleText(*t.insert) : "",
+                   t.tag.value_or(""), t.style, generationWords(t.generation), std::to_string(t.horizontalAlignment),
+                   std::to_string(t.verticalAlignment), number(t.height),
+                   number(t.insertion.x) + "," + number(t.insertion.y) + "," + number(t.insertion.z),
+                   hexBytes(t.bytes), quoted(t.text16)});
+    texts.print(out, "  ");
+}
+
+void printJson(const Report& report, std::ostream& out) {
+    JsonWriter json(out);
+    json.beginObject();
+    json.member("file", report.file);
+    json.member("release", report.release);
+    json.key("codePage").beginObject();
+    json.member("number", static_cast<int>(report.codePage));
+    json.member("name", codePageName(report.codePage));
+    json.endObject();
+    json.key("warnings").beginArray();
+    for (const std::string& warning : report.warnings)
+        json.value(warning);
+    json.endArray();
+
+    json.key("styles").beginArray();
+    for (const StyleRow& s : report.styles) {
+        json.beginObject();
+        json.member("handle", dwg::handleText(s.handle));
+        json.member("name", s.name);
+        json.member("fontFile", s.fontFile);
+        json.member("bigFontFile", s.bigFontFile);
+        json.member("generation", s.generation);
+        json.endObject();
+    }
+    json.endArray();
+
+    json.key("texts").beginArray();
+    for (const TextRow& t : report.texts) {
+        json.beginObject();
+        json.member("handle", dwg::handleText(t.handle));
+        json.member("type", t.type);
+        json.member("owner", t.owner);
+        if (t.insert)
+            json.member("insert", dwg::handleText(*t.insert));
+        if (t.tag)
+            json.member("tag", *t.tag);
+        json.member("style", t.style);
+        json.member("text", t.text);
+        json.member("bytes", hexBytes(t.bytes));
+        json.member("generation", t.generation);
+        json.member("horizontalAlignment", t.horizontalAlignment);
+        json.member("verticalAlignment", t.verticalAlignment);
+        json.member("height", t.height);
+        json.key("insertion").beginArray().value(t.insertion.x).value(t.insertion.y).value(t.insertion.z).endArray();
+        json.endObject();
+    }
+    json.endArray();
+    json.endObject();
+}
+
+}  // namespace
+
+int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h") {
+            out << kInspectUsage;
+            return kExitOk;
+        }
+    }
+    InspectOptions options;
+    try {
+        options = parse(args);
+    } catch (const UsageError& e) {
+        err << "corvelin-cli inspect: " << e.what() << "\n\n" << kInspectUsage;
+        return kExitUsage;
+    }
+
+    Report report;
+    try {
+        const dwg::Drawing drawing = dwg::Drawing::open(options.drawing);
+        report = Inspector(drawing).run();
+    } catch (const std::exception& e) {
+        err << "corvelin-cli inspect: " << e.what() << '\n';
+        return kExitFailure;
+    }
+
+    if (options.json)
+        printJson(report, out);
+    else
+        printText(report, out);
+    if (report.incomplete) {
+        for (const std::string& warning : report.warnings)
+            if (warning.starts_with("not read: "))
+                err << "corvelin-cli inspect: " << warning << '\n';
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace cli

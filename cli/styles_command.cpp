@@ -1,0 +1,247 @@
+// corvelin-cli styles: the text styles of a drawing as a collecting pass sees
+// them (font file, font kind, backward flag), and with --texts every text of
+// each style with what the conversion would make of it.
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/json.h"
+#include "dwg/drawing/text_codec.h"
+#include "filter/filterclass.h"
+#include "hebrew/converter.h"
+#include "hebrew/fntdef.h"
+#include "support/code_pages.h"
+
+namespace cli {
+namespace {
+
+constexpr const char* kStylesUsage =
+    "Usage: corvelin-cli styles [--fonts FILE] [--ltr | --rtl] [--texts] DRAWING\n"
+    "\n"
+    "Lists the text styles of a drawing, sorted by name, with their font files, the\n"
+    "font kind each font file has by the font table, and whether the style writes\n"
+    "backward. Nothing is changed.\n"
+    "\n"
+    "  --texts       under each style, its texts and attributes in the order they are\n"
+    "                met: position, the stored bytes in hexadecimal, the text as the\n"
+    "                drawing's code page reads it, and the text as it would convert\n"
+    "  --rtl         convert for the \"RightTo Left\" ESRI Hebrew setting (default)\n"
+    "  --ltr         convert for the \"Left To Right\" ESRI Hebrew setting\n"
+    "  --fonts FILE  the font definition file (default: the per-user HebFonts.txt)\n";
+
+struct StylesOptions {
+    std::optional<std::string> fontsFile;
+    bool leftToRight = false;
+    bool texts = false;
+    std::string drawing;
+};
+
+StylesOptions parse(const std::vector<std::string>& args) {
+    StylesOptions options;
+    bool sawOrder = false;
+    std::vector<std::string> operands;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--fonts") {
+            if (i + 1 >= args.size())
+                throw UsageError(arg + " needs a value");
+            options.fontsFile = args[++i];
+        } else if (arg == "--ltr" || arg == "--rtl") {
+            if (sawOrder && options.leftToRight != (arg == "--ltr"))
+                throw UsageError("--ltr and --rtl exclude each other");
+            sawOrder = true;
+            options.leftToRight = arg == "--ltr";
+        } else if (arg == "--texts") {
+            options.texts = true;
+        } else if (arg == "--") {
+            operands.insert(operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        } else if (arg.starts_with("--")) {
+            throw UsageError("unknown option '" + arg + "'");
+        } else {
+            operands.push_back(arg);
+        }
+    }
+    if (operands.empty())
+        throw UsageError("no drawing given");
+    if (operands.size() > 1)
+        throw UsageError("one drawing at a time, got " + std::to_string(operands.size()));
+    options.drawing = operands.front();
+    return options;
+}
+
+// Columns as wide as their widest cell (counted in characters, not UTF-8
+// bytes); the last column is not padded, so that lines end without blanks.
+class Table {
+public:
+    explicit Table(std::vector<bool> rightAligned) : m_right(std::move(rightAligned)), m_widths(m_right.size(), 0) {}
+
+    void add(std::vector<std::string> row) {
+        for (std::size_t c = 0; c < row.size(); ++c)
+            m_widths[c] = std::max(m_widths[c], width(row[c]));
+        m_rows.push_back(std::move(row));
+    }
+
+    void printRow(std::ostream& out, std::size_t index, std::string_view indent) const {
+        const auto& row = m_rows[index];
+        std::string line(indent);
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            const std::string padding(m_widths[c] - width(row[c]), ' ');
+            const bool last = c + 1 == row.size();
+            if (m_right[c])
+                line += padding + row[c];
+            else
+                line += last ? row[c] : row[c] + padding;
+            if (!last)
+                line += "  ";
+        }
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        out << line << '\n';
+    }
+
+private:
+    static std::size_t width(std::string_view utf8) {
+        std::size_t n = 0;
+        for (char c : utf8)
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
+                ++n;
+        return n;
+    }
+
+    std::vector<bool> m_right;
+    std::vector<std::size_t> m_widths;
+    std::vector<std::vector<std::string>> m_rows;
+};
+
+std::string fixed2(double value) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.2f", value);
+    return buffer;
+}
+
+// Text for a terminal: control characters (C0, DEL, C1) become \uXXXX, since
+// bytes such as DOS Hebrew letters read as C1 controls in Windows code pages.
+std::string printable(const std::u16string& text) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    std::u16string run;
+    auto flush = [&] {
+        out += support::toUtf8(run);
+        run.clear();
+    };
+    for (char16_t c : text) {
+        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+            flush();
+            out += "\\u00";
+            out += kDigits[(c >> 4) & 0xF];
+            out += kDigits[c & 0xF];
+        } else {
+            run += c;
+        }
+    }
+    flush();
+    return out;
+}
+
+}  // namespace
+
+int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h") {
+            out << kStylesUsage;
+            return kExitOk;
+        }
+    }
+    StylesOptions options;
+    try {
+        options = parse(args);
+    } catch (const UsageError& e) {
+        err << "corvelin-cli styles: " << e.what() << "\n\n" << kStylesUsage;
+        return kExitUsage;
+    }
+
+    hebrew::FontTable fonts;
+    try {
+        if (options.fontsFile)
+            fonts.Readfonts(*options.fontsFile);
+        else
+            fonts.loadDefault();
+    } catch (const std::exception& e) {
+        err << "corvelin-cli styles: " << e.what() << '\n';
+        return kExitFailure;
+    }
+
+    // The collecting pass: records every style and every text under its style.
+    filter::PlainStyleList list;
+    const filter::FixedOptions order(options.leftToRight);
+    filter::TDWGFileFilter pass(fonts, list, order);
+    pass.ConvertTexts = false;
+    pass.CheckOnly = false;
+    try {
+        pass.ProcessDrawing(options.drawing);
+    } catch (const std::exception& e) {
+        err << "corvelin-cli styles: " << e.what() << '\n';
+        return kExitFailure;
+    }
+    if (!pass.OpenFailure.empty()) {
+        err << "Problem with opening file: " << pass.OpenFailure << '\n';
+        return kExitFailure;
+    }
+
+    // Names, font files and texts are bytes of the drawing's code page.
+    const support::CodePage& page = dwg::codePageOf(static_cast<std::uint16_t>(pass.Document->codePage()));
+    const support::CodePage& windows1255 = support::CodePage::windows1255();
+
+    Table styles({false, false, false, false});
+    styles.add({"STYLE", "FONT FILE", "KIND", "BACKWARD"});
+    for (const auto& [name, style] : list.lines())
+        styles.add({printable(page.decode(style->Name)), printable(page.decode(style->FontFile)),
+                    std::string(hebrew::FontKindName(style->Kind)), style->Backward ? "yes" : "no"});
+
+    // One table for the texts of all styles, so that their columns line up
+    // from one style to the next.
+    hebrew::Converter converter(fonts);
+    Table texts({true, true, false, false, false});
+    texts.add({"X", "Y", "BYTES", "READ", "CONVERTED"});
+    if (options.texts) {
+        for (const auto& [name, style] : list.lines()) {
+            converter.CurrentKind = style->Kind;
+            converter.CurrentBackward = style->Backward;
+            for (const auto& element : style->Elements) {
+                const std::string converted = options.leftToRight ? converter.ConvertForLtr(element->Text)
+                                                                  : converter.ConvertForRtl(element->Text);
+                texts.add({fixed2(element->X), fixed2(element->Y), hexBytes(element->Text),
+                           printable(page.decode(element->Text)), printable(windows1255.decode(converted))});
+            }
+        }
+    }
+
+    styles.printRow(out, 0, "");
+    std::size_t textRow = 1;
+    for (std::size_t i = 0; i < list.lines().size(); ++i) {
+        styles.printRow(out, i + 1, "");
+        if (!options.texts)
+            continue;
+        const auto& elements = list.lines()[i].second->Elements;
+        if (elements.empty()) {
+            out << "    (no texts)\n";
+            continue;
+        }
+        texts.printRow(out, 0, "    ");
+        for (std::size_t e = 0; e < elements.size(); ++e)
+            texts.printRow(out, textRow++, "    ");
+    }
+    for (const std::string& warning : pass.Statistics().warnings)
+        err << "corvelin-cli styles: " << warning << '\n';
+    return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,138 @@
+#include "filter/batch.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+
+#include "support/paths.h"
+
+namespace filter {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool isDrawingName(const std::filesystem::path& path) {
+    return support::equalsIgnoringAsciiCase(support::upperAscii(path.extension().string()), ".DWG");
+}
+
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    std::error_code error;
+    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
+        return std::filesystem::equivalent(a, b, error);
+    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+// Runs one filter pass and fills the report from it.
+void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport& report,
+               const ProgressHandler& progress) {
+    if (progress)
+        f.OnProgress = [&](void*, int percent, int) { progress(percent); };
+    try {
+        f.ProcessDrawing(input.string());
+    } catch (const std::exception& e) {
+        report.errors.push_back(e.what());
+    }
+    if (!f.OpenFailure.empty())
+        report.errors.push_back("Problem with opening file: " + f.OpenFailure);
+    if (f.Document)
+        report.releaseRead = report.releaseWritten = f.Document->release();
+    report.statistics = f.Statistics();
+    f.Styles.forEachKey([&](std::string_view key) {
+        const ttextstyle& s = f.Styles.GetValue(key);
+        report.styles.push_back({s.Name, s.FontFile, std::string(hebrew::FontKindName(s.Kind)), s.Backward});
+    });
+    std::sort(report.styles.begin(), report.styles.end(),
+              [](const RunReport::Style& a, const RunReport::Style& b) { return a.name < b.name; });
+    if (!report.errors.empty() || !f.Finished)
+        report.status = RunStatus::Failed;
+}
+
+}  // namespace
+
+std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& folder, bool recursive) {
+    std::vector<std::filesystem::path> drawings;
+    std::error_code error;
+    auto consider = [&](const std::filesystem::directory_entry& entry) {
+        std::error_code e;
+        if (isDrawingName(entry.path()) && !entry.is_directory(e))
+            drawings.push_back(entry.path());
+    };
+    if (recursive) {
+        for (auto it = std::filesystem::recursive_directory_iterator(
+                 folder, std::filesystem::directory_options::skip_permission_denied, error);
+             !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+            consider(*it);
+    } else {
+        for (auto it = std::filesystem::directory_iterator(folder, error);
+             !error && it != std::filesystem::directory_iterator(); it.increment(error))
+            consider(*it);
+    }
+    std::sort(drawings.begin(), drawings.end());
+    return drawings;
+}
+
+RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
+                         const std::filesystem::path& input, const std::filesystem::path& output,
+                         const ProgressHandler& progress) {
+    const auto start = Clock::now();
+    RunReport report;
+    report.input = input.string();
+    report.output = output.string();
+
+    std::filesystem::path source = input;
+    std::filesystem::path backup;
+    if (sameFile(input, output)) {
+        backup = input.string() + ".bak";
+        std::error_code error;
+        if (std::filesystem::exists(backup, error)) {
+            report.status = RunStatus::Skipped;
+            report.errors.push_back("already converted: backup exists");
+            return report;
+        }
+        std::filesystem::rename(input, backup, error);
+        if (error) {
+            report.status = RunStatus::Failed;
+            report.errors.push_back("cannot move " + input.string() + " to " + backup.string() + ": " +
+                                    error.message());
+            return report;
+        }
+        source = backup;
+    }
+
+    PlainStyleList styles;
+    TDWGFileFilter f(fonts, styles, options);
+    f.OutputFileName = output.string();
+    f.ConvertTexts = true;
+    f.CheckOnly = false;
+    f.AutoCorrect = settings.autoCorrect;
+    f.KeepWindowsMapping = settings.keepWindowsMapping;
+    runFilter(f, source, report, progress);
+
+    if (report.status == RunStatus::Failed && !backup.empty()) {
+        // The drawing goes back where it was; nothing was written over it.
+        std::error_code error;
+        if (!std::filesystem::exists(input, error))
+            std::filesystem::rename(backup, input, error);
+    }
+    report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return report;
+}
+
+RunReport checkDrawing(const hebrew::FontTable& fonts, const RunSettings& settings,
+                       const std::filesystem::path& input, const ProgressHandler& progress) {
+    const auto start = Clock::now();
+    RunReport report;
+    report.input = input.string();
+    PlainStyleList styles;
+    const FixedOptions options(false);
+    TDWGFileFilter f(fonts, styles, options);
+    f.ConvertTexts = true;
+    f.CheckOnly = true;
+    f.AutoCorrect = settings.autoCorrect;
+    runFilter(f, input, report, progress);
+    report.releaseWritten.clear();
+    report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    return report;
+}
+
+}  // namespace filter

@@ -1,0 +1,59 @@
+#pragma once
+// Runs of the filter over drawings, as the window's commands and the
+// command-line tool make them: which drawings a folder holds, the output
+// name of each, the ".bak" backup of an in-place conversion, and what each
+// drawing's run did.
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "filter/filterclass.h"
+
+namespace filter {
+
+// The drawings of a folder: every entry whose name ends in ".dwg" (ignoring
+// case) and that is no folder, in name order; with `recursive`, those of its
+// subfolders too.
+std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& folder, bool recursive);
+
+struct RunSettings {
+    bool autoCorrect = true;
+    bool keepWindowsMapping = false;
+};
+
+enum class RunStatus { Done, Failed, Skipped };
+
+// What one drawing's run did.
+struct RunReport {
+    std::string input;
+    std::string output;
+    RunStatus status = RunStatus::Done;
+    std::string releaseRead;
+    std::string releaseWritten;
+    struct Style {
+        std::string name, fontFile, kind;
+        bool backward = false;
+    };
+    std::vector<Style> styles;
+    FilterStatistics statistics;
+    std::vector<std::string> errors;
+    double seconds = 0.0;
+};
+
+using ProgressHandler = std::function<void(int percent)>;
+
+// Converts `input` into `output`. When both name the same file the drawing
+// is converted in place: it is first moved to "<input>.bak" (nothing is done
+// when that backup already exists, since converting twice garbles texts), and
+// moved back if the conversion fails, so that no drawing is ever lost.
+RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
+                         const std::filesystem::path& input, const std::filesystem::path& output,
+                         const ProgressHandler& progress = {});
+
+// Opens and walks a drawing without changing or saving anything.
+RunReport checkDrawing(const hebrew::FontTable& fonts, const RunSettings& settings,
+                       const std::filesystem::path& input, const ProgressHandler& progress = {});
+
+}  // namespace filter

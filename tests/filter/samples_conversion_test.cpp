@@ -1,0 +1,112 @@
+// Converting every sample drawing the engine reads: the result re-opens, its
+// texts are the conversions of the originals, its styles name "Arial.ttf"
+// with generation flag 0, and every other object is unchanged.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <set>
+
+#include <unistd.h>
+
+#include "dwg/drawing/drawing.h"
+#include "dwg/errors.h"
+#include "filter/batch.h"
+#include "support/code_pages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The single-byte form the filter converts: the drawing's code page, with
+// Windows-1255 for the Hebrew letters it lacks.
+std::string singleByte(const std::u16string& text, const support::CodePage& page) {
+    std::string out;
+    for (char16_t c : text) {
+        auto b = page.fromUnicode(c);
+        if (!b)
+            b = support::CodePage::windows1255().fromUnicode(c);
+        out += static_cast<char>(b.value_or('?'));
+    }
+    return out;
+}
+
+TEST(SampleConversion, EverySampleConvertsWithEverythingElseUnchanged) {
+    const fs::path samples = fs::path(CORVELIN_SAMPLES_DIR) / "dwg";
+    if (!fs::exists(samples))
+        GTEST_SKIP() << "sample drawings not found in " << CORVELIN_SAMPLES_DIR;
+    const fs::path out = fs::temp_directory_path() / ("corvelin-samples-" + std::to_string(::getpid()));
+    fs::create_directories(out);
+    hebrew::FontTable fonts;
+    const filter::FixedOptions rightToLeft(false);
+    int converted = 0;
+    for (const auto& entry : fs::directory_iterator(samples)) {
+        if (entry.path().extension() != ".dwg")
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        std::optional<dwg::Drawing> opened;
+        try {
+            opened.emplace(dwg::Drawing::open(entry.path()));
+        } catch (const dwg::UnsupportedRelease&) {
+            continue;  // a release the engine does not read yet
+        }
+        dwg::Drawing& original = *opened;
+        const auto report =
+            filter::convertDrawing(fonts, rightToLeft, {}, entry.path(), out / entry.path().filename());
+        ASSERT_EQ(report.status, filter::RunStatus::Done) << (report.errors.empty() ? "" : report.errors.front());
+        ++converted;
+        dwg::Drawing result = dwg::Drawing::open(out / entry.path().filename());
+
+        for (std::uint64_t style : result.textStyles()) {
+            EXPECT_EQ(result.styleFontFile(style), u"Arial.ttf");
+            EXPECT_EQ(result.style(style).generation, 0);
+        }
+
+        // Each text and attribute, converted as the filter converts it.
+        hebrew::Converter converter(fonts);
+        std::set<std::uint64_t> changed(original.textStyles().begin(), original.textStyles().end());
+        auto check = [&](std::uint64_t handle, bool attribute) {
+            changed.insert(handle);
+            const std::uint64_t styleHandle = original.text(handle).style;
+            converter.CurrentKind =
+                converter.FontKindOf(singleByte(original.styleFontFile(styleHandle), original.textCodePage()));
+            converter.CurrentBackward =
+                original.style(styleHandle).generation != 0 || (!attribute && original.backward(handle));
+            std::string t = singleByte(original.textString(handle), original.textCodePage());
+            if (!hebrew::Converter::TextFitsKind(converter.CurrentKind, t))
+                t = hebrew::Converter::RepairLetters(converter.CurrentKind, t);
+            EXPECT_EQ(result.textString(handle),
+                      support::CodePage::windows1255().decode(converter.ConvertForRtl(t)))
+                << dwg::handleText(handle);
+            EXPECT_FALSE(result.backward(handle));
+        };
+        std::set<std::uint64_t> seen;
+        for (std::uint64_t block : original.blocks())
+            for (std::uint64_t e : original.blockEntities(block)) {
+                if (original.isText(e) && seen.insert(e).second)
+                    check(e, false);
+                if (original.isBlockReference(e))
+                    for (std::uint64_t a : original.attributes(e))
+                        if (seen.insert(a).second)
+                            check(a, true);
+            }
+
+        // Everything else is as it was, bit for bit.
+        const auto& before = original.objects().file();
+        const auto& after = result.objects().file();
+        ASSERT_EQ(after.objects.size(), before.objects.size());
+        for (std::size_t i = 0; i < before.objects.size(); ++i) {
+            const auto& object = before.objects[i];
+            if (changed.count(object.handle))
+                continue;
+            const auto a = before.bytesOf(object);
+            const auto b = after.bytesOf(after.objects[i]);
+            EXPECT_TRUE(std::equal(a.begin(), a.end(), b.begin(), b.end())) << dwg::handleText(object.handle);
+        }
+    }
+    fs::remove_all(out);
+    EXPECT_GE(converted, 8);
+}
+
+}  // namespace
