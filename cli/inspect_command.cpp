@@ -12,6 +12,8 @@
 
 #include "cli/cli.h"
 #include "cli/json.h"
+#include "cli/text_table.h"
+#include "support/hex.h"
 #include "dwg/drawing/drawing.h"
 #include "dwg/drawing/text_codec.h"
 #include "support/code_pages.h"
@@ -210,72 +212,6 @@ private:
     const dwg::Drawing& m_drawing;
 };
 
-// Columns as wide as their widest cell (counted in characters, not UTF-8
-// bytes); the last column is not padded, so that lines end without blanks.
-class Table {
-public:
-    void add(std::vector<std::string> row) {
-        m_widths.resize(std::max(m_widths.size(), row.size()), 0);
-        for (std::size_t c = 0; c < row.size(); ++c)
-            m_widths[c] = std::max(m_widths[c], width(row[c]));
-        m_rows.push_back(std::move(row));
-    }
-
-    void print(std::ostream& out, std::string_view indent) const {
-        for (const auto& row : m_rows) {
-            std::string line(indent);
-            for (std::size_t c = 0; c < row.size(); ++c) {
-                line += row[c];
-                if (c + 1 < row.size())
-                    line += std::string(m_widths[c] - width(row[c]) + 2, ' ');
-            }
-            while (!line.empty() && line.back() == ' ')
-                line.pop_back();
-            out << line << '\n';
-        }
-    }
-
-private:
-    static std::size_t width(std::string_view utf8) {
-        std::size_t n = 0;
-        for (char c : utf8)
-            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-                ++n;
-        return n;
-    }
-
-    std::vector<std::size_t> m_widths;
-    std::vector<std::vector<std::string>> m_rows;
-};
-
-// A string in quotes for a terminal: quotes and backslashes escaped, control
-// characters (C0, DEL, C1: how DOS Hebrew letters read in Windows code pages)
-// as \uXXXX.
-std::string quoted(const std::u16string& text) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out = "\"";
-    std::u16string run;
-    auto flush = [&] {
-        out += support::toUtf8(run);
-        run.clear();
-    };
-    for (char16_t c : text) {
-        if (c == u'"' || c == u'\\') {
-            run += u'\\';
-            run += c;
-        } else if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-            flush();
-            out += "\\u00";
-            out += kDigits[(c >> 4) & 0xF];
-            out += kDigits[c & 0xF];
-        } else {
-            run += c;
-        }
-    }
-    flush();
-    return out + "\"";
-}
-
 void printText(const Report& report, std::ostream& out) {
     out << "File:       " << report.file << '\n';
     out << "Release:    " << report.release << '\n';
@@ -289,14 +225,14 @@ void printText(const Report& report, std::ostream& out) {
     }
 
     out << "\nText styles: " << report.styles.size() << '\n';
-    Table styles;
+    TextTable styles;
     styles.add({"HANDLE", "NAME", "FONT FILE", "BIG FONT", "GENERATION"});
     for (const StyleRow& s : report.styles)
         styles.add({dwg::handleText(s.handle), s.name, s.fontFile, s.bigFontFile, generationWords(s.generation)});
     styles.print(out, "  ");
 
     out << "\nTexts and attributes: " << report.texts.size() << '\n';
-    Table texts;
+    TextTable texts;
     texts.add({"HANDLE", "TYPE", "OWNER", "INSERT", "TAG", "STYLE", "GENERATION", "HALIGN", "VALIGN", "HEIGHT",
                "INSERTION", "BYTES", "TEXT"});
     for (const TextRow& t : report.texts)
@@ -304,7 +240,7 @@ void printText(const Report& report, std::ostream& out) {
                    t.tag.value_or(""), t.style, generationWords(t.generation), std::to_string(t.horizontalAlignment),
                    std::to_string(t.verticalAlignment), number(t.height),
                    number(t.insertion.x) + "," + number(t.insertion.y) + "," + number(t.insertion.z),
-                   hexBytes(t.bytes), quoted(t.text16)});
+                   support::hexBytes(t.bytes), printable(t.text16, true)});
     texts.print(out, "  ");
 }
 
@@ -346,7 +282,7 @@ void printJson(const Report& report, std::ostream& out) {
             json.member("tag", *t.tag);
         json.member("style", t.style);
         json.member("text", t.text);
-        json.member("bytes", hexBytes(t.bytes));
+        json.member("bytes", support::hexBytes(t.bytes));
         json.member("generation", t.generation);
         json.member("horizontalAlignment", t.horizontalAlignment);
         json.member("verticalAlignment", t.verticalAlignment);

@@ -120,16 +120,4 @@ JsonWriter& JsonWriter::null() {
     return *this;
 }
 
-std::string hexBytes(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    hex.reserve(bytes.size() * 2);
-    for (char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0xF];
-    }
-    return hex;
-}
-
 }  // namespace cli

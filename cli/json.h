@@ -47,7 +47,4 @@ private:
     bool m_afterKey = false;
 };
 
-// Lower-case hexadecimal of bytes.
-std::string hexBytes(std::string_view bytes);
-
 }  // namespace cli

@@ -11,6 +11,8 @@
 
 #include "cli/cli.h"
 #include "cli/json.h"
+#include "cli/text_table.h"
+#include "support/hex.h"
 #include "dwg/drawing/text_codec.h"
 #include "filter/filterclass.h"
 #include "hebrew/converter.h"
@@ -75,78 +77,10 @@ StylesOptions parse(const std::vector<std::string>& args) {
     return options;
 }
 
-// Columns as wide as their widest cell (counted in characters, not UTF-8
-// bytes); the last column is not padded, so that lines end without blanks.
-class Table {
-public:
-    explicit Table(std::vector<bool> rightAligned) : m_right(std::move(rightAligned)), m_widths(m_right.size(), 0) {}
-
-    void add(std::vector<std::string> row) {
-        for (std::size_t c = 0; c < row.size(); ++c)
-            m_widths[c] = std::max(m_widths[c], width(row[c]));
-        m_rows.push_back(std::move(row));
-    }
-
-    void printRow(std::ostream& out, std::size_t index, std::string_view indent) const {
-        const auto& row = m_rows[index];
-        std::string line(indent);
-        for (std::size_t c = 0; c < row.size(); ++c) {
-            const std::string padding(m_widths[c] - width(row[c]), ' ');
-            const bool last = c + 1 == row.size();
-            if (m_right[c])
-                line += padding + row[c];
-            else
-                line += last ? row[c] : row[c] + padding;
-            if (!last)
-                line += "  ";
-        }
-        while (!line.empty() && line.back() == ' ')
-            line.pop_back();
-        out << line << '\n';
-    }
-
-private:
-    static std::size_t width(std::string_view utf8) {
-        std::size_t n = 0;
-        for (char c : utf8)
-            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80)
-                ++n;
-        return n;
-    }
-
-    std::vector<bool> m_right;
-    std::vector<std::size_t> m_widths;
-    std::vector<std::vector<std::string>> m_rows;
-};
-
 std::string fixed2(double value) {
     char buffer[64];
     std::snprintf(buffer, sizeof buffer, "%.2f", value);
     return buffer;
-}
-
-// Text for a terminal: control characters (C0, DEL, C1) become \uXXXX, since
-// bytes such as DOS Hebrew letters read as C1 controls in Windows code pages.
-std::string printable(const std::u16string& text) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    std::u16string run;
-    auto flush = [&] {
-        out += support::toUtf8(run);
-        run.clear();
-    };
-    for (char16_t c : text) {
-        if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
-            flush();
-            out += "\\u00";
-            out += kDigits[(c >> 4) & 0xF];
-            out += kDigits[c & 0xF];
-        } else {
-            run += c;
-        }
-    }
-    flush();
-    return out;
 }
 
 }  // namespace
@@ -200,7 +134,7 @@ int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostr
     const support::CodePage& page = dwg::codePageOf(static_cast<std::uint16_t>(pass.Document->codePage()));
     const support::CodePage& windows1255 = support::CodePage::windows1255();
 
-    Table styles({false, false, false, false});
+    TextTable styles({false, false, false, false});
     styles.add({"STYLE", "FONT FILE", "KIND", "BACKWARD"});
     for (const auto& [name, style] : list.lines())
         styles.add({printable(page.decode(style->Name)), printable(page.decode(style->FontFile)),
@@ -209,7 +143,7 @@ int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostr
     // One table for the texts of all styles, so that their columns line up
     // from one style to the next.
     hebrew::Converter converter(fonts);
-    Table texts({true, true, false, false, false});
+    TextTable texts({true, true, false, false, false});
     texts.add({"X", "Y", "BYTES", "READ", "CONVERTED"});
     if (options.texts) {
         for (const auto& [name, style] : list.lines()) {
@@ -218,7 +152,7 @@ int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostr
             for (const auto& element : style->Elements) {
                 const std::string converted = options.leftToRight ? converter.ConvertForLtr(element->Text)
                                                                   : converter.ConvertForRtl(element->Text);
-                texts.add({fixed2(element->X), fixed2(element->Y), hexBytes(element->Text),
+                texts.add({fixed2(element->X), fixed2(element->Y), support::hexBytes(element->Text),
                            printable(page.decode(element->Text)), printable(windows1255.decode(converted))});
             }
         }

@@ -7,6 +7,7 @@
 #include "cli/cli.h"
 #include "hebrew/converter.h"
 #include "hebrew/fntdef.h"
+#include "support/hex.h"
 
 namespace cli {
 namespace {
@@ -37,39 +38,18 @@ struct TextOptions {
     std::vector<std::string> operands;
 };
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 std::string fromHex(const std::string& hex) {
     if (hex.size() % 2 != 0)
         throw UsageError("'" + hex + "' has an odd number of hexadecimal digits");
     std::string bytes;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        int high = hexValue(hex[i]);
-        int low = hexValue(hex[i + 1]);
+        int high = support::hexDigitValue(hex[i]);
+        int low = support::hexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0)
             throw UsageError("'" + hex + "' is not hexadecimal");
         bytes += static_cast<char>(high * 16 + low);
     }
     return bytes;
-}
-
-std::string toHex(std::string_view bytes) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string hex;
-    for (char c : bytes) {
-        auto b = static_cast<std::uint8_t>(c);
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 0xF];
-    }
-    return hex;
 }
 
 TextOptions parse(const std::vector<std::string>& args) {
@@ -168,7 +148,7 @@ int runText(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             text = hebrew::Converter::RepairLetters(*options.kind, text);
         converter.CurrentKind = *options.kind;
         converter.CurrentBackward = options.backward;
-        out << toHex(options.leftToRight ? converter.ConvertForLtr(text) : converter.ConvertForRtl(text)) << '\n';
+        out << support::hexBytes(options.leftToRight ? converter.ConvertForLtr(text) : converter.ConvertForRtl(text)) << '\n';
     }
     return kExitOk;
 }

@@ -6,6 +6,7 @@
 
 #include "dwg/drawing/text_codec.h"
 #include "support/code_pages.h"
+#include "support/hex.h"
 #include "support/paths.h"
 
 namespace filter {
@@ -14,16 +15,6 @@ namespace {
 constexpr const char* kOpenProblem = "Problem with opening file";
 
 std::string upperLetters(std::string_view text) { return support::upperAscii(text); }
-
-std::string hexHandle(EntityId handle) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    do {
-        out.insert(out.begin(), kDigits[handle & 0xF]);
-        handle >>= 4;
-    } while (handle != 0);
-    return out;
-}
 
 // Whether two paths name the same file, as the file system sees it.
 bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
@@ -216,7 +207,7 @@ bool TDWGFileFilter::handleUnit(const TextUnit& unit, std::u16string text, const
     if (!stylePresent) {
         // Left as it is rather than ending the whole drawing.
         ++m_statistics.leftUnchanged;
-        m_statistics.warnings.push_back((unit.isAttribute ? "attribute " : "text ") + hexHandle(unit.target) +
+        m_statistics.warnings.push_back((unit.isAttribute ? "attribute " : "text ") + support::hexNumber(unit.target) +
                                         ": style \"" + singleByte(styleName) + "\" has no record; left unchanged");
         return !CheckOnly || !ConvertTexts;
     }
@@ -243,7 +234,7 @@ bool TDWGFileFilter::handleUnit(const TextUnit& unit, std::u16string text, const
     if (!complete) {
         // Characters no single-byte form holds would be lost by converting.
         ++m_statistics.leftUnchanged;
-        m_statistics.warnings.push_back((unit.isAttribute ? "attribute " : "text ") + hexHandle(unit.target) +
+        m_statistics.warnings.push_back((unit.isAttribute ? "attribute " : "text ") + support::hexNumber(unit.target) +
                                         ": characters outside its code page and Windows-1255; left unchanged");
         return true;
     }

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <optional>
 
+#include "support/hex.h"
+
 
 namespace hebrew {
 namespace {
@@ -30,16 +32,6 @@ constexpr std::array<std::uint8_t, 256> makeKeyboardTable() {
 
 constexpr auto kKeyboard = makeKeyboardTable();
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The integer that `s` forms entirely: leading blanks, an optional sign, then
 // decimal digits, or hexadecimal digits after "$", "x", "X" or "0x"/"0X".
 std::optional<long> parseInteger(std::string_view s) {
@@ -61,7 +53,7 @@ std::optional<long> parseInteger(std::string_view s) {
         return std::nullopt;
     long value = 0;
     for (; i < s.size(); ++i) {
-        int digit = hexDigit(s[i]);
+        int digit = support::hexDigitValue(s[i]);
         if (digit < 0 || digit >= base)
             return std::nullopt;
         value = value * base + digit;

@@ -11,6 +11,7 @@
 #include "dwg/bits/bit_reader.h"
 #include "dwg/bits/crc.h"
 #include "dwg/errors.h"
+#include "support/hex.h"
 
 namespace dwg {
 namespace {
@@ -25,15 +26,7 @@ constexpr std::size_t kMaxEntrySize = 20;
 constexpr std::size_t kMaxSectionSize = kSectionCut + kMaxEntrySize;
 constexpr std::size_t kMaxWrittenSection = 2040;
 
-std::string hex(std::uint64_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    do {
-        out.insert(out.begin(), kDigits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return out;
-}
+std::string hex(std::uint64_t value) { return support::hexNumber(value); }
 
 // One modular char (ODA §2.6) at data[pos]: seven bits a byte, least
 // significant group first, while the high bit is set; in the signed form the

@@ -14,6 +14,7 @@
 #include "dwg/bits/crc.h"
 #include "dwg/container/object_map.h"
 #include "dwg/errors.h"
+#include "support/hex.h"
 
 // What AutoCAD's R13, R14 and 2000 files hold (seen in the sample drawings;
 // the format document and its errata agree unless noted):
@@ -103,15 +104,7 @@ constexpr std::size_t kR13PaddingAfterTemplate = 496;
 
 std::size_t fileHeaderSize(std::size_t locators) { return kLocatorsAt + kLocatorSize * locators + 2 + 16; }
 
-std::string hex(std::uint64_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    do {
-        out.insert(out.begin(), kDigits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return out;
-}
+std::string hex(std::uint64_t value) { return support::hexNumber(value); }
 
 std::string num(std::uint64_t value) { return std::to_string(value); }
 

@@ -12,6 +12,7 @@
 #include "dwg/container/compression_2004.h"
 #include "dwg/container/object_map.h"
 #include "dwg/errors.h"
+#include "support/hex.h"
 
 namespace dwg {
 namespace {
@@ -97,15 +98,7 @@ static_assert(kMagic[0] == 0x29 && kMagic[1] == 0x23 && kMagic[0x5B] == 0xB7);
 // than a corrupt size field could ask for.
 std::uint64_t decompressedBudget(std::size_t fileSize) { return 64 * std::uint64_t{fileSize} + (16U << 20); }
 
-std::string hex(std::uint64_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    do {
-        out.insert(out.begin(), kDigits[value & 0xF]);
-        value >>= 4;
-    } while (value != 0);
-    return out;
-}
+std::string hex(std::uint64_t value) { return support::hexNumber(value); }
 
 std::string hexBytes(std::span<const std::uint8_t> bytes) {
     static constexpr char kDigits[] = "0123456789ABCDEF";

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "dwg/errors.h"
+#include "support/hex.h"
 
 namespace dwg {
 namespace {
@@ -52,15 +53,7 @@ std::string_view fixedTypeName(std::uint16_t t) {
 
 }  // namespace
 
-std::string handleText(std::uint64_t handle) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    do {
-        out.insert(out.begin(), kDigits[handle & 0xF]);
-        handle >>= 4;
-    } while (handle != 0);
-    return out;
-}
+std::string handleText(std::uint64_t handle) { return support::hexNumber(handle); }
 
 ObjectStore::ObjectStore(DwgFile file) : m_file(std::move(file)) {
     m_classes = decodeClasses(m_file.classes, m_file.release);

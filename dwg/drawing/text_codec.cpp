@@ -1,5 +1,7 @@
 #include "dwg/drawing/text_codec.h"
 
+#include "support/hex.h"
+
 #include <array>
 #include <optional>
 
@@ -11,23 +13,13 @@
 namespace dwg {
 namespace {
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The value of four hexadecimal digits at `at`, or nothing.
 std::optional<std::uint16_t> hex4(std::string_view s, std::size_t at) {
     if (at + 4 > s.size())
         return std::nullopt;
     unsigned value = 0;
     for (std::size_t i = at; i < at + 4; ++i) {
-        int digit = hexDigit(s[i]);
+        int digit = support::hexDigitValue(s[i]);
         if (digit < 0)
             return std::nullopt;
         value = value * 16 + static_cast<unsigned>(digit);

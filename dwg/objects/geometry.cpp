@@ -5,17 +5,12 @@
 #include "dwg/errors.h"
 
 namespace dwg {
+
 namespace {
 
 void checkRelease(const BitReader& in, const char* what) {
     if (in.release() >= Release::R2007)
         throw UnsupportedRelease(std::string(what) + " objects of release " + std::string(releaseName(in.release())));
-}
-
-void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char* what) {
-    if (in.bitPos() != header.handlesAt)
-        throw FormatError(std::string(what) + ": expected its fields to end at bit " + std::to_string(header.handlesAt) +
-                          ", found them ending at bit " + std::to_string(in.bitPos()));
 }
 
 // A count of items that take at least one bit each, checked against what

@@ -48,9 +48,7 @@ InsertObject decodeInsert(BitReader& in, const ObjectHeader& header) {
         o.columnSpacing = in.readBD();
         o.rowSpacing = in.readBD();
     }
-    if (in.bitPos() != header.handlesAt)
-        throw FormatError("insert: expected its fields to end at bit " + std::to_string(header.handlesAt) +
-                          ", found them ending at bit " + std::to_string(in.bitPos()));
+    checkFieldsEnd(in, header, "insert");
     o.handles = readCommonHandles(in, header);
     o.block = readHandle(in, header);
     if (o.hasAttributes) {

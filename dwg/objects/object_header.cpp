@@ -128,6 +128,12 @@ ObjectHeader readObjectHeader(BitReader& in, const ClassList& classes) {
     return h;
 }
 
+void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char* what) {
+    if (in.bitPos() != header.handlesAt)
+        throw FormatError(std::string(what) + ": expected its fields to end at bit " + std::to_string(header.handlesAt) +
+                          ", found them ending at bit " + std::to_string(in.bitPos()));
+}
+
 std::uint64_t readHandle(BitReader& in, const ObjectHeader& header) {
     return resolveHandle(in.readH(), header.handle);
 }

@@ -75,6 +75,10 @@ struct CommonHandles {
 // type's own handles. Relative references are resolved against the object.
 CommonHandles readCommonHandles(BitReader& in, const ObjectHeader& header);
 
+// Throws FormatError unless `in` stands where the handle stream starts: the
+// check that a type's fields were read exactly as the object stores them.
+void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char* what);
+
 // Reads one handle reference and resolves it against the object's handle.
 std::uint64_t readHandle(BitReader& in, const ObjectHeader& header);
 

@@ -3,15 +3,6 @@
 #include "dwg/errors.h"
 
 namespace dwg {
-namespace {
-
-void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char* what) {
-    if (in.bitPos() != header.handlesAt)
-        throw FormatError(std::string(what) + ": expected its fields to end at bit " + std::to_string(header.handlesAt) +
-                          ", found them ending at bit " + std::to_string(in.bitPos()));
-}
-
-}  // namespace
 
 StyleObject decodeStyle(BitReader& in, const ObjectHeader& header) {
     StyleObject s;

@@ -7,6 +7,7 @@
 #include "dwg/errors.h"
 
 namespace dwg {
+
 namespace {
 
 // Handle reference codes (ODA §2.13).
@@ -16,13 +17,6 @@ void requireSupported(Release r, const char* what) {
     if (r != Release::R2000 && r != Release::R2004)
         throw UnsupportedRelease(std::string(what) + ": expected release 2000 or 2004, found " +
                                  std::string(releaseName(r)));
-}
-
-void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char* what) {
-    if (in.bitPos() != header.handlesAt)
-        throw FormatError(std::string(what) + ": expected its fields to end at bit " +
-                          std::to_string(header.handlesAt) + ", found them ending at bit " +
-                          std::to_string(in.bitPos()));
 }
 
 // A count read from the stream that must fit in the bits that remain (each

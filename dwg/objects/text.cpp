@@ -113,9 +113,7 @@ TextObject decodeText(BitReader& in, const ObjectHeader& header) {
     }
     if (header.type == type::Attdef)
         t.prompt = in.readTV();
-    if (in.bitPos() != header.handlesAt)
-        throw FormatError("text: expected its fields to end at bit " + std::to_string(header.handlesAt) +
-                          ", found them ending at bit " + std::to_string(in.bitPos()));
+    checkFieldsEnd(in, header, "text");
     t.handles = readCommonHandles(in, header);
     t.style = readHandle(in, header);
     t.handlesEnd = in.bitPos();

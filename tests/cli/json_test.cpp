@@ -2,6 +2,7 @@
 // escaping and numbers, against documents written out by hand.
 
 #include "cli/json.h"
+#include "support/hex.h"
 
 #include <gtest/gtest.h>
 
@@ -101,8 +102,8 @@ TEST(JsonWriter, NumbersInShortestExactFormAndNonFiniteAsNull) {
 }
 
 TEST(JsonWriter, HexBytesAreLowerCaseTwoDigitsEach) {
-    EXPECT_EQ(cli::hexBytes(std::string_view("\x00\x9a\xff\x0A", 4)), "009aff0a");
-    EXPECT_EQ(cli::hexBytes(""), "");
+    EXPECT_EQ(support::hexBytes(std::string_view("\x00\x9a\xff\x0A", 4)), "009aff0a");
+    EXPECT_EQ(support::hexBytes(""), "");
 }
 
 }  // namespace
