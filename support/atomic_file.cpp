@@ -105,7 +105,11 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     if (real.filename().empty())
         throwWriteError(target, real.empty() ? ENOENT : EISDIR);
     const std::filesystem::path folder = real.parent_path();
-    std::string pattern = (folder / ("." + real.filename().string() + ".tmp-XXXXXX")).string();
+    // Built by appending: GCC 12 at -O3 warns falsely about "." + name + "...".
+    std::string name = ".";
+    name += real.filename().string();
+    name += ".tmp-XXXXXX";
+    std::string pattern = (folder / name).string();
 
     int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)

@@ -1,0 +1,400 @@
+#include "preview/dwgthumb.h"
+
+#include "preview/bmp.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <unistd.h>
+#include <vector>
+
+namespace preview {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+void put32(Bytes& b, std::size_t at, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint32_t get32(const Bytes& b, std::size_t at)
+{
+    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8)
+           | (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+struct Color {
+    std::uint8_t b, g, r;
+};
+constexpr Color kRed{0, 0, 255}, kGreen{0, 255, 0}, kBlue{255, 0, 0}, kYellow{0, 255, 255};
+
+// A 24-bit bottom-up bitmap without file header, split into four coloured
+// quarters: red top left, green top right, blue bottom left, yellow bottom right.
+Bytes quarteredDib(int width, int height)
+{
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+    Bytes b(40 + stride * static_cast<std::size_t>(height), 0);
+    put32(b, 0, 40);
+    put32(b, 4, static_cast<std::uint32_t>(width));
+    put32(b, 8, static_cast<std::uint32_t>(height));
+    b[12] = 1;
+    b[14] = 24;
+    put32(b, 20, static_cast<std::uint32_t>(stride * static_cast<std::size_t>(height)));
+    for (int row = 0; row < height; ++row) {   // row 0 is the bottom one
+        const bool top = row >= height / 2;
+        for (int x = 0; x < width; ++x) {
+            const bool left = x < width / 2;
+            const Color c = top ? (left ? kRed : kGreen) : (left ? kBlue : kYellow);
+            std::uint8_t* px = &b[40 + stride * static_cast<std::size_t>(row) + static_cast<std::size_t>(x) * 3];
+            px[0] = c.b;
+            px[1] = c.g;
+            px[2] = c.r;
+        }
+    }
+    return b;
+}
+
+// A 4 x 2 palette PNG: red green blue green / blue blue red red.
+const Bytes kPng = {0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52,
+                    0x00, 0x00, 0x00, 0x04, 0x00, 0x00, 0x00, 0x02, 0x08, 0x03, 0x00, 0x00, 0x00, 0x48, 0x76, 0x8D,
+                    0x51, 0x00, 0x00, 0x00, 0x09, 0x50, 0x4C, 0x54, 0x45, 0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0x00,
+                    0x00, 0xFF, 0x2D, 0x4A, 0xCD, 0x8A, 0x00, 0x00, 0x00, 0x12, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C,
+                    0x63, 0x60, 0x60, 0x64, 0x62, 0x64, 0x62, 0x62, 0xFC, 0xF7, 0x1F, 0x00, 0x03, 0x36, 0x02, 0x07,
+                    0xDD, 0x0A, 0x85, 0x79, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+
+struct EntryData {
+    std::uint8_t code;
+    Bytes data;
+};
+
+const Bytes kSentinel = {0x1F, 0x25, 0x6D, 0x07, 0xD4, 0x36, 0x28, 0x28, 0x9D, 0x57, 0xCA, 0x3F, 0x9D, 0x44, 0x10, 0x2B};
+constexpr std::size_t kBlockAt = 0x20;
+
+// A file with the version at 0, the image block's address at 13, and the
+// block at 0x20: sentinel, size, count, entries, then the entries' data.
+Bytes makeDwg(const std::vector<EntryData>& entries, std::string_view version = "AC1015", bool sentinel = true)
+{
+    Bytes f(kBlockAt, 0);
+    std::copy(version.begin(), version.end(), f.begin());
+    put32(f, 13, kBlockAt);
+    f.insert(f.end(), kSentinel.begin(), kSentinel.end());
+    if (!sentinel)
+        f[kBlockAt + 5] ^= 0xFF;
+    f.resize(kBlockAt + 21 + 9 * entries.size(), 0);
+    f[kBlockAt + 20] = static_cast<std::uint8_t>(entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::size_t at = kBlockAt + 21 + 9 * i;
+        f[at] = entries[i].code;
+        put32(f, at + 1, static_cast<std::uint32_t>(f.size()));
+        put32(f, at + 5, static_cast<std::uint32_t>(entries[i].data.size()));
+        f.insert(f.end(), entries[i].data.begin(), entries[i].data.end());
+    }
+    put32(f, kBlockAt + 16, static_cast<std::uint32_t>(f.size() - kBlockAt));
+    return f;
+}
+
+const Bytes kHeaderData(80, 0);
+const Bytes kMetafile(60, 0x5A);
+
+class DwgThumb : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path()
+                / ("corvelin_dwgthumb_" + std::to_string(::getpid()) + "_"
+                   + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir);
+        m_target = Picture::blank(180, 113);
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    fs::path write(const std::string& name, const Bytes& bytes)
+    {
+        const fs::path p = m_dir / name;
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+        return p;
+    }
+
+    void expectColor(int x, int y, Color c, int tolerance = 1)
+    {
+        const std::uint8_t* px = m_target.row(y) + 3 * x;
+        EXPECT_NEAR(px[0], c.b, tolerance) << "blue at " << x << "," << y;
+        EXPECT_NEAR(px[1], c.g, tolerance) << "green at " << x << "," << y;
+        EXPECT_NEAR(px[2], c.r, tolerance) << "red at " << x << "," << y;
+    }
+
+    bool isPlaceholder() const
+    {
+        Picture expected = Picture::blank(m_target.width, m_target.height);
+        drawPlaceholder(expected);
+        return expected.pixels == m_target.pixels;
+    }
+
+    // The 20 x 10 quartered bitmap fitted into 180 x 113: 180 x 90 at y 11.
+    void expectQuarteredPreview()
+    {
+        EXPECT_FALSE(isPlaceholder());
+        for (int x : {0, 90, 179}) {
+            expectColor(x, 0, {255, 255, 255}, 0);
+            expectColor(x, 10, {255, 255, 255}, 0);
+            expectColor(x, 101, {255, 255, 255}, 0);
+            expectColor(x, 112, {255, 255, 255}, 0);
+        }
+        // The corners of the fitted rectangle sample the source's corner pixels.
+        expectColor(0, 11, kRed);
+        expectColor(179, 11, kGreen);
+        expectColor(0, 100, kBlue);
+        expectColor(179, 100, kYellow);
+        expectColor(40, 30, kRed, 4);
+        expectColor(140, 80, kYellow, 4);
+    }
+
+    fs::path m_dir;
+    Picture m_target;
+};
+
+TEST(FitRect, WiderTargetCentresHorizontally)
+{
+    const Rect target{0, 0, 179, 112};
+    const Rect square = FitRect(target, {0, 0, 99, 99});
+    EXPECT_EQ(square.left, 33);
+    EXPECT_EQ(square.top, 0);
+    EXPECT_EQ(square.right - square.left + 1, 113);
+    EXPECT_EQ(square.bottom, 112);
+    // 113 x 4/3 = 150.67, rounded up to 151; (180 - 151) / 2 = 14.
+    const Rect fourThree = FitRect(target, {0, 0, 399, 299});
+    EXPECT_EQ(fourThree.left, 14);
+    EXPECT_EQ(fourThree.right, 14 + 151 - 1);
+    EXPECT_EQ(fourThree.bottom, 112);
+}
+
+TEST(FitRect, NarrowerTargetCentresVertically)
+{
+    const Rect wide = FitRect({0, 0, 179, 112}, {0, 0, 179, 109});
+    EXPECT_EQ(wide.left, 0);
+    EXPECT_EQ(wide.right, 179);
+    EXPECT_EQ(wide.top, 1);
+    EXPECT_EQ(wide.bottom, 110);
+    // A tall target at an offset: 100 x 100 in 100 x 200 from (10, 20) sits 50 lower.
+    const Rect tall = FitRect({10, 20, 109, 219}, {0, 0, 99, 99});
+    EXPECT_EQ(tall.left, 10);
+    EXPECT_EQ(tall.top, 70);
+    EXPECT_EQ(tall.right, 109);
+    EXPECT_EQ(tall.bottom, 169);
+    // A tall source in the wide target: 113 x 50/200 = 28.25, up to 29; (180 - 29) / 2 = 75.
+    const Rect thin = FitRect({0, 0, 179, 112}, {0, 0, 49, 199});
+    EXPECT_EQ(thin.left, 75);
+    EXPECT_EQ(thin.right, 75 + 29 - 1);
+}
+
+TEST_F(DwgThumb, ThreeEntriesWithSentinelShowTheBitmapEntry)
+{
+    const Bytes dib = quarteredDib(20, 10);
+    const fs::path p = write("three.dwg", makeDwg({{1, kHeaderData}, {2, dib}, {3, kMetafile}}));
+    const DwgThumbnail t = LoadDwgThumbnail(p);
+    EXPECT_TRUE(t.versionAccepted);
+    EXPECT_FALSE(t.unavailable);
+    // The entry copied unchanged behind a 14-byte BMP file header.
+    ASSERT_EQ(t.bmp.size(), 14 + dib.size());
+    EXPECT_EQ(t.bmp[0], 'B');
+    EXPECT_EQ(t.bmp[1], 'M');
+    EXPECT_EQ(get32(t.bmp, 2), 14 + dib.size());
+    EXPECT_EQ(get32(t.bmp, 10), 14u + 40u);   // total - biSizeImage
+    EXPECT_TRUE(std::equal(dib.begin(), dib.end(), t.bmp.begin() + 14));
+
+    DrawDwgThumbnail(p, m_target);
+    expectQuarteredPreview();
+}
+
+TEST_F(DwgThumb, WrongSentinelGivesThePlaceholder)
+{
+    const fs::path p = write("bad.dwg", makeDwg({{1, kHeaderData}, {2, quarteredDib(20, 10)}, {3, kMetafile}},
+                                                "AC1015", false));
+    const DwgThumbnail t = LoadDwgThumbnail(p);
+    EXPECT_TRUE(t.versionAccepted);
+    EXPECT_TRUE(t.unavailable);
+    EXPECT_TRUE(t.bmp.empty());
+    DrawDwgThumbnail(p, m_target);
+    EXPECT_TRUE(isPlaceholder());
+    expectColor(90, 10, {128, 128, 128}, 0);
+    expectColor(5, 60, {128, 128, 128}, 0);
+    // Both diagonals, corner to corner; at x 90 the first one is at 90 x 112 / 179 = 56.3.
+    for (auto [x, y] : {std::pair{0, 0}, {179, 112}, {179, 0}, {0, 112}, {90, 56}, {89, 56}})
+        expectColor(x, y, {0, 0, 0}, 0);
+}
+
+TEST_F(DwgThumb, TwoEntriesDrawTheSecondWhateverItsCode)
+{
+    // No sentinel and a second entry marked as a metafile: still drawn.
+    const fs::path p = write("two.dwg", makeDwg({{1, kHeaderData}, {3, quarteredDib(20, 10)}}, "AC1015", false));
+    const DwgThumbnail t = LoadDwgThumbnail(p);
+    EXPECT_TRUE(t.versionAccepted);
+    EXPECT_FALSE(t.unavailable);
+    EXPECT_FALSE(t.bmp.empty());
+    DrawDwgThumbnail(p, m_target);
+    expectQuarteredPreview();
+}
+
+TEST_F(DwgThumb, PngEntriesOfLaterReleases)
+{
+    // 4 x 2 fitted to 180 x 90 at y 11; the corners sample the PNG's corners.
+    for (auto [name, dwg] : {std::pair<std::string, Bytes>{"full.dwg", makeDwg({{1, kHeaderData}, {6, kPng}, {3, kMetafile}}, "AC1027")},
+                             {"short.dwg", makeDwg({{1, kHeaderData}, {6, kPng}}, "AC1032")}}) {
+        SCOPED_TRACE(name);
+        DrawDwgThumbnail(write(name, dwg), m_target);
+        EXPECT_FALSE(isPlaceholder());
+        expectColor(0, 11, kRed);
+        expectColor(179, 11, kGreen);
+        expectColor(0, 100, kBlue);
+        expectColor(179, 100, kRed);
+        expectColor(90, 5, {255, 255, 255}, 0);
+    }
+}
+
+TEST_F(DwgThumb, NoUsableEntryGivesThePlaceholder)
+{
+    struct Case {
+        std::string name;
+        Bytes dwg;
+        bool unavailable;
+    };
+    const std::vector<Case> cases = {
+        {"none.dwg", makeDwg({}), false},
+        {"nobitmap.dwg", makeDwg({{1, kHeaderData}, {3, kMetafile}, {4, kMetafile}}), false},
+        {"headeronly.dwg", makeDwg({{1, kHeaderData}}), true},
+        {"onewide.dwg", makeDwg({{1, kHeaderData}, {2, quarteredDib(1, 10)}}), false},
+        {"onehigh.dwg", makeDwg({{1, kHeaderData}, {2, quarteredDib(10, 1)}}), false},
+        {"zerowide.dwg", makeDwg({{1, kHeaderData}, {2, quarteredDib(0, 10)}}), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path p = write(c.name, c.dwg);
+        const DwgThumbnail t = LoadDwgThumbnail(p);
+        EXPECT_TRUE(t.versionAccepted);
+        EXPECT_EQ(t.unavailable, c.unavailable);
+        m_target = Picture::blank(180, 113);
+        DrawDwgThumbnail(p, m_target);
+        EXPECT_TRUE(isPlaceholder());
+    }
+}
+
+TEST_F(DwgThumb, VersionsAndFilesThatAreNoDrawings)
+{
+    const std::vector<EntryData> entries = {{1, kHeaderData}, {2, quarteredDib(20, 10)}};
+    for (std::string_view v : {"AC1012", "AC1013", "AC1014", "AC1015", "AC1018", "AC1021", "AC1024", "AC1027",
+                               "AC1032"}) {
+        const DwgThumbnail t = LoadDwgThumbnail(write(std::string(v) + ".dwg", makeDwg(entries, v)));
+        EXPECT_TRUE(t.versionAccepted) << v;
+        EXPECT_FALSE(t.bmp.empty()) << v;
+    }
+    Bytes notTerminated = makeDwg(entries);
+    notTerminated[6] = '0';
+    const std::vector<std::pair<std::string, Bytes>> refused = {
+        {"r12.dwg", makeDwg(entries, "AC1009")},
+        {"ac1015x.dwg", notTerminated},
+        {"text.dwg", Bytes{'h', 'e', 'l', 'l', 'o'}},
+        {"empty.dwg", Bytes{}},
+    };
+    for (const auto& [name, bytes] : refused) {
+        SCOPED_TRACE(name);
+        const fs::path p = write(name, bytes);
+        const DwgThumbnail t = LoadDwgThumbnail(p);
+        EXPECT_FALSE(t.versionAccepted);
+        EXPECT_TRUE(t.bmp.empty());
+        m_target = Picture::blank(180, 113);
+        DrawDwgThumbnail(p, m_target);
+        EXPECT_TRUE(isPlaceholder());
+    }
+    const DwgThumbnail missing = LoadDwgThumbnail(m_dir / "missing.dwg");
+    EXPECT_FALSE(missing.versionAccepted);
+    EXPECT_FALSE(missing.unavailable);
+    DrawDwgThumbnail(m_dir / "missing.dwg", m_target);
+    EXPECT_TRUE(isPlaceholder());
+}
+
+TEST_F(DwgThumb, ValidFileAfterAnUnavailableOneShowsItsOwnPreview)
+{
+    const std::vector<EntryData> entries = {{1, kHeaderData}, {2, quarteredDib(20, 10)}, {3, kMetafile}};
+    const fs::path bad = write("bad.dwg", makeDwg(entries, "AC1015", false));
+    const fs::path good = write("good.dwg", makeDwg(entries));
+    EXPECT_TRUE(LoadDwgThumbnail(bad).unavailable);
+    const DwgThumbnail t = LoadDwgThumbnail(good);
+    EXPECT_FALSE(t.unavailable);
+    EXPECT_FALSE(t.bmp.empty());
+    DrawDwgThumbnail(bad, m_target);
+    DrawDwgThumbnail(good, m_target);
+    expectQuarteredPreview();
+}
+
+TEST_F(DwgThumb, CutAndFlippedFilesNeverCrash)
+{
+    const Bytes full = makeDwg({{1, kHeaderData}, {2, quarteredDib(20, 10)}, {3, kMetafile}});
+    const Bytes twoPng = makeDwg({{1, kHeaderData}, {6, kPng}}, "AC1032");
+    const fs::path p = m_dir / "damaged.dwg";
+    for (std::size_t n = 0; n < full.size(); n += 5) {
+        write("damaged.dwg", Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n)));
+        const DwgThumbnail t = LoadDwgThumbnail(p);
+        // Cut anywhere before the end of the bitmap entry, the preview is gone.
+        if (n >= 7 && n < kBlockAt + 21 + 27 + 80 + 40 + 600) {
+            EXPECT_TRUE(t.unavailable) << n;
+        }
+        DrawDwgThumbnail(p, m_target);
+    }
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 400; ++round) {
+        Bytes b = round % 2 ? full : twoPng;
+        const int flips = 1 + static_cast<int>(random() % 4);
+        for (int i = 0; i < flips; ++i)
+            b[random() % b.size()] ^= static_cast<std::uint8_t>(1u << (random() % 8));
+        write("damaged.dwg", b);
+        DrawDwgThumbnail(p, m_target);
+    }
+}
+
+TEST_F(DwgThumb, SampleDrawings)
+{
+    const fs::path dir = fs::path(CORVELIN_SAMPLES_DIR) / "dwg";
+    if (!fs::is_directory(dir))
+        GTEST_SKIP() << "no sample drawings in " << dir;
+    // Drawings whose image block holds only the header entry and no picture.
+    const std::vector<std::string> withoutPicture = {"text_2018.dwg"};
+    int seen = 0;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().extension() != ".dwg")
+            continue;
+        const std::string name = entry.path().filename().string();
+        SCOPED_TRACE(name);
+        ++seen;
+        const DwgThumbnail t = LoadDwgThumbnail(entry.path());
+        EXPECT_TRUE(t.versionAccepted);
+        m_target = Picture::blank(180, 113);
+        DrawDwgThumbnail(entry.path(), m_target);
+        const bool expectPicture =
+            std::find(withoutPicture.begin(), withoutPicture.end(), name) == withoutPicture.end();
+        EXPECT_EQ(!isPlaceholder(), expectPicture);
+        EXPECT_EQ(!t.bmp.empty(), expectPicture);
+    }
+    EXPECT_GT(seen, 0);
+    // Sizes as the files' information headers and PNG headers declare them.
+    for (auto [name, w, h] : {std::tuple{"example_2000.dwg", 184, 126}, {"entities-2d.dwg", 180, 92},
+                              {"example_2007.dwg", 672, 448}, {"example_2013.dwg", 670, 448},
+                              {"text_2013.dwg", 256, 107}}) {
+        if (!fs::exists(dir / name))
+            continue;
+        const Picture picture = decodeBmp(LoadDwgThumbnail(dir / name).bmp);
+        EXPECT_EQ(picture.width, w) << name;
+        EXPECT_EQ(picture.height, h) << name;
+    }
+}
+
+}  // namespace
+}  // namespace preview
