@@ -1,7 +1,8 @@
 #pragma once
 // The command-line tool: the program's commands for batch work and scripts.
 
-#include <iosfwd>
+#include <optional>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +18,29 @@ class UsageError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The start of every command: "--help" prints `usage` (exit 0); a wrong
+// command line prints what is wrong and the usage (exit 2). Gives the exit
+// status when the command ends there, nothing when `options` are ready.
+template <typename Options, typename Parse>
+std::optional<int> parseCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                                const char* command, const char* usage, Parse parse, Options& options) {
+    for (const std::string& arg : args) {
+        if (arg == "--")
+            break;
+        if (arg == "--help" || arg == "-h") {
+            out << usage;
+            return kExitOk;
+        }
+    }
+    try {
+        options = parse(args);
+    } catch (const UsageError& e) {
+        err << "corvelin-cli " << command << ": " << e.what() << "\n\n" << usage;
+        return kExitUsage;
+    }
+    return std::nullopt;
+}
 
 // Runs the tool with its arguments (without the program name) and gives the
 // exit status.

@@ -190,18 +190,10 @@ private:
 int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool check) {
     const char* usage = check ? kCheckUsage : kConvertUsage;
     const std::string command = check ? "check" : "convert";
-    for (const std::string& arg : args)
-        if (arg == "--help" || arg == "-h") {
-            out << usage;
-            return kExitOk;
-        }
     BatchOptions o;
-    try {
-        o = parse(args, check);
-    } catch (const UsageError& e) {
-        err << "corvelin-cli " << command << ": " << e.what() << "\n\n" << usage;
-        return kExitUsage;
-    }
+    auto parseBatch = [check](const std::vector<std::string>& a) { return parse(a, check); };
+    if (auto status = parseCommand(args, out, err, command.c_str(), usage, parseBatch, o))
+        return *status;
 
     hebrew::FontTable fonts;
     try {

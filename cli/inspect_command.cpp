@@ -297,21 +297,9 @@ void printJson(const Report& report, std::ostream& out) {
 }  // namespace
 
 int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    for (const std::string& arg : args) {
-        if (arg == "--")
-            break;
-        if (arg == "--help" || arg == "-h") {
-            out << kInspectUsage;
-            return kExitOk;
-        }
-    }
     InspectOptions options;
-    try {
-        options = parse(args);
-    } catch (const UsageError& e) {
-        err << "corvelin-cli inspect: " << e.what() << "\n\n" << kInspectUsage;
-        return kExitUsage;
-    }
+    if (auto status = parseCommand(args, out, err, "inspect", kInspectUsage, parse, options))
+        return *status;
 
     Report report;
     try {

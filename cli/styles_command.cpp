@@ -86,21 +86,9 @@ std::string fixed2(double value) {
 }  // namespace
 
 int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    for (const std::string& arg : args) {
-        if (arg == "--")
-            break;
-        if (arg == "--help" || arg == "-h") {
-            out << kStylesUsage;
-            return kExitOk;
-        }
-    }
     StylesOptions options;
-    try {
-        options = parse(args);
-    } catch (const UsageError& e) {
-        err << "corvelin-cli styles: " << e.what() << "\n\n" << kStylesUsage;
-        return kExitUsage;
-    }
+    if (auto status = parseCommand(args, out, err, "styles", kStylesUsage, parse, options))
+        return *status;
 
     hebrew::FontTable fonts;
     try {

@@ -36,6 +36,7 @@ struct TextOptions {
     bool kindOf = false;
     std::optional<std::string> fontsFile;
     std::vector<std::string> operands;
+    std::vector<std::string> texts;  // the operands' bytes, without --kind-of
 };
 
 std::string fromHex(const std::string& hex) {
@@ -101,29 +102,18 @@ TextOptions parse(const std::vector<std::string>& args) {
     }
     if (options.operands.empty())
         throw UsageError(options.kindOf ? "no font file given" : "no text given");
+    if (!options.kindOf)
+        for (const std::string& hex : options.operands)
+            options.texts.push_back(fromHex(hex));
     return options;
 }
 
 }  // namespace
 
 int runText(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            out << kTextUsage;
-            return kExitOk;
-        }
-    }
     TextOptions options;
-    std::vector<std::string> texts;
-    try {
-        options = parse(args);
-        if (!options.kindOf)
-            for (const std::string& hex : options.operands)
-                texts.push_back(fromHex(hex));
-    } catch (const UsageError& e) {
-        err << "corvelin-cli text: " << e.what() << "\n\n" << kTextUsage;
-        return kExitUsage;
-    }
+    if (auto status = parseCommand(args, out, err, "text", kTextUsage, parse, options))
+        return *status;
 
     hebrew::FontTable fonts;
     if (options.kindOf) {
@@ -142,7 +132,7 @@ int runText(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     }
 
     hebrew::Converter converter(fonts);
-    for (std::string& text : texts) {
+    for (std::string& text : options.texts) {
         // The same steps as a drawing's text: repair, then convert.
         if (options.autoCorrect && !hebrew::Converter::TextFitsKind(*options.kind, text))
             text = hebrew::Converter::RepairLetters(*options.kind, text);
