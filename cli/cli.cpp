@@ -20,6 +20,28 @@ constexpr const char* kUsage =
 
 }  // namespace
 
+bool loadFontTable(hebrew::FontTable& fonts, const std::optional<std::string>& file, const char* command,
+                   std::ostream& err) {
+    try {
+        if (file)
+            fonts.Readfonts(*file);
+        else
+            fonts.loadDefault();
+        return true;
+    } catch (const std::exception& e) {
+        err << "corvelin-cli " << command << ": " << e.what() << '\n';
+        return false;
+    }
+}
+
+std::string singleDrawing(const std::vector<std::string>& operands) {
+    if (operands.empty())
+        throw UsageError("no drawing given");
+    if (operands.size() > 1)
+        throw UsageError("one drawing at a time, got " + std::to_string(operands.size()));
+    return operands.front();
+}
+
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << kUsage;

@@ -2,10 +2,13 @@
 // The command-line tool: the program's commands for batch work and scripts.
 
 #include <optional>
+#include <filesystem>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "hebrew/fntdef.h"
 
 namespace cli {
 
@@ -41,6 +44,15 @@ std::optional<int> parseCommand(const std::vector<std::string>& args, std::ostre
     }
     return std::nullopt;
 }
+
+// The font table of a command: the file given with --fonts, or the
+// per-user default (a missing default leaves the table empty). Errors of a
+// file given are reported on `err`; false then.
+bool loadFontTable(hebrew::FontTable& fonts, const std::optional<std::string>& file, const char* command,
+                   std::ostream& err);
+
+// The one drawing a command takes from its operands; UsageError otherwise.
+std::string singleDrawing(const std::vector<std::string>& operands);
 
 // Runs the tool with its arguments (without the program name) and gives the
 // exit status.

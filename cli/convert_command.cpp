@@ -46,7 +46,7 @@ struct BatchOptions {
     bool inPlace = false;
     bool leftToRight = false;
     filter::RunSettings settings;
-    std::string fontsFile;
+    std::optional<std::string> fontsFile;
     unsigned jobs = 0;
     bool recursive = false;
     std::string reportFile;
@@ -196,15 +196,8 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         return *status;
 
     hebrew::FontTable fonts;
-    try {
-        if (!o.fontsFile.empty())
-            fonts.Readfonts(o.fontsFile);
-        else if (!check)
-            fonts.loadDefault();
-    } catch (const std::exception& e) {
-        err << "corvelin-cli " << command << ": " << e.what() << '\n';
+    if (!loadFontTable(fonts, o.fontsFile, command.c_str(), err))
         return kExitFailure;
-    }
 
     // The drawings: files as given, folders by their *.dwg entries.
     std::vector<std::filesystem::path> drawings;

@@ -52,11 +52,7 @@ InspectOptions parse(const std::vector<std::string>& args) {
             operands.push_back(arg);
         }
     }
-    if (operands.empty())
-        throw UsageError("no drawing given");
-    if (operands.size() > 1)
-        throw UsageError("one drawing at a time, got " + std::to_string(operands.size()));
-    options.drawing = operands.front();
+    options.drawing = singleDrawing(operands);
     return options;
 }
 

@@ -69,11 +69,7 @@ StylesOptions parse(const std::vector<std::string>& args) {
             operands.push_back(arg);
         }
     }
-    if (operands.empty())
-        throw UsageError("no drawing given");
-    if (operands.size() > 1)
-        throw UsageError("one drawing at a time, got " + std::to_string(operands.size()));
-    options.drawing = operands.front();
+    options.drawing = singleDrawing(operands);
     return options;
 }
 
@@ -91,15 +87,8 @@ int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostr
         return *status;
 
     hebrew::FontTable fonts;
-    try {
-        if (options.fontsFile)
-            fonts.Readfonts(*options.fontsFile);
-        else
-            fonts.loadDefault();
-    } catch (const std::exception& e) {
-        err << "corvelin-cli styles: " << e.what() << '\n';
+    if (!loadFontTable(fonts, options.fontsFile, "styles", err))
         return kExitFailure;
-    }
 
     // The collecting pass: records every style and every text under its style.
     filter::PlainStyleList list;

@@ -117,15 +117,8 @@ int runText(const std::vector<std::string>& args, std::ostream& out, std::ostrea
 
     hebrew::FontTable fonts;
     if (options.kindOf) {
-        try {
-            if (options.fontsFile)
-                fonts.Readfonts(*options.fontsFile);
-            else
-                fonts.loadDefault();
-        } catch (const std::exception& e) {
-            err << "corvelin-cli text: " << e.what() << '\n';
+        if (!loadFontTable(fonts, options.fontsFile, "text", err))
             return kExitFailure;
-        }
         for (const std::string& fontFile : options.operands)
             out << hebrew::FontKindName(fonts.FontKindOf(fontFile)) << '\n';
         return kExitOk;

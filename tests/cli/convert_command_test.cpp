@@ -12,7 +12,7 @@
 
 #include <unistd.h>
 
-#include "cli/cli.h"
+#include "tests/cli/cli_test_support.h"
 #include "dwg/drawing/builder.h"
 #include "dwg/drawing/drawing.h"
 #include "support/atomic_file.h"
@@ -22,16 +22,8 @@ namespace {
 using ::testing::HasSubstr;
 namespace fs = std::filesystem;
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result runCli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using cli::test::Result;
+using cli::test::runCli;
 
 class ConvertCommand : public ::testing::Test {
 protected:

@@ -11,7 +11,8 @@
 
 #include <unistd.h>
 
-#include "cli/cli.h"
+#include "support/hex.h"
+#include "tests/cli/cli_test_support.h"
 #include "dwg/drawing/builder.h"
 
 namespace {
@@ -22,23 +23,8 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Space = DrawingBuilder::Space;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result runCli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
-
-std::string hexUpper(std::uint64_t handle) {
-    std::ostringstream s;
-    s << std::uppercase << std::hex << handle;
-    return s.str();
-}
+using cli::test::Result;
+using cli::test::runCli;
 
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> out;
@@ -140,23 +126,23 @@ TEST_F(InspectCommand, TextListingShowsHeaderStylesAndEveryTextWithItsOwner) {
         EXPECT_EQ(all[3], "Warnings:   none");
         EXPECT_THAT(r.out, HasSubstr("\nText styles: 3\n"));
         EXPECT_THAT(cells(rowOf(r.out, "11")), ElementsAre("11", "Standard", "txt", "0"));
-        EXPECT_THAT(cells(rowOf(r.out, hexUpper(p.mirror))),
-                    ElementsAre(hexUpper(p.mirror), "Mirror", "mirror.shx", "6 backward, upside down"));
+        EXPECT_THAT(cells(rowOf(r.out, support::hexNumber(p.mirror))),
+                    ElementsAre(support::hexNumber(p.mirror), "Mirror", "mirror.shx", "6 backward, upside down"));
 
         EXPECT_THAT(r.out, HasSubstr("\nTexts and attributes: 4\n"));
         // 0x81 is a C1 control in Windows-1252 and shows as an escape; the
         // bytes column keeps the truth.
-        EXPECT_THAT(cells(rowOf(r.out, hexUpper(p.modelText))),
-                    ElementsAre(hexUpper(p.modelText), "TEXT", "*Model_Space", "Hebrew", "0", "0", "0", "2.5",
+        EXPECT_THAT(cells(rowOf(r.out, support::hexNumber(p.modelText))),
+                    ElementsAre(support::hexNumber(p.modelText), "TEXT", "*Model_Space", "Hebrew", "0", "0", "0", "2.5",
                                 "10,20,0", "9a8199", "\"\xC5\xA1\\u0081\xE2\x84\xA2\""));
-        EXPECT_THAT(cells(rowOf(r.out, hexUpper(p.paperText))),
-                    ElementsAre(hexUpper(p.paperText), "TEXT", "*Paper_Space", "Hebrew", "0", "0", "0", "2.5",
+        EXPECT_THAT(cells(rowOf(r.out, support::hexNumber(p.paperText))),
+                    ElementsAre(support::hexNumber(p.paperText), "TEXT", "*Paper_Space", "Hebrew", "0", "0", "0", "2.5",
                                 "-1.25,0.5,0", "8081", "\"\xE2\x82\xAC\\u0081\""));
-        EXPECT_THAT(cells(rowOf(r.out, hexUpper(p.attribute))),
-                    ElementsAre(hexUpper(p.attribute), "ATTRIB", "*Paper_Space", hexUpper(p.insert), "NUM",
+        EXPECT_THAT(cells(rowOf(r.out, support::hexNumber(p.attribute))),
+                    ElementsAre(support::hexNumber(p.attribute), "ATTRIB", "*Paper_Space", support::hexNumber(p.insert), "NUM",
                                 "Standard", "0", "0", "0", "2.5", "7,8,0", "3132", "\"12\""));
-        EXPECT_THAT(cells(rowOf(r.out, hexUpper(p.blockText))),
-                    ElementsAre(hexUpper(p.blockText), "TEXT", "DOOR", "Mirror", "6 backward, upside down", "1", "2",
+        EXPECT_THAT(cells(rowOf(r.out, support::hexNumber(p.blockText))),
+                    ElementsAre(support::hexNumber(p.blockText), "TEXT", "DOOR", "Mirror", "6 backward, upside down", "1", "2",
                                 "0.5", "3,4,1.5", "696e2022646f6f7222", "\"in \\\"door\\\"\""));
 
         // Spaces, layouts, then definitions; the attribute definition is left out.
@@ -167,8 +153,8 @@ TEST_F(InspectCommand, TextListingShowsHeaderStylesAndEveryTextWithItsOwner) {
                 order.push_back(cells(line).front());
             inTexts = inTexts || line.starts_with("Texts and attributes");
         }
-        EXPECT_THAT(order, ElementsAre(hexUpper(p.modelText), hexUpper(p.paperText), hexUpper(p.attribute),
-                                       hexUpper(p.blockText)));
+        EXPECT_THAT(order, ElementsAre(support::hexNumber(p.modelText), support::hexNumber(p.paperText), support::hexNumber(p.attribute),
+                                       support::hexNumber(p.blockText)));
 
         // Columns line up: every row has its bytes where the header says BYTES.
         std::size_t bytesColumn = std::string::npos;
@@ -176,8 +162,8 @@ TEST_F(InspectCommand, TextListingShowsHeaderStylesAndEveryTextWithItsOwner) {
             if (line.find("  TYPE  ") != std::string::npos)
                 bytesColumn = line.find("BYTES");
         ASSERT_NE(bytesColumn, std::string::npos);
-        EXPECT_EQ(rowOf(r.out, hexUpper(p.modelText)).substr(bytesColumn, 6), "9a8199");
-        EXPECT_EQ(rowOf(r.out, hexUpper(p.attribute)).substr(bytesColumn, 4), "3132");
+        EXPECT_EQ(rowOf(r.out, support::hexNumber(p.modelText)).substr(bytesColumn, 6), "9a8199");
+        EXPECT_EQ(rowOf(r.out, support::hexNumber(p.attribute)).substr(bytesColumn, 4), "3132");
     }
 }
 
@@ -203,7 +189,7 @@ TEST_F(InspectCommand, JsonDocumentHoldsTheSameWithTheDrawingsCodePage) {
                                   "      \"generation\": 0\n"
                                   "    },\n"));
     EXPECT_THAT(r.out, HasSubstr("    {\n"
-                                 "      \"handle\": \"" + hexUpper(p.mirror) + "\",\n"
+                                 "      \"handle\": \"" + support::hexNumber(p.mirror) + "\",\n"
                                  "      \"name\": \"Mirror\",\n"
                                  "      \"fontFile\": \"mirror.shx\",\n"
                                  "      \"bigFontFile\": \"\",\n"
@@ -212,7 +198,7 @@ TEST_F(InspectCommand, JsonDocumentHoldsTheSameWithTheDrawingsCodePage) {
                                  "  ],\n"
                                  "  \"texts\": [\n"
                                  "    {\n"
-                                 "      \"handle\": \"" + hexUpper(p.modelText) + "\",\n"
+                                 "      \"handle\": \"" + support::hexNumber(p.modelText) + "\",\n"
                                  "      \"type\": \"TEXT\",\n"
                                  "      \"owner\": \"*Model_Space\",\n"
                                  "      \"style\": \"Hebrew\",\n"
@@ -229,10 +215,10 @@ TEST_F(InspectCommand, JsonDocumentHoldsTheSameWithTheDrawingsCodePage) {
                                  "      ]\n"
                                  "    },\n"));
     EXPECT_THAT(r.out, HasSubstr("    {\n"
-                                 "      \"handle\": \"" + hexUpper(p.attribute) + "\",\n"
+                                 "      \"handle\": \"" + support::hexNumber(p.attribute) + "\",\n"
                                  "      \"type\": \"ATTRIB\",\n"
                                  "      \"owner\": \"*Paper_Space\",\n"
-                                 "      \"insert\": \"" + hexUpper(p.insert) + "\",\n"
+                                 "      \"insert\": \"" + support::hexNumber(p.insert) + "\",\n"
                                  "      \"tag\": \"NUM\",\n"
                                  "      \"style\": \"Standard\",\n"
                                  "      \"text\": \"12\",\n"

@@ -13,7 +13,7 @@
 
 #include <unistd.h>
 
-#include "cli/cli.h"
+#include "tests/cli/cli_test_support.h"
 #include "dwg/drawing/builder.h"
 
 namespace {
@@ -23,17 +23,8 @@ using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using Space = DrawingBuilder::Space;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result runCli(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using cli::test::Result;
+using cli::test::runCli;
 
 DrawingBuilder::TextSpec textAt(std::string value, double x, double y, std::uint64_t style) {
     DrawingBuilder::TextSpec t;

@@ -7,23 +7,14 @@
 
 #include <unistd.h>
 
-#include "cli/cli.h"
+#include "tests/cli/cli_test_support.h"
 
 namespace {
 
 using ::testing::HasSubstr;
 
-struct Result {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Result runCli(std::vector<std::string> args) {
-    std::ostringstream out, err;
-    int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using cli::test::Result;
+using cli::test::runCli;
 
 TEST(TextCommand, ConvertsEachHexTextOnALineOfItsOwn) {
     auto r = runCli({"text", "--kind", "DosHebrew", "9a8199", "28" "80" "29", ""});
