@@ -24,16 +24,20 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 
 // Runs one filter pass and fills the report from it.
 void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport& report,
-               const ProgressHandler& progress) {
+               const ProgressHandler& progress, const RunHooks& hooks) {
     if (progress)
         f.OnProgress = [&](void*, int percent, int) { progress(percent); };
+    if (hooks.started)
+        hooks.started(f);
     try {
         f.ProcessDrawing(input.string());
     } catch (const std::exception& e) {
         report.errors.push_back(e.what());
     }
-    if (!f.OpenFailure.empty())
+    if (!f.OpenFailure.empty()) {
+        report.openFailed = true;
         report.errors.push_back("Problem with opening file: " + f.OpenFailure);
+    }
     if (f.Document)
         report.releaseRead = report.releaseWritten = f.Document->release();
     report.statistics = f.Statistics();
@@ -73,7 +77,7 @@ std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& 
 
 RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
                          const std::filesystem::path& input, const std::filesystem::path& output,
-                         const ProgressHandler& progress) {
+                         const ProgressHandler& progress, const RunHooks& hooks) {
     const auto start = Clock::now();
     RunReport report;
     report.input = input.string();
@@ -99,14 +103,14 @@ RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& op
         source = backup;
     }
 
-    PlainStyleList styles;
-    TDWGFileFilter f(fonts, styles, options);
+    PlainStyleList ownStyles;
+    TDWGFileFilter f(fonts, hooks.styles ? *hooks.styles : ownStyles, options);
     f.OutputFileName = output.string();
     f.ConvertTexts = true;
     f.CheckOnly = false;
     f.AutoCorrect = settings.autoCorrect;
     f.KeepWindowsMapping = settings.keepWindowsMapping;
-    runFilter(f, source, report, progress);
+    runFilter(f, source, report, progress, hooks);
 
     if (report.status == RunStatus::Failed && !backup.empty()) {
         // The drawing goes back where it was; nothing was written over it.
@@ -119,17 +123,18 @@ RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& op
 }
 
 RunReport checkDrawing(const hebrew::FontTable& fonts, const RunSettings& settings,
-                       const std::filesystem::path& input, const ProgressHandler& progress) {
+                       const std::filesystem::path& input, const ProgressHandler& progress,
+                       const RunHooks& hooks) {
     const auto start = Clock::now();
     RunReport report;
     report.input = input.string();
-    PlainStyleList styles;
+    PlainStyleList ownStyles;
     const FixedOptions options(false);
-    TDWGFileFilter f(fonts, styles, options);
+    TDWGFileFilter f(fonts, hooks.styles ? *hooks.styles : ownStyles, options);
     f.ConvertTexts = true;
     f.CheckOnly = true;
     f.AutoCorrect = settings.autoCorrect;
-    runFilter(f, input, report, progress);
+    runFilter(f, input, report, progress, hooks);
     report.releaseWritten.clear();
     report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return report;

@@ -39,10 +39,20 @@ struct RunReport {
     std::vector<Style> styles;
     FilterStatistics statistics;
     std::vector<std::string> errors;
+    bool openFailed = false;  // the drawing could not be opened (also in errors)
     double seconds = 0.0;
 };
 
 using ProgressHandler = std::function<void(int percent)>;
+
+// How a window takes part in a drawing's run: the style list that the pass
+// fills (a private one when none is given), and a look at the filter once it
+// is set up, right before the pass starts (to connect its error event or its
+// message processing). The filter is freed when the run returns.
+struct RunHooks {
+    StyleList* styles = nullptr;
+    std::function<void(TDWGFileFilter&)> started;
+};
 
 // Converts `input` into `output`. When both name the same file the drawing
 // is converted in place: it is first moved to "<input>.bak" (nothing is done
@@ -50,10 +60,11 @@ using ProgressHandler = std::function<void(int percent)>;
 // moved back if the conversion fails, so that no drawing is ever lost.
 RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
                          const std::filesystem::path& input, const std::filesystem::path& output,
-                         const ProgressHandler& progress = {});
+                         const ProgressHandler& progress = {}, const RunHooks& hooks = {});
 
 // Opens and walks a drawing without changing or saving anything.
 RunReport checkDrawing(const hebrew::FontTable& fonts, const RunSettings& settings,
-                       const std::filesystem::path& input, const ProgressHandler& progress = {});
+                       const std::filesystem::path& input, const ProgressHandler& progress = {},
+                       const RunHooks& hooks = {});
 
 }  // namespace filter

@@ -43,7 +43,12 @@ TDWGFileFilter::TDWGFileFilter(const hebrew::FontTable& fonts, StyleList& styleL
     : m_fonts(&fonts), m_styleList(&styleList), m_options(&options), m_engine(std::move(opener)),
       m_converter(fonts) {}
 
-TDWGFileFilter::~TDWGFileFilter() = default;
+// The style list points into this filter's records: a list that the pass
+// filled is emptied before the records go, so that it never shows freed ones.
+TDWGFileFilter::~TDWGFileFilter() {
+    if (m_filledStyleList)
+        m_styleList->Clear();
+}
 
 void TDWGFileFilter::ReleaseEngine() { m_engine = nullptr; }
 
@@ -101,6 +106,7 @@ void TDWGFileFilter::ProcessDrawing(const std::string& fileName) {
     }
     processMessages();
     m_styleList->Clear();
+    m_filledStyleList = true;
 
     // Text styles, one record each; names equal ignoring case are recorded once.
     const int styleCount = Document->styleCount();

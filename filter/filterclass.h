@@ -91,7 +91,8 @@ public:
     using Opener = std::function<std::unique_ptr<DrawingAccess>(const std::filesystem::path&)>;
 
     // `fonts` is shared and only read; `styleList` and `options` outlive the
-    // filter. `opener` stands for the drawing engine (our engine by default).
+    // filter, and a style list that the pass filled is emptied when the filter
+    // is freed. `opener` stands for the drawing engine (our engine by default).
     TDWGFileFilter(const hebrew::FontTable& fonts, StyleList& styleList, const FilterOptions& options,
                    Opener opener = openDrawing);
     ~TDWGFileFilter();
@@ -139,6 +140,7 @@ private:
 
     const hebrew::FontTable* m_fonts;
     StyleList* m_styleList;
+    bool m_filledStyleList = false;
     const FilterOptions* m_options;
     Opener m_engine;
     hebrew::Converter m_converter;

@@ -61,6 +61,9 @@ std::optional<std::size_t> FontTable::findRow(std::string_view name) const {
 void FontTable::checkName(std::string_view name, std::optional<std::size_t> except) const {
     if (name.find('=') != std::string_view::npos)
         throw std::invalid_argument("Key may not contain equals sign (\"=\")");
+    // Rows still without a name may be several, as new rows in the grid are.
+    if (name.empty())
+        return;
     auto existing = findRow(name);
     if (existing && existing != except)
         throw std::invalid_argument("A key with the name of \"" + std::string(name) + "\" already exists");

@@ -49,7 +49,8 @@ public:
     const std::vector<std::string>& FontNames() const { return m_fontNames; }
 
     // Editing as the fonts dialog's grid allows it. Names must not contain
-    // "=" and must be unique ignoring case; std::invalid_argument otherwise,
+    // "=" and must be unique ignoring case (rows still without a name may be
+    // several); std::invalid_argument otherwise,
     // with the grid's message, and the table unchanged.
     void insertRow(std::size_t index, FontRow row);
     void appendRow(FontRow row) { insertRow(m_rows.size(), std::move(row)); }

@@ -290,6 +290,31 @@ TEST_F(FilterTest, StylesEqualIgnoringCaseGiveOneRecordAndUnknownStylesAreReport
     EXPECT_EQ(fake->styles[1].second, u"Arial.ttf");
 }
 
+TEST_F(FilterTest, TheStyleListIsEmptiedWhenTheFilterThatFilledItIsFreed) {
+    auto opener = [](const std::filesystem::path&) {
+        auto d = std::make_unique<FakeDrawing>();
+        d->styles = {{u"Standard", u"txt.shx"}, {u"Hebrew", u"hebrew.shx"}};
+        return std::unique_ptr<filter::DrawingAccess>(std::move(d));
+    };
+    {
+        TDWGFileFilter f(m_fonts, m_styles, m_options, opener);
+        f.ProcessDrawing((m_dir / "in.dwg").string());
+        ASSERT_EQ(m_styles.lines().size(), 2u);
+        EXPECT_EQ(m_styles.lines()[0].second, &f.Styles.GetValue("HEBREW"));
+    }
+    EXPECT_TRUE(m_styles.lines().empty());
+
+    // A filter that never filled the list (its drawing did not open) leaves it alone.
+    m_styles.Add("KEPT", nullptr);
+    {
+        TDWGFileFilter f(m_fonts, m_styles, m_options, [](const std::filesystem::path&) -> std::unique_ptr<filter::DrawingAccess> {
+            throw filter::DrawingError("no");
+        });
+        f.ProcessDrawing((m_dir / "in.dwg").string());
+    }
+    EXPECT_EQ(m_styles.lines().size(), 1u);
+}
+
 TEST_F(FilterTest, ADrawingThatCannotBeOpenedIsReportedOnce) {
     const auto broken = m_dir / "broken.dwg";
     std::ofstream(broken) << "AC1015 and nothing else";

@@ -115,6 +115,17 @@ TEST(FontTableRows, NamesFollowTheGridsRules) {
     EXPECT_THROW(table.deleteRow(5), std::out_of_range);
 }
 
+TEST(FontTableRows, RowsWithoutANameMayBeSeveral) {
+    FontTable table = tableWith({{"", ""}, {"Hebrew", "Windows"}});
+    table.appendRow({"", "DosHebrew"});
+    table.insertRow(0, {"", ""});
+    table.setName(2, "");  // clearing a name never clashes with another empty one
+    EXPECT_THAT(table.rows(), ElementsAre(FontRow{"", ""}, FontRow{"", ""}, FontRow{"", "Windows"},
+                                          FontRow{"", "DosHebrew"}));
+    EXPECT_THAT([&] { table.appendRow({"=", ""}); },
+                ::testing::ThrowsMessage<std::invalid_argument>("Key may not contain equals sign (\"=\")"));
+}
+
 TEST_F(TempFolder, ReadfontsSortsAndKeepsTheFirstOfNamesEqualIgnoringCase) {
     FontTable table;
     table.Readfonts(file("f.txt", "[Fonts]\r\nB=Windows\r\na=DosEnglish\r\nA=DosHebrew\r\n"));
