@@ -198,10 +198,14 @@ TfrmRemap::TfrmRemap(hebrew::FontTable& table, fonts::TfrmFonts& fonts, const Ma
     toolBar2->setObjectName(QStringLiteral("ToolBar2"));
     toolBar2->setFixedHeight(128);
     auto* top = new QGridLayout(toolBar2);
+    // Three rows must fit the bar's 128 pixels.
+    top->setContentsMargins(8, 4, 8, 4);
+    top->setVerticalSpacing(4);
 
     RadioGroup1 = new QGroupBox(QStringLiteral("Kind of Font"), toolBar2);
     RadioGroup1->setObjectName(QStringLiteral("RadioGroup1"));
     auto* kindsLayout = new QGridLayout(RadioGroup1);
+    kindsLayout->setContentsMargins(8, 2, 8, 2);
     m_kinds = new QButtonGroup(this);
     m_kinds->setExclusive(true);
     for (hebrew::TFontKind kind : hebrew::kAllFontKinds) {

@@ -4,6 +4,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
+#include <QFileSystemModel>
+#include <QSignalSpy>
+#include <QToolButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -237,6 +240,40 @@ TEST_F(MainWindow, TreeSelectionOfDrawingsFoldersAndOtherFiles) {
 
     ASSERT_TRUE(w->selectPath(q(m_dir / "in" / "notes.txt")));
     EXPECT_TRUE(w->CurrentDrawing().isEmpty());
+}
+
+TEST_F(MainWindow, TheTreeShowsFoldersAndDrawingsOnly) {
+    drawing(m_dir / "in" / "a.dwg");
+    drawing(m_dir / "in" / "PLAN.DWG");
+    std::ofstream(m_dir / "in" / "notes.txt") << "x";
+    std::ofstream(m_dir / "in" / "plan.dwg.bak") << "x";
+    fs::create_directories(m_dir / "in" / "sub");
+    auto w = window();
+    QSignalSpy loaded(w->treeModel, &QFileSystemModel::directoryLoaded);
+    const QModelIndex folder = w->treeModel->index(q(m_dir / "in"));
+    w->tree->expand(folder);
+    w->treeModel->fetchMore(folder);
+    for (int i = 0; i < 100 && w->treeModel->rowCount(folder) < 3; ++i)
+        loaded.wait(50);
+    QStringList names;
+    for (int row = 0; row < w->treeModel->rowCount(folder); ++row)
+        names << w->treeModel->index(row, 0, folder).data().toString();
+    names.sort();
+    EXPECT_EQ(names, (QStringList{QStringLiteral("PLAN.DWG"), QStringLiteral("a.dwg"), QStringLiteral("sub")}));
+}
+
+TEST_F(MainWindow, TheOutputFolderCanBeBrowsedFor) {
+    auto w = window();
+    ui::answerFileDialogsWith([&](ui::FileDialog& dialog) {
+        EXPECT_EQ(dialog.mode(), ui::FileDialog::Mode::Folder);
+        dialog.FileName = q(m_dir / "out");
+        return true;
+    });
+    w->JamPathEdit2->browseButton()->click();
+    ui::answerFileDialogsWith({});
+    EXPECT_EQ(w->JamPathEdit2->path(), q(m_dir / "out"));
+    w->CheckBox1->setChecked(true);
+    EXPECT_FALSE(w->JamPathEdit2->browseButton()->isEnabled());
 }
 
 TEST_F(MainWindow, ConvertCurrentFileInPlaceKeepsTheOldDrawingAsBackup) {
