@@ -341,6 +341,36 @@ TEST_F(MainWindow, ConvertFolderGoesOnAfterADrawingThatCannotBeOpened) {
     EXPECT_FALSE(w->Label3->isHidden());
 }
 
+TEST_F(MainWindow, OptionsChangedDuringAFolderRunApplyFromTheNextDrawing) {
+    // A Windows-letter font holding a DOS letter (0x80): "Automatic Correction"
+    // repairs it to alef, without it the byte stays the euro sign.
+    for (const char* name : {"a.dwg", "b.dwg"}) {
+        dwg::DrawingBuilder b(dwg::Release::R2000);
+        dwg::DrawingBuilder::TextSpec t;
+        t.value = "\x80";
+        t.style = b.addTextStyle("Win", "telvos.shx");
+        b.addText(dwg::DrawingBuilder::Space::Model, t);
+        const auto bytes = b.bytes();
+        support::writeFileAtomically(m_dir / "in" / name,
+                                     std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    }
+    auto w = window();
+    w->JamPathEdit2->setPath(q(m_dir / "out"));
+    fs::create_directories(m_dir / "out");
+    ASSERT_TRUE(w->selectPath(q(m_dir / "in")));
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (w->Filter) {
+            poll.stop();
+            w->cbxAuto->setChecked(false);
+        }
+    });
+    poll.start(0);
+    w->Button1Click();
+    EXPECT_EQ(firstText(m_dir / "out" / "a.dwg"), u"\u05D0");
+    EXPECT_EQ(firstText(m_dir / "out" / "b.dwg"), u"\u20AC");
+}
+
 TEST_F(MainWindow, CheckFolderChangesNothingAndCountsDrawings) {
     drawing(m_dir / "in" / "a.dwg");
     drawing(m_dir / "in" / "b.dwg");
