@@ -62,7 +62,6 @@ public:
     hebrew::FontTable& fontTable() { return m_fontTable; }
     fonts::TfrmFonts& frmFonts() { return *m_frmFonts; }
     remap::TfrmRemap& frmRemap() { return *m_frmRemap; }
-    const QString& paramIniPath() const { return m_paramIni; }
 
     // The folder of the last run's outputs, ending in a separator unless empty.
     QString OutputFolder;

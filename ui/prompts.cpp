@@ -28,7 +28,6 @@ std::function<bool(FileDialog&)>& fileAnswerer() {
 QMessageBox::Icon iconOf(MessageKind kind) {
     switch (kind) {
     case MessageKind::Plain: return QMessageBox::NoIcon;
-    case MessageKind::Information: return QMessageBox::Information;
     case MessageKind::Warning: return QMessageBox::Warning;
     case MessageKind::Error: return QMessageBox::Critical;
     }

@@ -9,7 +9,7 @@ class QWidget;
 
 namespace ui {
 
-enum class MessageKind { Plain, Information, Warning, Error };
+enum class MessageKind { Plain, Warning, Error };
 
 struct Message {
     MessageKind kind = MessageKind::Plain;
