@@ -34,6 +34,41 @@ bool loadFontTable(hebrew::FontTable& fonts, const std::optional<std::string>& f
     }
 }
 
+bool ArgumentReader::nextOption() {
+    while (m_next < m_args.size()) {
+        m_index = m_next++;
+        const std::string& arg = m_args[m_index];
+        if (arg == "--") {
+            m_operands.insert(m_operands.end(), m_args.begin() + static_cast<std::ptrdiff_t>(m_next), m_args.end());
+            m_next = m_args.size();
+            return false;
+        }
+        if (arg.starts_with("--"))
+            return true;
+        m_operands.push_back(arg);
+    }
+    return false;
+}
+
+const std::string& ArgumentReader::value() {
+    if (m_next >= m_args.size())
+        throw UsageError(option() + " needs a value");
+    return m_args[m_next++];
+}
+
+bool ArgumentReader::readOrder(bool& leftToRight) {
+    const std::string& arg = option();
+    if (arg != "--ltr" && arg != "--rtl")
+        return false;
+    if (m_sawOrder && leftToRight != (arg == "--ltr"))
+        throw UsageError("--ltr and --rtl exclude each other");
+    m_sawOrder = true;
+    leftToRight = arg == "--ltr";
+    return true;
+}
+
+void ArgumentReader::unknownOption() const { throw UsageError("unknown option '" + option() + "'"); }
+
 std::string singleDrawing(const std::vector<std::string>& operands) {
     if (operands.empty())
         throw UsageError("no drawing given");

@@ -22,6 +22,33 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Walks a command's arguments: options (arguments starting with "--") in
+// order, each with its value when it takes one, and the operands (every other
+// argument, and all arguments after "--").
+class ArgumentReader {
+public:
+    explicit ArgumentReader(const std::vector<std::string>& args) : m_args(args) {}
+
+    // Moves to the next option, collecting the operands on the way; false at the end.
+    bool nextOption();
+    const std::string& option() const { return m_args[m_index]; }
+    // The value of the current option: the argument after it.
+    const std::string& value();
+    // "--ltr" or "--rtl" sets `leftToRight` (giving both is an error); false
+    // for any other option.
+    bool readOrder(bool& leftToRight);
+    bool sawOrder() const { return m_sawOrder; }
+    [[noreturn]] void unknownOption() const;
+    const std::vector<std::string>& operands() const { return m_operands; }
+
+private:
+    const std::vector<std::string>& m_args;
+    std::size_t m_index = 0;
+    std::size_t m_next = 0;
+    bool m_sawOrder = false;
+    std::vector<std::string> m_operands;
+};
+
 // The start of every command: "--help" prints `usage` (exit 0); a wrong
 // command line prints what is wrong and the usage (exit 2). Gives the exit
 // status when the command ends there, nothing when `options` are ready.

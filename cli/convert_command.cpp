@@ -56,50 +56,37 @@ struct BatchOptions {
 BatchOptions parse(const std::vector<std::string>& args, bool check) {
     BatchOptions o;
     o.check = check;
-    bool sawOrder = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw UsageError(arg + " needs a value");
-            return args[++i];
-        };
+    ArgumentReader in(args);
+    while (in.nextOption()) {
+        const std::string& arg = in.option();
         if (arg == "--recursive") {
             o.recursive = true;
         } else if (arg == "--report") {
-            o.reportFile = value();
+            o.reportFile = in.value();
         } else if (check) {
-            if (arg.starts_with("--"))
-                throw UsageError("unknown option '" + arg + "'");
-            o.paths.push_back(arg);
+            in.unknownOption();
         } else if (arg == "--output-dir") {
-            o.outputDir = value();
+            o.outputDir = in.value();
         } else if (arg == "--in-place") {
             o.inPlace = true;
-        } else if (arg == "--ltr" || arg == "--rtl") {
-            if (sawOrder && o.leftToRight != (arg == "--ltr"))
-                throw UsageError("--ltr and --rtl exclude each other");
-            sawOrder = true;
-            o.leftToRight = arg == "--ltr";
         } else if (arg == "--no-auto-correct") {
             o.settings.autoCorrect = false;
         } else if (arg == "--keep-windows-mapping") {
             o.settings.keepWindowsMapping = true;
         } else if (arg == "--fonts") {
-            o.fontsFile = value();
+            o.fontsFile = in.value();
         } else if (arg == "--jobs") {
-            const std::string& n = value();
+            const std::string& n = in.value();
             char* end = nullptr;
             const long jobs = std::strtol(n.c_str(), &end, 10);
             if (n.empty() || *end != '\0' || jobs < 1 || jobs > 256)
                 throw UsageError("--jobs takes a number from 1 to 256, not '" + n + "'");
             o.jobs = static_cast<unsigned>(jobs);
-        } else if (arg.starts_with("--")) {
-            throw UsageError("unknown option '" + arg + "'");
-        } else {
-            o.paths.push_back(arg);
+        } else if (!in.readOrder(o.leftToRight)) {
+            in.unknownOption();
         }
     }
+    o.paths = in.operands();
     if (!check && o.inPlace == !o.outputDir.empty())
         throw UsageError("give either --output-dir DIR or --in-place");
     if (o.paths.empty())

@@ -38,21 +38,14 @@ struct InspectOptions {
 
 InspectOptions parse(const std::vector<std::string>& args) {
     InspectOptions options;
-    std::vector<std::string> operands;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--json") {
+    ArgumentReader in(args);
+    while (in.nextOption()) {
+        if (in.option() == "--json")
             options.json = true;
-        } else if (arg == "--") {
-            operands.insert(operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            break;
-        } else if (arg.starts_with("--")) {
-            throw UsageError("unknown option '" + arg + "'");
-        } else {
-            operands.push_back(arg);
-        }
+        else
+            in.unknownOption();
     }
-    options.drawing = singleDrawing(operands);
+    options.drawing = singleDrawing(in.operands());
     return options;
 }
 

@@ -45,31 +45,17 @@ struct StylesOptions {
 
 StylesOptions parse(const std::vector<std::string>& args) {
     StylesOptions options;
-    bool sawOrder = false;
-    std::vector<std::string> operands;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == "--fonts") {
-            if (i + 1 >= args.size())
-                throw UsageError(arg + " needs a value");
-            options.fontsFile = args[++i];
-        } else if (arg == "--ltr" || arg == "--rtl") {
-            if (sawOrder && options.leftToRight != (arg == "--ltr"))
-                throw UsageError("--ltr and --rtl exclude each other");
-            sawOrder = true;
-            options.leftToRight = arg == "--ltr";
-        } else if (arg == "--texts") {
+    ArgumentReader in(args);
+    while (in.nextOption()) {
+        const std::string& arg = in.option();
+        if (arg == "--fonts")
+            options.fontsFile = in.value();
+        else if (arg == "--texts")
             options.texts = true;
-        } else if (arg == "--") {
-            operands.insert(operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-            break;
-        } else if (arg.starts_with("--")) {
-            throw UsageError("unknown option '" + arg + "'");
-        } else {
-            operands.push_back(arg);
-        }
+        else if (!in.readOrder(options.leftToRight))
+            in.unknownOption();
     }
-    options.drawing = singleDrawing(operands);
+    options.drawing = singleDrawing(in.operands());
     return options;
 }
 

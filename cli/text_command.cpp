@@ -55,44 +55,29 @@ std::string fromHex(const std::string& hex) {
 
 TextOptions parse(const std::vector<std::string>& args) {
     TextOptions options;
-    bool sawOrder = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size())
-                throw UsageError(arg + " needs a value");
-            return args[++i];
-        };
+    ArgumentReader in(args);
+    while (in.nextOption()) {
+        const std::string& arg = in.option();
         if (arg == "--kind") {
-            const std::string& name = value();
+            const std::string& name = in.value();
             options.kind = hebrew::FontKindFromName(name);
             if (!options.kind)
                 throw UsageError("unknown font kind '" + name + "'");
         } else if (arg == "--backward") {
             options.backward = true;
-        } else if (arg == "--ltr" || arg == "--rtl") {
-            if (sawOrder && options.leftToRight != (arg == "--ltr"))
-                throw UsageError("--ltr and --rtl exclude each other");
-            sawOrder = true;
-            options.leftToRight = arg == "--ltr";
         } else if (arg == "--auto-correct") {
             options.autoCorrect = true;
         } else if (arg == "--kind-of") {
             options.kindOf = true;
         } else if (arg == "--fonts") {
-            options.fontsFile = value();
-        } else if (arg == "--") {
-            options.operands.insert(options.operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                                    args.end());
-            break;
-        } else if (arg.starts_with("--")) {
-            throw UsageError("unknown option '" + arg + "'");
-        } else {
-            options.operands.push_back(arg);
+            options.fontsFile = in.value();
+        } else if (!in.readOrder(options.leftToRight)) {
+            in.unknownOption();
         }
     }
+    options.operands = in.operands();
     if (options.kindOf) {
-        if (options.kind || options.backward || options.autoCorrect || sawOrder)
+        if (options.kind || options.backward || options.autoCorrect || in.sawOrder())
             throw UsageError("--kind-of takes only --fonts and font file names");
     } else {
         if (!options.kind)

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "support/little_endian.h"
+
 namespace preview {
 namespace {
 
@@ -12,29 +14,6 @@ constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kRgb = 0;
 constexpr std::uint32_t kRle8 = 1;
 constexpr std::uint32_t kRle4 = 2;
-
-std::uint16_t u16(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t u32(std::span<const std::uint8_t> b, std::size_t at)
-{
-    return static_cast<std::uint32_t>(b[at]) | (static_cast<std::uint32_t>(b[at + 1]) << 8)
-           | (static_cast<std::uint32_t>(b[at + 2]) << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
-}
-
-void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint16_t v)
-{
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
-}
-
-void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 struct InfoHeader {
     std::uint32_t size = 0;
@@ -52,18 +31,18 @@ InfoHeader readInfoHeader(std::span<const std::uint8_t> dib)
         throw ImageError("bitmap information header: expected 40 bytes, found "
                          + std::to_string(dib.size()));
     InfoHeader h;
-    h.size = u32(dib, 0);
+    h.size = support::loadLE32(dib, 0);
     // The OS/2 12-byte header has another layout; every header from 40 bytes
     // on starts with the same fields.
     if (h.size < kInfoHeaderSize || h.size > dib.size())
         throw ImageError("bitmap information header: expected a size of 40 to "
                          + std::to_string(dib.size()) + ", found " + std::to_string(h.size));
-    h.width = static_cast<std::int32_t>(u32(dib, 4));
-    h.height = static_cast<std::int32_t>(u32(dib, 8));
-    h.planes = u16(dib, 12);
-    h.bitCount = u16(dib, 14);
-    h.compression = u32(dib, 16);
-    h.colorsUsed = u32(dib, 32);
+    h.width = static_cast<std::int32_t>(support::loadLE32(dib, 4));
+    h.height = static_cast<std::int32_t>(support::loadLE32(dib, 8));
+    h.planes = support::loadLE16(dib, 12);
+    h.bitCount = support::loadLE16(dib, 14);
+    h.compression = support::loadLE32(dib, 16);
+    h.colorsUsed = support::loadLE32(dib, 32);
     return h;
 }
 
@@ -228,7 +207,7 @@ Picture decodeBmp(std::span<const std::uint8_t> file)
 {
     if (file.size() < kFileHeaderSize || file[0] != 'B' || file[1] != 'M')
         throw ImageError("BMP file: expected \"BM\" and a 14-byte header");
-    const std::uint32_t pixelOffset = u32(file, 10);
+    const std::uint32_t pixelOffset = support::loadLE32(file, 10);
     if (pixelOffset < kFileHeaderSize)
         throw ImageError("BMP file: expected the rows behind the file header, found offset "
                          + std::to_string(pixelOffset));
@@ -243,14 +222,14 @@ std::vector<std::uint8_t> encodeBmp(const Picture& picture)
     std::vector<std::uint8_t> out(offset + imageSize, 0);
     out[0] = 'B';
     out[1] = 'M';
-    put32(out, 2, static_cast<std::uint32_t>(out.size()));
-    put32(out, 10, static_cast<std::uint32_t>(offset));
-    put32(out, 14, static_cast<std::uint32_t>(kInfoHeaderSize));
-    put32(out, 18, static_cast<std::uint32_t>(picture.width));
-    put32(out, 22, static_cast<std::uint32_t>(picture.height));
-    put16(out, 26, 1);
-    put16(out, 28, 24);
-    put32(out, 34, static_cast<std::uint32_t>(imageSize));
+    support::storeLE32(out, 2, static_cast<std::uint32_t>(out.size()));
+    support::storeLE32(out, 10, static_cast<std::uint32_t>(offset));
+    support::storeLE32(out, 14, static_cast<std::uint32_t>(kInfoHeaderSize));
+    support::storeLE32(out, 18, static_cast<std::uint32_t>(picture.width));
+    support::storeLE32(out, 22, static_cast<std::uint32_t>(picture.height));
+    support::storeLE16(out, 26, 1);
+    support::storeLE16(out, 28, 24);
+    support::storeLE32(out, 34, static_cast<std::uint32_t>(imageSize));
     for (int y = 0; y < picture.height; ++y)
         std::memcpy(&out[offset + stride * static_cast<std::size_t>(picture.height - 1 - y)],
                     picture.row(y), picture.stride());

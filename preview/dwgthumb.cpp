@@ -3,6 +3,7 @@
 #include "preview/bmp.h"
 #include "preview/png.h"
 #include "preview/resample.h"
+#include "support/little_endian.h"
 
 #include <algorithm>
 #include <array>
@@ -31,12 +32,6 @@ constexpr std::uint32_t kMaxEntrySize = 64u << 20;
 // A failed read in the image block; LoadDwgThumbnail turns it into "unavailable".
 struct ReadError {};
 
-std::uint32_t le32(const std::uint8_t* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8)
-           | (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 // Reads up to `count` bytes at `offset`; returns how many arrived.
 std::size_t readAt(std::ifstream& in, std::uint64_t offset, std::uint8_t* out, std::size_t count)
 {
@@ -60,9 +55,9 @@ struct Entry {
     std::uint32_t size = 0;
 };
 
-Entry entryAt(const std::uint8_t* p)
+Entry entryAt(std::span<const std::uint8_t> bytes, std::size_t at)
 {
-    return {p[0], le32(p + 1), le32(p + 5)};
+    return {bytes[at], support::loadLE32(bytes, at + 1), support::loadLE32(bytes, at + 5)};
 }
 
 // The bitmap or PNG of an entry as a picture, then as a BMP file image.
@@ -77,7 +72,7 @@ std::vector<std::uint8_t> readShortList(std::ifstream& in, std::uint32_t blockAt
 {
     std::array<std::uint8_t, 2 * kEntrySize> raw{};
     readExactly(in, std::uint64_t{blockAt} + kEntriesAt, raw.data(), n * kEntrySize);
-    const Entry e = entryAt(&raw[(n - 1) * kEntrySize]);
+    const Entry e = entryAt(raw, (n - 1) * kEntrySize);
     if (e.size > kMaxEntrySize)
         throw ReadError{};
     std::vector<std::uint8_t> block(e.size, 0);
@@ -97,7 +92,7 @@ std::vector<std::uint8_t> readFullList(std::ifstream& in, std::uint32_t blockAt,
     if (got < kEntriesAt + n * kEntrySize)
         throw ReadError{};
     for (unsigned i = 0; i < n; ++i) {
-        const Entry e = entryAt(&block[kEntriesAt + i * kEntrySize]);
+        const Entry e = entryAt(block, kEntriesAt + i * kEntrySize);
         if (e.code != kBitmapCode && e.code != kPngCode)
             continue;
         if (e.size > kMaxEntrySize || e.start > fileSize || e.size > fileSize - e.start)
@@ -115,7 +110,7 @@ std::vector<std::uint8_t> readFullList(std::ifstream& in, std::uint32_t blockAt,
         // A biSizeImage of 0, or one reaching back into the colour table, would
         // misplace them; the colour table then tells where they start.
         const std::uint64_t tableEnd = header + dibPixelOffset(dib);
-        const std::uint32_t imageSize = le32(dib.data() + 20);
+        const std::uint32_t imageSize = support::loadLE32(dib, 20);
         std::uint64_t pixelOffset = bmp.size() - std::uint64_t{imageSize};
         if (imageSize == 0 || imageSize > bmp.size() || pixelOffset < tableEnd)
             pixelOffset = tableEnd;
@@ -187,7 +182,7 @@ DwgThumbnail LoadDwgThumbnail(const std::filesystem::path& path)
         const auto end = in.tellg();
         const std::uint64_t fileSize = end > 0 ? static_cast<std::uint64_t>(end) : 0;
 
-        const std::uint32_t blockAt = le32(&head[13]);
+        const std::uint32_t blockAt = support::loadLE32(head, 13);
         std::array<std::uint8_t, 5> sizeAndCount{};   // block size (not used) and entry count
         readExactly(in, std::uint64_t{blockAt} + 16, sizeAndCount.data(), sizeAndCount.size());
         const unsigned n = sizeAndCount[4];

@@ -13,8 +13,10 @@
 #include "dwg/bits/bit_writer.h"
 #include "dwg/bits/crc.h"
 #include "dwg/container/object_map.h"
+#include "dwg/container/sentinels.h"
 #include "dwg/errors.h"
 #include "support/hex.h"
+#include "support/little_endian.h"
 
 // What AutoCAD's R13, R14 and 2000 files hold (seen in the sample drawings;
 // the format document and its errata agree unless noted):
@@ -44,23 +46,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using ByteSpan = std::span<const std::uint8_t>;
-using Sentinel = std::array<std::uint8_t, 16>;
-
-// ODA §3.2.6, §9, §10.1, §14.2, §26.
+// ODA §3.2.6, §26; the other sentinels are shared with 2004 files.
 constexpr Sentinel kLocatorsEnd{0x95, 0xA0, 0x4E, 0x28, 0x99, 0x82, 0x1A, 0xE5,
                                 0x5E, 0x41, 0xE0, 0x5F, 0x9D, 0x3A, 0x4D, 0x00};
-constexpr Sentinel kHeaderStart{0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0xDE, 0x38, 0xA9,
-                                0x5F, 0x7C, 0x68, 0xB8, 0x4E, 0x6D, 0x33, 0x5F};
-constexpr Sentinel kHeaderEnd{0x30, 0x84, 0xE0, 0xDC, 0x02, 0x21, 0xC7, 0x56,
-                              0xA0, 0x83, 0x97, 0x47, 0xB1, 0x92, 0xCC, 0xA0};
-constexpr Sentinel kClassesStart{0x8D, 0xA1, 0xC4, 0xB8, 0xC4, 0xA9, 0xF8, 0xC5,
-                                 0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
-constexpr Sentinel kClassesEnd{0x72, 0x5E, 0x3B, 0x47, 0x3B, 0x56, 0x07, 0x3A,
-                               0x3F, 0x23, 0x0B, 0xA0, 0x18, 0x30, 0x49, 0x75};
-constexpr Sentinel kImageStart{0x1F, 0x25, 0x6D, 0x07, 0xD4, 0x36, 0x28, 0x28,
-                               0x9D, 0x57, 0xCA, 0x3F, 0x9D, 0x44, 0x10, 0x2B};
-constexpr Sentinel kImageEnd{0xE0, 0xDA, 0x92, 0xF8, 0x2B, 0xC9, 0xD7, 0xD7,
-                             0x62, 0xA8, 0x35, 0xC0, 0x62, 0xBB, 0xEF, 0xD4};
 constexpr Sentinel kSecondHeaderStart{0xD4, 0x7B, 0x21, 0xCE, 0x28, 0x93, 0x9F, 0xBF,
                                       0x53, 0x24, 0x40, 0x09, 0x12, 0x3C, 0xAA, 0x01};
 constexpr Sentinel kSecondHeaderEnd{0x2B, 0x84, 0xDE, 0x31, 0xD7, 0x6C, 0x60, 0x40,
@@ -108,33 +96,7 @@ std::string hex(std::uint64_t value) { return support::hexNumber(value); }
 
 std::string num(std::uint64_t value) { return std::to_string(value); }
 
-std::uint16_t getRS(ByteSpan bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-
-std::uint32_t getRL(ByteSpan bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
-void putRS(Bytes& out, std::size_t at, std::uint16_t value) {
-    out[at] = static_cast<std::uint8_t>(value);
-    out[at + 1] = static_cast<std::uint8_t>(value >> 8);
-}
-
-void putRL(Bytes& out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-
 void appendBytes(Bytes& out, ByteSpan bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
-
-void appendRL(Bytes& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-void appendRLL(Bytes& out, std::uint64_t value) {
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
 
 bool sentinelAt(ByteSpan bytes, std::size_t at, const Sentinel& sentinel) {
     return at <= bytes.size() && bytes.size() - at >= sentinel.size() &&
@@ -178,7 +140,7 @@ struct Stretch {
 std::vector<Locator> readLocators(ByteSpan file) {
     if (file.size() < kLocatorsAt)
         throw FormatError("file header: expected " + num(kLocatorsAt) + " bytes, found " + num(file.size()));
-    const std::uint32_t count = getRL(file, kLocatorCountAt);
+    const std::uint32_t count = support::loadLE32(file, kLocatorCountAt);
     if (count < kMinLocators || count > kMaxLocators)
         throw FormatError("file header: expected " + num(kMinLocators) + " to " + num(kMaxLocators) +
                           " section locators, found " + num(count));
@@ -186,7 +148,7 @@ std::vector<Locator> readLocators(ByteSpan file) {
     if (file.size() < fileHeaderSize(count))
         throw FormatError("file header: expected " + num(fileHeaderSize(count)) + " bytes for " + num(count) +
                           " section locators, found " + num(file.size()));
-    const std::uint16_t stored = getRS(file, crcAt);
+    const std::uint16_t stored = support::loadLE16(file, crcAt);
     const auto computed = static_cast<std::uint16_t>(crc16(0, file.first(crcAt)) ^ kLocatorCrcXor[count - kMinLocators]);
     if (stored != computed)
         throw FormatError("file header: section locator CRC expected " + hex(computed) + ", found " + hex(stored));
@@ -198,8 +160,8 @@ std::vector<Locator> readLocators(ByteSpan file) {
         const std::size_t at = kLocatorsAt + kLocatorSize * i;
         Locator& locator = locators[i];
         locator.number = file[at];
-        locator.seeker = getRL(file, at + 1);
-        locator.size = getRL(file, at + 5);
+        locator.seeker = support::loadLE32(file, at + 1);
+        locator.size = support::loadLE32(file, at + 5);
         const std::string name = "section locator " + num(i);
         if (!locator.present()) {
             if (i <= kMapRecord) throw FormatError(name + ": size 0, expected a section");
@@ -223,11 +185,11 @@ ByteSpan readFramedSection(ByteSpan file, std::size_t at, const Sentinel& start,
     if (!sentinelAt(file, at, start)) fail("expected its start sentinel at byte " + num(at));
     if (file.size() - at < 16 + 4 + 2 + 16)
         fail("expected a size, CRC and end sentinel after byte " + num(at) + ", found the end of the file");
-    const std::uint32_t size = getRL(file, at + 16);
+    const std::uint32_t size = support::loadLE32(file, at + 16);
     const std::size_t room = file.size() - at - (16 + 4 + 2 + 16);
     if (size > room)
         fail("declares " + num(size) + " bytes at byte " + num(at) + ", only " + num(room) + " left in the file");
-    const std::uint16_t stored = getRS(file, at + 20 + size);
+    const std::uint16_t stored = support::loadLE16(file, at + 20 + size);
     const std::uint16_t computed = crc16(kCrc16Seed, file.subspan(at + 16, 4 + std::size_t{size}));
     if (stored != computed) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
     if (!sentinelAt(file, at + 22 + size, end)) fail("expected its end sentinel at byte " + num(at + 22 + size));
@@ -240,17 +202,17 @@ Stretch readImage(ByteSpan file, std::size_t at, std::vector<std::uint32_t>& add
     auto fail = [](const std::string& what) { throw FormatError("preview image: " + what); };
     if (at >= file.size())
         fail("seeker " + num(at) + " past the end of the file (" + num(file.size()) + " bytes)");
-    if (!sentinelAt(file, at, kImageStart)) fail("expected its start sentinel at byte " + num(at));
+    if (!sentinelAt(file, at, kPreviewStart)) fail("expected its start sentinel at byte " + num(at));
     if (file.size() - at < 16 + 4 + 1 + 16)
         fail("expected a size, an entry count and an end sentinel after byte " + num(at) +
              ", found the end of the file");
-    const std::uint32_t overall = getRL(file, at + 16);
+    const std::uint32_t overall = support::loadLE32(file, at + 16);
     const std::size_t room = file.size() - at - (16 + 4 + 16);
     if (overall < 1 || overall > room)
         fail("declares " + num(overall) + " bytes at byte " + num(at) + ", expected 1 to the " + num(room) +
              " left in the file");
     const std::size_t dataEnd = at + 20 + overall;
-    if (!sentinelAt(file, dataEnd, kImageEnd)) fail("expected its end sentinel at byte " + num(dataEnd));
+    if (!sentinelAt(file, dataEnd, kPreviewEnd)) fail("expected its end sentinel at byte " + num(dataEnd));
     const std::size_t count = file[at + 20];
     if (1 + kLocatorSize * count > overall)
         fail(num(count) + " entries do not fit its " + num(overall) + " bytes");
@@ -260,15 +222,15 @@ Stretch readImage(ByteSpan file, std::size_t at, std::vector<std::uint32_t>& add
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t entry = 21 + kLocatorSize * i;  // offset in the image
         const std::uint8_t code = image.bytes[entry];
-        const std::uint32_t start = getRL(image.bytes, entry + 1);
-        const std::uint32_t size = getRL(image.bytes, entry + 5);
+        const std::uint32_t start = support::loadLE32(image.bytes, entry + 1);
+        const std::uint32_t size = support::loadLE32(image.bytes, entry + 5);
         if (code < 1 || code > 3)
             fail("entry " + num(i) + " has code " + num(code) + ", expected 1 (header), 2 (BMP) or 3 (WMF)");
         if (size == 0) continue;
         if (start < at + 20 || start > dataEnd || size > dataEnd - start)
             fail("entry " + num(i) + ": " + num(size) + " bytes at " + num(start) + " lie outside the image (bytes " +
                  num(at + 20) + " to " + num(dataEnd) + ")");
-        putRL(image.bytes, entry + 1, static_cast<std::uint32_t>(start - at));
+        support::storeLE32(image.bytes, entry + 1, static_cast<std::uint32_t>(start - at));
         addressFields.push_back(static_cast<std::uint32_t>(entry + 1));
     }
     return image;
@@ -281,7 +243,7 @@ Stretch readSecondHeader(ByteSpan file, std::size_t at, R13SecondHeader& header)
     auto fail = [](const std::string& what) { throw FormatError("second file header: " + what); };
     if (file.size() - at < 16 + 4 + 16)
         fail("expected a size and an end sentinel after byte " + num(at) + ", found the end of the file");
-    const std::uint32_t size = getRL(file, at + 16);
+    const std::uint32_t size = support::loadLE32(file, at + 16);
     const std::size_t room = file.size() - at - (16 + 16);
     if (size < 4 + 2 || size > room)
         fail("declares " + num(size) + " bytes at byte " + num(at) + ", expected 6 to the " + num(room) +
@@ -326,7 +288,7 @@ Stretch readSecondHeader(ByteSpan file, std::size_t at, R13SecondHeader& header)
     if (body.size() - streamBytes < 2) fail("its fields run into its CRC");
     const unsigned padCount = static_cast<unsigned>((8 - bits % 8) % 8);
     header.padBits = padCount == 0 ? 0 : static_cast<std::uint8_t>(body[streamBytes - 1] & ((1U << padCount) - 1));
-    const std::uint16_t stored = getRS(body, streamBytes);
+    const std::uint16_t stored = support::loadLE16(body, streamBytes);
     const std::uint16_t computed = crc16(kCrc16Seed, file.subspan(at + 16, 4 + streamBytes));
     if (stored != computed) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
     header.trailer.assign(body.begin() + static_cast<std::ptrdiff_t>(streamBytes + 2), body.end());
@@ -406,7 +368,7 @@ void appendFramed(Bytes& out, const Sentinel& start, const std::vector<std::uint
         throw std::length_error(std::string(name) + ": " + num(data.size()) + " bytes do not fit an RL size");
     appendBytes(out, start);
     const std::size_t sizeAt = out.size();
-    appendRL(out, static_cast<std::uint32_t>(data.size()));
+    support::appendLE32(out, static_cast<std::uint32_t>(data.size()));
     appendBytes(out, data);
     const std::uint16_t crc = crc16(kCrc16Seed, std::span<const std::uint8_t>(out).subspan(sizeAt));
     out.push_back(static_cast<std::uint8_t>(crc));
@@ -463,7 +425,7 @@ Bytes encodeSecondHeader(const R13SecondHeader& header, const DwgFile& file, con
     Bytes out;
     out.reserve(16 + 4 + bits.size() + 2 + header.trailer.size() + 16);
     appendBytes(out, kSecondHeaderStart);
-    appendRL(out, static_cast<std::uint32_t>(4 + bits.size() + 2 + header.trailer.size()));
+    support::appendLE32(out, static_cast<std::uint32_t>(4 + bits.size() + 2 + header.trailer.size()));
     appendBytes(out, bits);
     const std::uint16_t crc = crc16(kCrc16Seed, std::span<const std::uint8_t>(out).subspan(16));
     out.push_back(static_cast<std::uint8_t>(crc));
@@ -485,45 +447,45 @@ Bytes defaultAuxHeader(std::uint32_t handseed) {
     constexpr std::uint16_t kAc1015 = 23;
     rs(kAc1015);           // DWG version
     rs(0);                 // maintenance version
-    appendRL(aux, 1);      // number of saves
-    appendRL(aux, 0xFFFFFFFF);
+    support::appendLE32(aux, 1);      // number of saves
+    support::appendLE32(aux, 0xFFFFFFFF);
     rs(1);                 // saves up to 0x7FFF
     rs(0);                 // saves beyond 0x7FFF
-    appendRL(aux, 0);
+    support::appendLE32(aux, 0);
     for (const std::uint16_t value : {kAc1015, std::uint16_t{0}, kAc1015, std::uint16_t{0}, std::uint16_t{5},
                                       std::uint16_t{0x893}, std::uint16_t{5}, std::uint16_t{0x893},
                                       std::uint16_t{0}, std::uint16_t{1}})
         rs(value);
-    for (int i = 0; i < 5; ++i) appendRL(aux, 0);
-    appendRLL(aux, 0);     // TDCREATE
-    appendRLL(aux, 0);     // TDUPDATE
-    appendRL(aux, handseed);
-    appendRL(aux, 0);      // educational plot stamp
+    for (int i = 0; i < 5; ++i) support::appendLE32(aux, 0);
+    support::appendLE64(aux, 0);     // TDCREATE
+    support::appendLE64(aux, 0);     // TDUPDATE
+    support::appendLE32(aux, handseed);
+    support::appendLE32(aux, 0);      // educational plot stamp
     rs(0);
     rs(1);                 // the first save count minus the second
-    for (int i = 0; i < 3; ++i) appendRL(aux, 0);
-    appendRL(aux, 1);      // number of saves
-    for (int i = 0; i < 4; ++i) appendRL(aux, 0);
+    for (int i = 0; i < 3; ++i) support::appendLE32(aux, 0);
+    support::appendLE32(aux, 1);      // number of saves
+    for (int i = 0; i < 4; ++i) support::appendLE32(aux, 0);
     return aux;
 }
 
 // ODA §21 (R13's "unknown section", ODA §25): the values the document gives.
 Bytes defaultObjFreeSpace(std::size_t objectCount) {
     Bytes bytes;
-    appendRL(bytes, 0);
-    appendRL(bytes, static_cast<std::uint32_t>(std::min<std::size_t>(objectCount, 0xFFFFFFFF)));
-    appendRLL(bytes, 0);   // TDUPDATE
-    appendRL(bytes, 0);    // the objects' start, filled in on write
+    support::appendLE32(bytes, 0);
+    support::appendLE32(bytes, static_cast<std::uint32_t>(std::min<std::size_t>(objectCount, 0xFFFFFFFF)));
+    support::appendLE64(bytes, 0);   // TDUPDATE
+    support::appendLE32(bytes, 0);    // the objects' start, filled in on write
     bytes.push_back(4);
-    for (const std::uint64_t value : {0x32ULL, 0x64ULL, 0x200ULL, 0xFFFFFFFFULL}) appendRLL(bytes, value);
+    for (const std::uint64_t value : {0x32ULL, 0x64ULL, 0x200ULL, 0xFFFFFFFFULL}) support::appendLE64(bytes, value);
     return bytes;
 }
 
 Bytes emptyImage() {
-    Bytes image(kImageStart.begin(), kImageStart.end());
-    appendRL(image, 1);    // the entry count that follows
+    Bytes image(kPreviewStart.begin(), kPreviewStart.end());
+    support::appendLE32(image, 1);    // the entry count that follows
     image.push_back(0);    // no entries
-    appendBytes(image, kImageEnd);
+    appendBytes(image, kPreviewEnd);
     return image;
 }
 
@@ -639,7 +601,7 @@ DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
 
     DwgFile file;
     file.release = release;
-    file.codePage = getRS(bytes, kCodePageAt);
+    file.codePage = support::loadLE16(bytes, kCodePageAt);
     auto layout = std::make_shared<R13Layout>();
     layout->release = release;
     std::copy_n(bytes.begin() + kVersionBytesAt, layout->versionBytes.size(), layout->versionBytes.begin());
@@ -684,7 +646,7 @@ DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
     if (hasFreeSpace) {
         Stretch freeSpace = rawSection(bytes, R13Part::ObjFreeSpace, locators[kFreeSpaceRecord]);
         layout->freeSpaceHoldsObjectsStart = !map.empty() && freeSpace.bytes.size() >= kFreeSpaceObjectsAt + 4 &&
-                                             getRL(freeSpace.bytes, kFreeSpaceObjectsAt) == objectsBegin;
+                                             support::loadLE32(freeSpace.bytes, kFreeSpaceObjectsAt) == objectsBegin;
         stretches.push_back(std::move(freeSpace));
     }
     if (locators.size() > kTemplateRecord && locators[kTemplateRecord].present())
@@ -692,7 +654,7 @@ DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
     if (locators.size() > kAuxRecord && locators[kAuxRecord].present())
         stretches.push_back(rawSection(bytes, R13Part::AuxHeader, locators[kAuxRecord]));
 
-    if (const std::uint32_t seeker = getRL(bytes, kImageSeekerAt); seeker != 0)
+    if (const std::uint32_t seeker = support::loadLE32(bytes, kImageSeekerAt); seeker != 0)
         stretches.push_back(readImage(bytes, seeker, layout->imageAddressFields));
 
     // The errata: the second header follows the ObjFreeSpace section; files
@@ -759,17 +721,17 @@ std::vector<std::uint8_t> writeR13To2000(const DwgFile& file) {
             case R13Part::AuxHeader:
                 appendBytes(out, piece.bytes);
                 if (piece.bytes.size() >= kAuxHandseedAt + 4) {
-                    const std::uint32_t stored = getRL(out, start + kAuxHandseedAt);
+                    const std::uint32_t stored = support::loadLE32(out, start + kAuxHandseedAt);
                     const std::uint32_t wanted = handseed < 0x7FFFFFFF ? static_cast<std::uint32_t>(handseed)
                                                                         : 0xFFFFFFFF;
-                    if (stored != 0xFFFFFFFF && stored < wanted) putRL(out, start + kAuxHandseedAt, wanted);
+                    if (stored != 0xFFFFFFFF && stored < wanted) support::storeLE32(out, start + kAuxHandseedAt, wanted);
                 }
                 place(kAuxRecord, start, out.size());
                 break;
             case R13Part::Image:
                 appendBytes(out, piece.bytes);
                 for (const std::uint32_t field : layout.imageAddressFields)
-                    putRL(out, start + field, getRL(out, start + field) + static_cast<std::uint32_t>(start));
+                    support::storeLE32(out, start + field, support::loadLE32(out, start + field) + static_cast<std::uint32_t>(start));
                 imageAt = start;
                 break;
             case R13Part::HeaderVariables:
@@ -811,25 +773,25 @@ std::vector<std::uint8_t> writeR13To2000(const DwgFile& file) {
         throw std::length_error("R13-2000 writer: " + num(out.size()) + " bytes, more than RL offsets reach");
     if (freeSpaceWritten && layout.freeSpaceHoldsObjectsStart &&
         out.size() - freeSpaceAt >= kFreeSpaceObjectsAt + 4)
-        putRL(out, freeSpaceAt + kFreeSpaceObjectsAt, static_cast<std::uint32_t>(objectsAt));
+        support::storeLE32(out, freeSpaceAt + kFreeSpaceObjectsAt, static_cast<std::uint32_t>(objectsAt));
 
     // The file header, now that every section has its place (ODA §3.2).
     const std::string_view version = versionString(file.release);
     std::copy(version.begin(), version.end(), out.begin());
     std::copy(layout.versionBytes.begin(), layout.versionBytes.end(), out.begin() + kVersionBytesAt);
-    putRL(out, kImageSeekerAt, static_cast<std::uint32_t>(imageAt));
+    support::storeLE32(out, kImageSeekerAt, static_cast<std::uint32_t>(imageAt));
     std::copy(layout.writerBytes.begin(), layout.writerBytes.end(), out.begin() + kWriterBytesAt);
-    putRS(out, kCodePageAt, file.codePage);
+    support::storeLE16(out, kCodePageAt, file.codePage);
     const std::size_t count = layout.locatorNumbers.size();
-    putRL(out, kLocatorCountAt, static_cast<std::uint32_t>(count));
+    support::storeLE32(out, kLocatorCountAt, static_cast<std::uint32_t>(count));
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = kLocatorsAt + kLocatorSize * i;
         out[at] = layout.locatorNumbers[i];
-        putRL(out, at + 1, records[i].seeker);
-        putRL(out, at + 5, records[i].size);
+        support::storeLE32(out, at + 1, records[i].seeker);
+        support::storeLE32(out, at + 5, records[i].size);
     }
     const std::size_t crcAt = kLocatorsAt + kLocatorSize * count;
-    putRS(out, crcAt,
+    support::storeLE16(out, crcAt,
           static_cast<std::uint16_t>(crc16(0, std::span<const std::uint8_t>(out).first(crcAt)) ^
                                      kLocatorCrcXor[count - kMinLocators]));
     std::copy(kLocatorsEnd.begin(), kLocatorsEnd.end(), out.begin() + static_cast<std::ptrdiff_t>(crcAt + 2));

@@ -11,8 +11,10 @@
 #include "dwg/bits/crc.h"
 #include "dwg/container/compression_2004.h"
 #include "dwg/container/object_map.h"
+#include "dwg/container/sentinels.h"
 #include "dwg/errors.h"
 #include "support/hex.h"
+#include "support/little_endian.h"
 
 namespace dwg {
 namespace {
@@ -63,20 +65,6 @@ constexpr std::string_view kObjFreeSpaceName = "AcDb:ObjFreeSpace";
 constexpr std::string_view kTemplateName = "AcDb:Template";
 constexpr std::string_view kAuxHeaderName = "AcDb:AuxHeader";
 
-using Sentinel = std::array<std::uint8_t, 16>;
-// ODA §9, §10.2, §14.2.
-constexpr Sentinel kHeaderStart{0xCF, 0x7B, 0x1F, 0x23, 0xFD, 0xDE, 0x38, 0xA9,
-                                0x5F, 0x7C, 0x68, 0xB8, 0x4E, 0x6D, 0x33, 0x5F};
-constexpr Sentinel kHeaderEnd{0x30, 0x84, 0xE0, 0xDC, 0x02, 0x21, 0xC7, 0x56,
-                              0xA0, 0x83, 0x97, 0x47, 0xB1, 0x92, 0xCC, 0xA0};
-constexpr Sentinel kClassesStart{0x8D, 0xA1, 0xC4, 0xB8, 0xC4, 0xA9, 0xF8, 0xC5,
-                                 0xC0, 0xDC, 0xF4, 0x5F, 0xE7, 0xCF, 0xB6, 0x8A};
-constexpr Sentinel kClassesEnd{0x72, 0x5E, 0x3B, 0x47, 0x3B, 0x56, 0x07, 0x3A,
-                               0x3F, 0x23, 0x0B, 0xA0, 0x18, 0x30, 0x49, 0x75};
-constexpr Sentinel kPreviewStart{0x1F, 0x25, 0x6D, 0x07, 0xD4, 0x36, 0x28, 0x28,
-                                 0x9D, 0x57, 0xCA, 0x3F, 0x9D, 0x44, 0x10, 0x2B};
-constexpr Sentinel kPreviewEnd{0xE0, 0xDA, 0x92, 0xF8, 0x2B, 0xC9, 0xD7, 0xD7,
-                               0x62, 0xA8, 0x35, 0xC0, 0x62, 0xBB, 0xEF, 0xD4};
 
 // ODA §4.1: the generator whose first 0x6C bytes mask the header data, whose
 // bytes 0xEC-0xFF follow it in the file, and which fills the gaps after pages.
@@ -111,39 +99,7 @@ std::string hexBytes(std::span<const std::uint8_t> bytes) {
     return out;
 }
 
-std::uint16_t rs(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
-}
-std::uint32_t rl(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) | (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-std::uint64_t rll(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return rl(bytes, at) | (std::uint64_t{rl(bytes, at + 4)} << 32);
-}
-void putRS(std::uint8_t* at, std::uint16_t value) {
-    at[0] = static_cast<std::uint8_t>(value);
-    at[1] = static_cast<std::uint8_t>(value >> 8);
-}
-void putRL(std::uint8_t* at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
-}
-void putRLL(std::uint8_t* at, std::uint64_t value) {
-    putRL(at, static_cast<std::uint32_t>(value));
-    putRL(at + 4, static_cast<std::uint32_t>(value >> 32));
-}
 void appendRC(std::vector<std::uint8_t>& out, std::uint8_t value) { out.push_back(value); }
-void appendRS(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-void appendRL(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-void appendRLL(std::vector<std::uint8_t>& out, std::uint64_t value) {
-    appendRL(out, static_cast<std::uint32_t>(value));
-    appendRL(out, static_cast<std::uint32_t>(value >> 32));
-}
 void appendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
@@ -179,15 +135,15 @@ public:
             throw FormatError("file header: expected 256 bytes, found " + std::to_string(m_file.size()));
         auto layout = std::make_shared<R2004Layout>();
         std::copy_n(m_file.begin(), layout->fileHeader.size(), layout->fileHeader.begin());
-        const std::uint32_t security = rl(m_file, kSecurityFlagsAt);
+        const std::uint32_t security = support::loadLE32(m_file, kSecurityFlagsAt);
         if ((security & kPasswordFlags) != 0)
             throw UnsupportedRelease("the drawing is password protected (security flags " + hex(security) + ")");
         readHeaderData(*layout);
 
         const std::span<const std::uint8_t> header(layout->headerData);
-        const std::uint64_t pageMapAddress = rll(header, 0x54) + 0x100;
-        const std::uint32_t pageMapId = rl(header, 0x50);
-        const std::uint32_t sectionMapId = rl(header, 0x5C);
+        const std::uint64_t pageMapAddress = support::loadLE64(header, 0x54) + 0x100;
+        const std::uint32_t pageMapId = support::loadLE32(header, 0x50);
+        const std::uint32_t sectionMapId = support::loadLE32(header, 0x5C);
         readPageMap(readSystemPage(pageMapAddress, kPageMapType, "page map"));
         markSystemPage(pageMapId);
         const auto sectionMapPage = m_pages.find(sectionMapId);
@@ -226,7 +182,7 @@ private:
         std::array<std::uint8_t, kHeaderDataSize> zeroed = layout.headerData;
         std::fill_n(zeroed.begin() + 0x68, 4, std::uint8_t{0});
         const std::uint32_t computed = crc32(0, zeroed);
-        const std::uint32_t stored = rl(data, 0x68);
+        const std::uint32_t stored = support::loadLE32(data, 0x68);
         if (computed != stored)
             throw FormatError("file header data: CRC-32 expected " + hex(computed) + ", found " + hex(stored));
     }
@@ -239,12 +195,12 @@ private:
                               std::to_string(m_file.size()) + " bytes)");
         const auto at = static_cast<std::size_t>(address);
         const auto header = m_file.subspan(at, kSystemPageHeaderSize);
-        if (rl(header, 0) != type)
-            throw FormatError(name + ": page type expected " + hex(type) + ", found " + hex(rl(header, 0)));
-        const std::uint32_t decompressedSize = rl(header, 4);
-        const std::uint32_t compressedSize = rl(header, 8);
-        const std::uint32_t compression = rl(header, 12);
-        const std::uint32_t stored = rl(header, 16);
+        if (support::loadLE32(header, 0) != type)
+            throw FormatError(name + ": page type expected " + hex(type) + ", found " + hex(support::loadLE32(header, 0)));
+        const std::uint32_t decompressedSize = support::loadLE32(header, 4);
+        const std::uint32_t compressedSize = support::loadLE32(header, 8);
+        const std::uint32_t compression = support::loadLE32(header, 12);
+        const std::uint32_t stored = support::loadLE32(header, 16);
         if (compressedSize > m_file.size() - at - kSystemPageHeaderSize)
             throw FormatError(name + ": " + std::to_string(compressedSize) +
                               " bytes of data run past the end of the file");
@@ -288,8 +244,8 @@ private:
             if (map.size() - pos < 8)
                 throw FormatError("page map: " + std::to_string(map.size() - pos) + " bytes left over at byte " +
                                   std::to_string(pos));
-            const auto number = static_cast<std::int32_t>(rl(map, pos));
-            const std::uint32_t size = rl(map, pos + 4);
+            const auto number = static_cast<std::int32_t>(support::loadLE32(map, pos));
+            const std::uint32_t size = support::loadLE32(map, pos + 4);
             pos += 8;
             if (number < 0) {
                 if (map.size() - pos < 16)
@@ -314,8 +270,8 @@ private:
         if (map.size() < kSectionMapHeaderSize)
             throw FormatError("section map: expected " + std::to_string(kSectionMapHeaderSize) +
                               " bytes of header, found " + std::to_string(map.size()));
-        const std::uint32_t count = rl(map, 0);
-        for (std::size_t i = 0; i < 3; ++i) layout.sectionMapFields[i] = rl(map, 4 + 4 * i);
+        const std::uint32_t count = support::loadLE32(map, 0);
+        for (std::size_t i = 0; i < 3; ++i) layout.sectionMapFields[i] = support::loadLE32(map, 4 + 4 * i);
         std::vector<Description> descriptions;
         std::unordered_set<std::string> names;
         std::size_t pos = kSectionMapHeaderSize;
@@ -324,13 +280,13 @@ private:
                 throw FormatError("section map: description " + std::to_string(i + 1) + " of " +
                                   std::to_string(count) + " runs past the end of the map");
             Description d;
-            d.size = rll(map, pos);
-            const std::uint32_t pageCount = rl(map, pos + 8);
-            d.section.maxPageSize = rl(map, pos + 12);
-            d.section.unknown = rl(map, pos + 16);
-            const std::uint32_t compression = rl(map, pos + 20);
-            d.section.number = rl(map, pos + 24);
-            d.section.encrypted = rl(map, pos + 28);
+            d.size = support::loadLE64(map, pos);
+            const std::uint32_t pageCount = support::loadLE32(map, pos + 8);
+            d.section.maxPageSize = support::loadLE32(map, pos + 12);
+            d.section.unknown = support::loadLE32(map, pos + 16);
+            const std::uint32_t compression = support::loadLE32(map, pos + 20);
+            d.section.number = support::loadLE32(map, pos + 24);
+            d.section.encrypted = support::loadLE32(map, pos + 28);
             const auto name = map.subspan(pos + 32, kNameSize);
             d.section.name.assign(name.begin(), std::find(name.begin(), name.end(), std::uint8_t{0}));
             pos += kDescriptionSize;
@@ -345,7 +301,7 @@ private:
                                   " more");
             d.pages.reserve(pageCount);
             for (std::uint32_t p = 0; p < pageCount; ++p) {
-                d.pages.push_back({rl(map, pos), rl(map, pos + 4), rll(map, pos + 8)});
+                d.pages.push_back({support::loadLE32(map, pos), support::loadLE32(map, pos + 4), support::loadLE64(map, pos + 8)});
                 pos += kPageRefSize;
             }
             if (!names.insert(sectionName).second)
@@ -398,13 +354,13 @@ private:
         const auto at = static_cast<std::size_t>(address);
         std::array<std::uint8_t, kDataPageHeaderSize> header{};
         const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(address);
-        for (std::size_t i = 0; i < kDataPageHeaderSize; i += 4) putRL(header.data() + i, rl(m_file, at + i) ^ mask);
-        const std::uint32_t type = rl(header, 0);
-        const std::uint32_t number = rl(header, 4);
-        const std::uint32_t dataSize = rl(header, 8);
-        const std::uint32_t startOffset = rl(header, 16);
-        const std::uint32_t headerChecksum = rl(header, 24);
-        const std::uint32_t dataChecksum = rl(header, 28);
+        for (std::size_t i = 0; i < kDataPageHeaderSize; i += 4) support::storeLE32(header, i, support::loadLE32(m_file, at + i) ^ mask);
+        const std::uint32_t type = support::loadLE32(header, 0);
+        const std::uint32_t number = support::loadLE32(header, 4);
+        const std::uint32_t dataSize = support::loadLE32(header, 8);
+        const std::uint32_t startOffset = support::loadLE32(header, 16);
+        const std::uint32_t headerChecksum = support::loadLE32(header, 24);
+        const std::uint32_t dataChecksum = support::loadLE32(header, 28);
         if (type != kDataPageType)
             throw FormatError(context + ": page type expected " + hex(kDataPageType) + ", found " + hex(type));
         if (number != section.number)
@@ -424,7 +380,7 @@ private:
         if (computedData != dataChecksum)
             throw FormatError(context + ": page checksum expected " + hex(computedData) + ", found " +
                               hex(dataChecksum));
-        putRL(header.data() + 24, 0);
+        support::storeLE32(header, 24, 0);
         const std::uint32_t computedHeader = pageChecksum(computedData, header);
         if (computedHeader != headerChecksum)
             throw FormatError(context + ": page header checksum expected " + hex(computedHeader) + ", found " +
@@ -455,12 +411,12 @@ private:
         if (!std::equal(start.begin(), start.end(), section.begin()))
             throw FormatError(where + ": start sentinel expected " + hexBytes(start) + ", found " +
                               hexBytes(section.first(16)));
-        const std::uint32_t size = rl(section, 16);
+        const std::uint32_t size = support::loadLE32(section, 16);
         const std::size_t room = section.size() - 20;
         if (size > room || room - size < 2 + end.size())
             throw FormatError(where + ": declares " + std::to_string(size) + " bytes of data, " +
                               std::to_string(room) + " left before the CRC and end sentinel");
-        const std::uint16_t stored = rs(section, 20 + size);
+        const std::uint16_t stored = support::loadLE16(section, 20 + size);
         const std::uint16_t computed = crc16(kCrc16Seed, section.subspan(16, 4 + size));
         if (stored != computed)
             throw FormatError(where + ": CRC expected " + hex(computed) + ", found " + hex(stored));
@@ -493,7 +449,7 @@ private:
         };
         DwgFile file;
         file.release = Release::R2004;
-        file.codePage = rs(m_file, kCodePageAt);
+        file.codePage = support::loadLE16(m_file, kCodePageAt);
         const std::vector<std::uint8_t> header = take(kHeaderName);
         file.headerVariables = unframe(header, kHeaderName, kHeaderStart, kHeaderEnd, layout->headerTrailer);
         const std::vector<std::uint8_t> classes = take(kClassesName);
@@ -508,7 +464,7 @@ private:
         if (objects.size() < 4)
             throw FormatError(std::string(kObjectsName) + ": expected at least 4 bytes, found " +
                               std::to_string(objects.size()));
-        layout->objectsPrefix = rl(objects, 0);
+        layout->objectsPrefix = support::loadLE32(objects, 0);
         try {
             collectObjects(objects, 0, map, file);
         } catch (const FormatError& error) {
@@ -535,9 +491,9 @@ std::vector<std::uint8_t> frame(std::span<const std::uint8_t> data, const Sentin
     std::vector<std::uint8_t> out;
     out.reserve(data.size() + 38 + trailer.size());
     appendBytes(out, start);
-    appendRL(out, static_cast<std::uint32_t>(data.size()));
+    support::appendLE32(out, static_cast<std::uint32_t>(data.size()));
     appendBytes(out, data);
-    appendRS(out, crc16(kCrc16Seed, std::span<const std::uint8_t>(out).subspan(start.size())));
+    support::appendLE16(out, crc16(kCrc16Seed, std::span<const std::uint8_t>(out).subspan(start.size())));
     appendBytes(out, end);
     appendBytes(out, trailer);
     return out;
@@ -549,7 +505,7 @@ std::vector<std::uint8_t> frame(std::span<const std::uint8_t> data, const Sentin
 // A string of AcDb:SummaryInfo and AcDb:AppInfo (2004): RS length counting
 // the terminating zero, the bytes, the zero.
 void appendString16(std::vector<std::uint8_t>& out, std::string_view text) {
-    appendRS(out, static_cast<std::uint16_t>(text.size() + 1));
+    support::appendLE16(out, static_cast<std::uint16_t>(text.size() + 1));
     out.insert(out.end(), text.begin(), text.end());
     out.push_back(0);
 }
@@ -559,19 +515,19 @@ std::vector<std::uint8_t> defaultSummaryInfo() {
     // Title, subject, author, keywords, comments, last saved by, revision
     // number, hyperlink base.
     for (int i = 0; i < 8; ++i) appendString16(out, "");
-    appendRLL(out, 0);  // total editing time
-    appendRLL(out, 0);  // created (Julian day, milliseconds): unknown here
-    appendRLL(out, 0);  // modified
-    appendRS(out, 0);   // no custom properties
-    appendRL(out, 0);
-    appendRL(out, 0);
+    support::appendLE64(out, 0);  // total editing time
+    support::appendLE64(out, 0);  // created (Julian day, milliseconds): unknown here
+    support::appendLE64(out, 0);  // modified
+    support::appendLE16(out, 0);   // no custom properties
+    support::appendLE32(out, 0);
+    support::appendLE32(out, 0);
     return out;
 }
 
 std::vector<std::uint8_t> defaultPreview() {
     std::vector<std::uint8_t> out;
     appendBytes(out, kPreviewStart);
-    appendRL(out, 1);  // the overall size covers the image count alone
+    support::appendLE32(out, 1);  // the overall size covers the image count alone
     appendRC(out, 0);  // no images
     appendBytes(out, kPreviewEnd);
     return out;
@@ -582,7 +538,7 @@ std::vector<std::uint8_t> defaultPreview() {
 std::vector<std::uint8_t> defaultAppInfo() {
     std::vector<std::uint8_t> out;
     appendString16(out, "AppInfoDataList");
-    appendRL(out, 3);
+    support::appendLE32(out, 3);
     appendString16(out, "This file was last saved by Corvelin.");
     appendString16(out, "<ProductInformation name =\"Corvelin\" build_version=\"1.0\" registry_version=\"1.0\" "
                         "install_id_string=\"Corvelin\" registry_localeID=\"1033\"/>");
@@ -593,19 +549,19 @@ std::vector<std::uint8_t> defaultAppInfo() {
 // What AutoCAD writes (ODA §18 prints the ODA's three zeros).
 std::vector<std::uint8_t> defaultRevHistory() {
     std::vector<std::uint8_t> out;
-    for (const std::uint32_t value : {0U, 0U, 1U, 0U}) appendRL(out, value);
+    for (const std::uint32_t value : {0U, 0U, 1U, 0U}) support::appendLE32(out, value);
     return out;
 }
 
 // ODA §21.1 with its errata.
 std::vector<std::uint8_t> defaultObjFreeSpace(const DwgFile& file) {
     std::vector<std::uint8_t> out;
-    appendRL(out, 0);
-    appendRL(out, static_cast<std::uint32_t>(file.objects.size()));
-    appendRLL(out, 0);  // TDUPDATE: unknown here
-    appendRL(out, 0);   // offset of the objects: 0 since 2000
+    support::appendLE32(out, 0);
+    support::appendLE32(out, static_cast<std::uint32_t>(file.objects.size()));
+    support::appendLE64(out, 0);  // TDUPDATE: unknown here
+    support::appendLE32(out, 0);   // offset of the objects: 0 since 2000
     appendRC(out, 4);
-    for (const std::uint64_t value : {0x32U, 0x64U, 0x200U, 0xFFFFFFFFU}) appendRLL(out, value);
+    for (const std::uint64_t value : {0x32U, 0x64U, 0x200U, 0xFFFFFFFFU}) support::appendLE64(out, value);
     return out;
 }
 
@@ -618,28 +574,28 @@ std::vector<std::uint8_t> defaultAuxHeader(const DwgFile& file) {
     std::uint64_t handseed = 1;
     for (const ObjectLocation& object : file.objects) handseed = std::max(handseed, object.handle + 1);
     std::vector<std::uint8_t> out{0xFF, 0x77, 0x01};
-    appendRS(out, kVersion);
-    appendRS(out, 0);
-    appendRL(out, 1);  // number of saves
-    appendRL(out, 0xFFFFFFFF);
-    appendRS(out, 1);  // number of saves up to 0x7FFF
-    appendRS(out, 0);  // number of saves above 0x7FFF
-    appendRL(out, 0);
+    support::appendLE16(out, kVersion);
+    support::appendLE16(out, 0);
+    support::appendLE32(out, 1);  // number of saves
+    support::appendLE32(out, 0xFFFFFFFF);
+    support::appendLE16(out, 1);  // number of saves up to 0x7FFF
+    support::appendLE16(out, 0);  // number of saves above 0x7FFF
+    support::appendLE32(out, 0);
     for (int i = 0; i < 2; ++i) {
-        appendRS(out, kVersion);
-        appendRS(out, 0);
+        support::appendLE16(out, kVersion);
+        support::appendLE16(out, 0);
     }
-    for (const std::uint16_t value : {0x0005, 0x0893, 0x0005, 0x0893, 0x0000, 0x0001}) appendRS(out, value);
-    for (int i = 0; i < 5; ++i) appendRL(out, 0);
-    appendRLL(out, 0);  // TDCREATE: unknown here
-    appendRLL(out, 0);  // TDUPDATE
-    appendRL(out, handseed < 0x7FFFFFFF ? static_cast<std::uint32_t>(handseed) : 0xFFFFFFFF);
-    appendRL(out, 0);  // educational plot stamp
-    appendRS(out, 0);
-    appendRS(out, 1);  // the first of the two counts minus the second
-    for (int i = 0; i < 3; ++i) appendRL(out, 0);
-    appendRL(out, 1);  // number of saves
-    for (int i = 0; i < 4; ++i) appendRL(out, 0);
+    for (const std::uint16_t value : {0x0005, 0x0893, 0x0005, 0x0893, 0x0000, 0x0001}) support::appendLE16(out, value);
+    for (int i = 0; i < 5; ++i) support::appendLE32(out, 0);
+    support::appendLE64(out, 0);  // TDCREATE: unknown here
+    support::appendLE64(out, 0);  // TDUPDATE
+    support::appendLE32(out, handseed < 0x7FFFFFFF ? static_cast<std::uint32_t>(handseed) : 0xFFFFFFFF);
+    support::appendLE32(out, 0);  // educational plot stamp
+    support::appendLE16(out, 0);
+    support::appendLE16(out, 1);  // the first of the two counts minus the second
+    for (int i = 0; i < 3; ++i) support::appendLE32(out, 0);
+    support::appendLE32(out, 1);  // number of saves
+    for (int i = 0; i < 4; ++i) support::appendLE32(out, 0);
     return out;
 }
 
@@ -664,17 +620,17 @@ std::shared_ptr<R2004Layout> defaultLayout(const DwgFile& file) {
     h[0x12] = 0x68;
     h[0x16] = h[0x11];
     h[0x17] = h[0x12];
-    putRL(h.data() + 0x28, 0x80);
+    support::storeLE32(h, 0x28, 0x80);
 
     auto& d = layout->headerData;
     static constexpr char kId[] = "AcFssFcAJMB";
     std::copy(kId, kId + sizeof kId, d.begin());
-    putRL(d.data() + 0x10, 0x6C);
-    putRL(d.data() + 0x14, 0x04);
-    putRL(d.data() + 0x24, 1);
-    putRL(d.data() + 0x44, 0x20);
-    putRL(d.data() + 0x48, 0x80);
-    putRL(d.data() + 0x4C, 0x40);
+    support::storeLE32(d, 0x10, 0x6C);
+    support::storeLE32(d, 0x14, 0x04);
+    support::storeLE32(d, 0x24, 1);
+    support::storeLE32(d, 0x44, 0x20);
+    support::storeLE32(d, 0x48, 0x80);
+    support::storeLE32(d, 0x4C, 0x40);
 
     auto add = [&](std::string_view name, std::uint32_t number, std::vector<std::uint8_t> data, bool compressed,
                    std::size_t granule) {
@@ -722,8 +678,8 @@ void rebasePreview(std::vector<std::uint8_t>& data, std::uint32_t oldBase, std::
         pos += 9;
     }
     for (const std::size_t at : addresses) {
-        const std::uint32_t address = rl(data, at);
-        if (address >= oldBase) putRL(data.data() + at, address - oldBase + newBase);
+        const std::uint32_t address = support::loadLE32(data, at);
+        if (address >= oldBase) support::storeLE32(data, at, address - oldBase + newBase);
     }
 }
 
@@ -774,21 +730,21 @@ public:
         const std::uint64_t secondHeaderAddress = m_out.size();
 
         std::array<std::uint8_t, kHeaderDataSize> data = m_layout.headerData;
-        putRL(data.data() + 0x18, 0);  // no gaps: the gap tree is empty
-        putRL(data.data() + 0x1C, 0);
-        putRL(data.data() + 0x20, 0);
-        putRL(data.data() + 0x28, pageMapId);
-        putRLL(data.data() + 0x2C, pageMapAddress + pageMapSize - kFileHeaderSize);
-        putRLL(data.data() + 0x34, secondHeaderAddress);
-        putRL(data.data() + 0x3C, 0);
-        putRL(data.data() + 0x40, static_cast<std::uint32_t>(m_pageMap.size() + 1));
-        putRL(data.data() + 0x50, pageMapId);
-        putRLL(data.data() + 0x54, pageMapAddress - kFileHeaderSize);
-        putRL(data.data() + 0x5C, sectionMapId);
-        putRL(data.data() + 0x60, pageMapId);
-        putRL(data.data() + 0x64, 0);
-        putRL(data.data() + 0x68, 0);
-        putRL(data.data() + 0x68, crc32(0, data));
+        support::storeLE32(data, 0x18, 0);  // no gaps: the gap tree is empty
+        support::storeLE32(data, 0x1C, 0);
+        support::storeLE32(data, 0x20, 0);
+        support::storeLE32(data, 0x28, pageMapId);
+        support::storeLE64(data, 0x2C, pageMapAddress + pageMapSize - kFileHeaderSize);
+        support::storeLE64(data, 0x34, secondHeaderAddress);
+        support::storeLE32(data, 0x3C, 0);
+        support::storeLE32(data, 0x40, static_cast<std::uint32_t>(m_pageMap.size() + 1));
+        support::storeLE32(data, 0x50, pageMapId);
+        support::storeLE64(data, 0x54, pageMapAddress - kFileHeaderSize);
+        support::storeLE32(data, 0x5C, sectionMapId);
+        support::storeLE32(data, 0x60, pageMapId);
+        support::storeLE32(data, 0x64, 0);
+        support::storeLE32(data, 0x68, 0);
+        support::storeLE32(data, 0x68, crc32(0, data));
         std::array<std::uint8_t, kHeaderDataSize> encrypted{};
         for (std::size_t i = 0; i < kHeaderDataSize; ++i)
             encrypted[i] = static_cast<std::uint8_t>(data[i] ^ kMagic[i]);
@@ -823,7 +779,7 @@ private:
                 seen[2] = true;
             } else if (section.name == kObjectsName) {
                 m_objects.reserve(4 + m_file.objectBytes.size());
-                appendRL(m_objects, m_layout.objectsPrefix);
+                support::appendLE32(m_objects, m_layout.objectsPrefix);
                 for (const ObjectLocation& object : m_file.objects) {
                     if (object.offset > m_file.objectBytes.size() ||
                         object.size > m_file.objectBytes.size() - object.offset)
@@ -876,7 +832,7 @@ private:
             if (offset == 0) {
                 out.firstPageAddress = address;
                 if (section.name == kPreviewName)
-                    rebasePreview(m_preview, rl(m_layout.fileHeader, kPreviewAddressAt),
+                    rebasePreview(m_preview, support::loadLE32(m_layout.fileHeader, kPreviewAddressAt),
                                   static_cast<std::uint32_t>(address + kDataPageHeaderSize));
             }
             const auto chunk = out.data.subspan(offset, std::min(pageSize, out.data.size() - offset));
@@ -906,17 +862,17 @@ private:
         const std::uint32_t dataChecksum =
             pageChecksum(0, std::span<const std::uint8_t>(m_out).subspan(address + kDataPageHeaderSize, dataSize));
         std::array<std::uint8_t, kDataPageHeaderSize> header{};
-        putRL(header.data(), kDataPageType);
-        putRL(header.data() + 4, section.number);
-        putRL(header.data() + 8, static_cast<std::uint32_t>(dataSize));
+        support::storeLE32(header, 0, kDataPageType);
+        support::storeLE32(header, 4, section.number);
+        support::storeLE32(header, 8, static_cast<std::uint32_t>(dataSize));
         // AutoCAD stores the page's size in the file here.
-        putRL(header.data() + 12, static_cast<std::uint32_t>(pageBytes));
-        putRL(header.data() + 16, static_cast<std::uint32_t>(offset));
-        putRL(header.data() + 28, dataChecksum);
-        putRL(header.data() + 24, pageChecksum(dataChecksum, header));
+        support::storeLE32(header, 12, static_cast<std::uint32_t>(pageBytes));
+        support::storeLE32(header, 16, static_cast<std::uint32_t>(offset));
+        support::storeLE32(header, 28, dataChecksum);
+        support::storeLE32(header, 24, pageChecksum(dataChecksum, header));
         const std::uint32_t mask = kDataPageMask ^ static_cast<std::uint32_t>(address);
         for (std::size_t i = 0; i < kDataPageHeaderSize; i += 4)
-            putRL(m_out.data() + address + i, rl(header, i) ^ mask);
+            support::storeLE32(m_out, address + i, support::loadLE32(header, i) ^ mask);
         pad(address + pageBytes);
 
         const std::uint32_t number = m_nextPage++;
@@ -943,20 +899,20 @@ private:
         m_out.resize(address + kSystemPageHeaderSize);
         m_compressor.compress(data, m_out);
         const std::size_t compressed = m_out.size() - address - kSystemPageHeaderSize;
-        std::uint8_t* header = m_out.data() + address;
-        putRL(header, type);
-        putRL(header + 4, static_cast<std::uint32_t>(data.size()));
-        putRL(header + 8, static_cast<std::uint32_t>(compressed));
-        putRL(header + 12, 2);
-        putRL(header + 16, 0);
+        const auto header = std::span<std::uint8_t>(m_out).subspan(address, kSystemPageHeaderSize);
+        support::storeLE32(header, 0, type);
+        support::storeLE32(header, 4, static_cast<std::uint32_t>(data.size()));
+        support::storeLE32(header, 8, static_cast<std::uint32_t>(compressed));
+        support::storeLE32(header, 12, 2);
+        support::storeLE32(header, 16, 0);
         const std::uint32_t seed = pageChecksum(0, std::span<const std::uint8_t>(m_out).subspan(address, 0x14));
         const auto stored = std::span<const std::uint8_t>(m_out).subspan(address + kSystemPageHeaderSize, compressed);
         const std::uint32_t checksum = pageChecksum(seed, stored);
-        putRL(m_out.data() + address + 16, checksum);
+        support::storeLE32(m_out, address + 16, checksum);
         const std::size_t trailer = m_out.size();
         m_out.resize(trailer + kSystemPageHeaderSize, 0);
-        putRL(m_out.data() + trailer, type);
-        putRL(m_out.data() + trailer + 12, 2);
+        support::storeLE32(m_out, trailer, type);
+        support::storeLE32(m_out, trailer + 12, 2);
         const std::size_t size = alignPage(m_out.size() - address);
         if (padded) pad(address + size);
         return size;
@@ -965,25 +921,25 @@ private:
     std::vector<std::uint8_t> sectionMap() const {
         std::vector<std::uint8_t> out;
         const auto count = static_cast<std::uint32_t>(m_outgoing.size());
-        appendRL(out, count);
-        for (const std::uint32_t field : m_layout.sectionMapFields) appendRL(out, field);
-        appendRL(out, count);
+        support::appendLE32(out, count);
+        for (const std::uint32_t field : m_layout.sectionMapFields) support::appendLE32(out, field);
+        support::appendLE32(out, count);
         for (const Outgoing& outgoing : m_outgoing) {
             const R2004Section& section = *outgoing.section;
-            appendRLL(out, outgoing.data.size());
-            appendRL(out, static_cast<std::uint32_t>(outgoing.pages.size()));
-            appendRL(out, section.maxPageSize);
-            appendRL(out, section.unknown);
-            appendRL(out, section.compressed ? 2 : 1);
-            appendRL(out, section.number);
-            appendRL(out, section.encrypted);
+            support::appendLE64(out, outgoing.data.size());
+            support::appendLE32(out, static_cast<std::uint32_t>(outgoing.pages.size()));
+            support::appendLE32(out, section.maxPageSize);
+            support::appendLE32(out, section.unknown);
+            support::appendLE32(out, section.compressed ? 2 : 1);
+            support::appendLE32(out, section.number);
+            support::appendLE32(out, section.encrypted);
             const std::size_t nameAt = out.size();
             out.resize(nameAt + kNameSize, 0);
             std::copy_n(section.name.begin(), std::min(section.name.size(), kNameSize), out.begin() + nameAt);
             for (const PageRef& page : outgoing.pages) {
-                appendRL(out, page.number);
-                appendRL(out, page.dataSize);
-                appendRLL(out, page.offset);
+                support::appendLE32(out, page.number);
+                support::appendLE32(out, page.dataSize);
+                support::appendLE64(out, page.offset);
             }
         }
         return out;
@@ -993,11 +949,11 @@ private:
         std::vector<std::uint8_t> out;
         out.reserve(8 * (m_pageMap.size() + 1));
         for (const auto& [number, size] : m_pageMap) {
-            appendRL(out, number);
-            appendRL(out, size);
+            support::appendLE32(out, number);
+            support::appendLE32(out, size);
         }
-        appendRL(out, pageMapId);
-        appendRL(out, pageMapSize);
+        support::appendLE32(out, pageMapId);
+        support::appendLE32(out, pageMapSize);
         return out;
     }
 
@@ -1010,12 +966,12 @@ private:
             }
             return 0;
         };
-        putRL(header.data() + kPreviewAddressAt, addressOf(kPreviewName));
-        putRS(header.data() + kCodePageAt, m_file.codePage);
-        putRL(header.data() + kSummaryInfoAddressAt, addressOf(kSummaryInfoName));
-        putRL(header.data() + kVbaProjectAddressAt, addressOf(kVbaProjectName));
-        putRL(header.data() + kAppInfoAddressAt, addressOf(kAppInfoName));
-        putRL(header.data() + kAppInfoHistoryAddressAt, addressOf(kAppInfoHistoryName));
+        support::storeLE32(header, kPreviewAddressAt, addressOf(kPreviewName));
+        support::storeLE16(header, kCodePageAt, m_file.codePage);
+        support::storeLE32(header, kSummaryInfoAddressAt, addressOf(kSummaryInfoName));
+        support::storeLE32(header, kVbaProjectAddressAt, addressOf(kVbaProjectName));
+        support::storeLE32(header, kAppInfoAddressAt, addressOf(kAppInfoName));
+        support::storeLE32(header, kAppInfoHistoryAddressAt, addressOf(kAppInfoHistoryName));
         std::copy(header.begin(), header.end(), m_out.begin());
         std::copy(encrypted.begin(), encrypted.end(), m_out.begin() + kHeaderDataAt);
         std::copy(kMagic.begin() + kHeaderDataAt + kHeaderDataSize, kMagic.end(),
