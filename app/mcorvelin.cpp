@@ -65,18 +65,11 @@ QPixmap logoPicture() {
     return logo;
 }
 
+// The picture's rows are blue, green, red: Qt's BGR888, copied out of it.
 QImage toImage(const preview::Picture& picture) {
-    QImage image(picture.width, picture.height, QImage::Format_RGB888);
-    for (int y = 0; y < picture.height; ++y) {
-        const std::uint8_t* in = picture.row(y);
-        uchar* out = image.scanLine(y);
-        for (int x = 0; x < picture.width; ++x) {
-            out[3 * x] = in[3 * x + 2];
-            out[3 * x + 1] = in[3 * x + 1];
-            out[3 * x + 2] = in[3 * x];
-        }
-    }
-    return image;
+    return QImage(picture.pixels.data(), picture.width, picture.height, static_cast<qsizetype>(picture.stride()),
+                  QImage::Format_BGR888)
+        .copy();
 }
 
 template <typename T>

@@ -492,6 +492,15 @@ TEST_F(MainWindow, ShowsTheStoredPreviewOfEverySample) {
             for (int x = 0; x < 180 && isPlaceholder; ++x)
                 isPlaceholder = shown.pixel(x, y) == qRgb(placeholder.row(y)[3 * x + 2], placeholder.row(y)[3 * x + 1],
                                                           placeholder.row(y)[3 * x]);
+        // Shown exactly as drawn (blue, green, red in the picture).
+        preview::Picture drawn = preview::Picture::blank(180, 113);
+        std::fill(drawn.pixels.begin(), drawn.pixels.end(), std::uint8_t{255});
+        preview::DrawDwgThumbnail(entry.path(), drawn);
+        int differing = 0;
+        for (int y = 0; y < 113; ++y)
+            for (int x = 0; x < 180; ++x)
+                differing += shown.pixel(x, y) != qRgb(drawn.row(y)[3 * x + 2], drawn.row(y)[3 * x + 1], drawn.row(y)[3 * x]);
+        EXPECT_EQ(differing, 0) << entry.path();
         // text_2018 stores no preview; every other sample does.
         EXPECT_EQ(isPlaceholder, entry.path().filename() == "text_2018.dwg") << entry.path();
         withPreview += isPlaceholder ? 0 : 1;
