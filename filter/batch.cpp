@@ -2,8 +2,16 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <system_error>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/atomic_file.h"
 #include "support/paths.h"
 
 namespace filter {
@@ -15,11 +23,64 @@ bool isDrawingName(const std::filesystem::path& path) {
     return support::equalsIgnoringAsciiCase(support::upperAscii(path.extension().string()), ".DWG");
 }
 
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+bool entryExists(const std::filesystem::path& path) {
     std::error_code error;
-    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
-        return std::filesystem::equivalent(a, b, error);
-    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+std::string systemReason(int error) { return std::strerror(error); }
+
+// Renames without replacing: false with EEXIST when `to` is taken.
+int renameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // A file system without the flag: the check and the rename are not one step.
+    if (entryExists(to))
+        return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+// Gives `drawing` a second name `backup` while it keeps its own: a hard link,
+// or, where the file system has none, a copy made complete under a temporary
+// name first. Returns 0 or the errno of the failure.
+int keepBackup(const std::filesystem::path& drawing, const std::filesystem::path& backup) {
+    if (::link(drawing.c_str(), backup.c_str()) == 0)
+        return 0;
+    if (errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != EOPNOTSUPP && errno != ENOSYS)
+        return errno;
+    try {
+        const std::filesystem::path copy =
+            support::createTemporaryFile(backup.parent_path(), ".corvelin-", ".bak", backup);
+        try {
+            support::writeFileAtomically(copy, support::readFileBytes(drawing), support::Links::Replace);
+        } catch (...) {
+            ::unlink(copy.c_str());
+            return EIO;
+        }
+        if (int error = renameNoReplace(copy, backup)) {
+            ::unlink(copy.c_str());
+            return error;
+        }
+        return 0;
+    } catch (const std::exception&) {
+        return EIO;
+    }
+}
+
+// A backup that is the drawing itself (the same file, or the same bytes) was
+// left by a conversion stopped between keeping the backup and putting the
+// result in place: the drawing was never converted.
+bool backupIsTheDrawing(const std::filesystem::path& drawing, const std::filesystem::path& backup) {
+    std::error_code error;
+    if (std::filesystem::equivalent(drawing, backup, error))
+        return true;
+    try {
+        return support::readFileBytes(drawing) == support::readFileBytes(backup);
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 // Runs one filter pass and fills the report from it.
@@ -58,7 +119,9 @@ std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& 
     std::error_code error;
     auto consider = [&](const std::filesystem::directory_entry& entry) {
         std::error_code e;
-        if (isDrawingName(entry.path()) && !entry.is_directory(e))
+        // Regular files only (links to them included): reading a FIFO or a
+        // device named *.dwg would wait or run on for ever.
+        if (isDrawingName(entry.path()) && entry.is_regular_file(e))
             drawings.push_back(entry.path());
     };
     if (recursive) {
@@ -75,34 +138,11 @@ std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& 
     return drawings;
 }
 
-RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
-                         const std::filesystem::path& input, const std::filesystem::path& output,
-                         const ProgressHandler& progress, const RunHooks& hooks) {
-    const auto start = Clock::now();
-    RunReport report;
-    report.input = input.string();
-    report.output = output.string();
+namespace {
 
-    std::filesystem::path source = input;
-    std::filesystem::path backup;
-    if (sameFile(input, output)) {
-        backup = input.string() + ".bak";
-        std::error_code error;
-        if (std::filesystem::exists(backup, error)) {
-            report.status = RunStatus::Skipped;
-            report.errors.push_back("already converted: backup exists");
-            return report;
-        }
-        std::filesystem::rename(input, backup, error);
-        if (error) {
-            report.status = RunStatus::Failed;
-            report.errors.push_back("cannot move " + input.string() + " to " + backup.string() + ": " +
-                                    error.message());
-            return report;
-        }
-        source = backup;
-    }
-
+RunReport runConversion(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
+                        const std::filesystem::path& input, const std::filesystem::path& output,
+                        const ProgressHandler& progress, const RunHooks& hooks, RunReport report) {
     PlainStyleList ownStyles;
     TDWGFileFilter f(fonts, hooks.styles ? *hooks.styles : ownStyles, options);
     f.OutputFileName = output.string();
@@ -110,14 +150,87 @@ RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& op
     f.CheckOnly = false;
     f.AutoCorrect = settings.autoCorrect;
     f.KeepWindowsMapping = settings.keepWindowsMapping;
-    runFilter(f, source, report, progress, hooks);
+    runFilter(f, input, report, progress, hooks);
+    return report;
+}
 
-    if (report.status == RunStatus::Failed && !backup.empty()) {
-        // The drawing goes back where it was; nothing was written over it.
-        std::error_code error;
-        if (!std::filesystem::exists(input, error))
-            std::filesystem::rename(backup, input, error);
+// In place: the result is written to a temporary file beside the drawing;
+// then the drawing gets its second name "<name>.bak" and the result takes
+// the drawing's name in one rename. The drawing is never absent under its
+// own name, whenever the run stops.
+RunReport convertInPlace(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
+                         const std::filesystem::path& drawing, const ProgressHandler& progress,
+                         const RunHooks& hooks, RunReport report) {
+    const std::filesystem::path backup = drawing.string() + ".bak";
+    auto fail = [&](std::string message) {
+        report.status = RunStatus::Failed;
+        report.errors.push_back(std::move(message));
+        return report;
+    };
+    if (entryExists(backup)) {
+        if (!entryExists(drawing)) {
+            // Left by an older program's conversion, which moved the drawing
+            // away first and was stopped: the backup is the drawing.
+            if (int error = renameNoReplace(backup, drawing))
+                return fail("cannot restore " + drawing.string() + " from " + backup.string() + ": " +
+                            systemReason(error));
+            report.statistics.warnings.push_back("restored " + drawing.string() + " from " + backup.string() +
+                                                 ", left by an interrupted conversion");
+        } else if (backupIsTheDrawing(drawing, backup)) {
+            ::unlink(backup.c_str());
+            report.statistics.warnings.push_back("removed " + backup.string() +
+                                                 ", left by an interrupted conversion of the same drawing");
+        } else {
+            report.status = RunStatus::Skipped;
+            report.errors.push_back("already converted: backup exists");
+            return report;
+        }
     }
+
+    std::filesystem::path temporary;
+    try {
+        temporary = support::createTemporaryFile(drawing.parent_path(), ".corvelin-", ".dwg", drawing);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    // The result keeps the drawing's permission bits.
+    struct stat info {};
+    if (::stat(drawing.c_str(), &info) == 0)
+        ::chmod(temporary.c_str(), info.st_mode & 07777);
+
+    report = runConversion(fonts, options, settings, drawing, temporary, progress, hooks, std::move(report));
+    if (report.status == RunStatus::Failed) {
+        ::unlink(temporary.c_str());
+        return report;
+    }
+    if (int error = keepBackup(drawing, backup)) {
+        ::unlink(temporary.c_str());
+        return fail("cannot keep " + drawing.string() + " as " + backup.string() + ": " + systemReason(error));
+    }
+    if (::rename(temporary.c_str(), drawing.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        ::unlink(backup.c_str());
+        return fail("cannot put the result in place of " + drawing.string() + ": " + systemReason(error));
+    }
+    return report;
+}
+
+}  // namespace
+
+RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
+                         const std::filesystem::path& input, const std::filesystem::path& output,
+                         const ProgressHandler& progress, const RunHooks& hooks) {
+    const auto start = Clock::now();
+    RunReport report;
+    report.input = input.string();
+    report.output = output.string();
+    // In place only when the output is the input's own directory entry;
+    // another link to the same file is replaced by the result.
+    if (support::sameDirectoryEntry(input, output))
+        report = convertInPlace(fonts, options, settings, input, progress, hooks, std::move(report));
+    else
+        report = runConversion(fonts, options, settings, input, output, progress, hooks, std::move(report));
     report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return report;
 }

@@ -13,8 +13,8 @@
 
 namespace filter {
 
-// The drawings of a folder: every entry whose name ends in ".dwg" (ignoring
-// case) and that is no folder, in name order; with `recursive`, those of its
+// The drawings of a folder: every regular file whose name ends in ".dwg"
+// (ignoring case), in name order; with `recursive`, those of its
 // subfolders too.
 std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& folder, bool recursive);
 
@@ -54,10 +54,15 @@ struct RunHooks {
     std::function<void(TDWGFileFilter&)> started;
 };
 
-// Converts `input` into `output`. When both name the same file the drawing
-// is converted in place: it is first moved to "<input>.bak" (nothing is done
-// when that backup already exists, since converting twice garbles texts), and
-// moved back if the conversion fails, so that no drawing is ever lost.
+// Converts `input` into `output`; the report's output names the file written.
+// When both name one directory entry the drawing is converted in place and
+// the original kept as "<input>.bak": the result is written beside it first,
+// and the drawing is never absent under its own name. Nothing is done when
+// that backup already exists (converting twice garbles texts), except that a
+// backup left by an interrupted run is recognised: without the drawing it is
+// restored, and when it is the unconverted drawing itself it is dropped;
+// either is said in the report's warnings. Any other output name is replaced
+// by the result (a link there too) and the input is never touched.
 RunReport convertDrawing(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
                          const std::filesystem::path& input, const std::filesystem::path& output,
                          const ProgressHandler& progress = {}, const RunHooks& hooks = {});

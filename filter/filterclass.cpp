@@ -16,14 +16,6 @@ constexpr const char* kOpenProblem = "Problem with opening file";
 
 std::string upperLetters(std::string_view text) { return support::upperAscii(text); }
 
-// Whether two paths name the same file, as the file system sees it.
-bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-    std::error_code error;
-    if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
-        return std::filesystem::equivalent(a, b, error);
-    return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
-}
-
 }  // namespace
 
 bool PlainStyleList::Contains(const std::string& name) const {
@@ -169,7 +161,9 @@ void TDWGFileFilter::walk(const std::vector<EntityId>& entities) {
 
 void TDWGFileFilter::saveDrawing() {
     const std::filesystem::path output(OutputFileName);
-    if (sameFile(output, FileName)) {
+    // Another link to the input is another name: saving replaces that link
+    // and leaves the drawing being read as it is.
+    if (support::sameDirectoryEntry(output, FileName)) {
         // Never over the drawing being read: beside it under a "$$" name.
         const std::string folder(support::folderPart(OutputFileName));
         const std::string name(support::fileNamePart(OutputFileName));

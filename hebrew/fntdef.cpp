@@ -124,9 +124,8 @@ void FontTable::SetFontKind(std::string_view fontFile, std::uint8_t kind) {
 void FontTable::Readfonts(const std::filesystem::path& file) {
     m_fontNames.clear();
     std::string bytes = support::readFileBytes(file);
+    // An empty file is an empty table, as write() of one gives only the header.
     auto lines = splitLines(bytes);
-    if (lines.empty())
-        throw std::out_of_range("List index out of bounds (0)");
 
     std::vector<std::string> names;
     for (std::size_t i = 1; i < lines.size(); ++i) {
@@ -161,6 +160,8 @@ void FontTable::write(const std::filesystem::path& file, bool skipEmptyNames, bo
     auto ini = support::IniFile::load(file);
     if (eraseSection)
         ini.eraseSection(kSection);
+    // The header goes first even without rows: reading drops the first line.
+    ini.addSection(kSection);
     for (const FontRow& row : m_rows)
         if (!(skipEmptyNames && row.name.empty()))
             ini.writeString(kSection, row.name, row.mapping);

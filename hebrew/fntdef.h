@@ -67,9 +67,9 @@ public:
     void SetFontKind(std::string_view fontFile, std::uint8_t kind);
 
     // Loads the table from a definition file (its first line is taken to be
-    // the section header and dropped). Errors: support::OpenError when the
-    // file cannot be read, std::out_of_range "List index out of bounds (0)"
-    // when it holds no line; the rows then stay as they were.
+    // the section header and dropped); an empty file is an empty table.
+    // support::OpenError when the file cannot be read; the rows then stay as
+    // they were.
     void Readfonts(const std::filesystem::path& file);
     // Loads the default definition file; a missing one (the usual first run)
     // just leaves the table empty.
@@ -77,7 +77,8 @@ public:
 
     // Writes the rows into section "Fonts" of `file`, keeping its other
     // sections. `eraseSection` first removes the section's old lines;
-    // `skipEmptyNames` leaves out rows without a font name.
+    // `skipEmptyNames` leaves out rows without a font name. The section's
+    // header is written also for an empty table.
     // support::WriteError "Unable to write to ..." on failure.
     void write(const std::filesystem::path& file, bool skipEmptyNames, bool eraseSection = true) const;
 

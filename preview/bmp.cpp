@@ -161,7 +161,7 @@ Picture decodeRows(std::span<const std::uint8_t> dib, std::uint64_t pixelOffset)
     if (rle && h.height < 0)
         throw ImageError("run-length bitmap: expected rows stored bottom-up, found a negative height");
     const std::int64_t height = h.height < 0 ? -h.height : h.height;
-    checkImageSize(h.width, height);
+    checkImageSize(h.width, height, h.bitCount, dib.size());
 
     const std::uint64_t tableEnd = h.size + colorTableBytes(h);
     if (tableEnd > dib.size())
@@ -183,12 +183,16 @@ Picture decodeRows(std::span<const std::uint8_t> dib, std::uint64_t pixelOffset)
 
 }  // namespace
 
-void checkImageSize(std::int64_t width, std::int64_t height)
+void checkImageSize(std::int64_t width, std::int64_t height, int bitsPerPixel, std::size_t storedBytes)
 {
-    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide
-        || width * height > kMaxImagePixels)
+    if (width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide)
         throw ImageError("image size: expected 1 to " + std::to_string(kMaxImageSide)
                          + " pixels a side, found " + std::to_string(width) + " x " + std::to_string(height));
+    const std::int64_t declared = width * height * bitsPerPixel / 8;
+    if (declared > kMaxExpansion * static_cast<std::int64_t>(storedBytes))
+        throw ImageError("image size: " + std::to_string(width) + " x " + std::to_string(height) + " at "
+                         + std::to_string(bitsPerPixel) + " bits per pixel cannot be stored in "
+                         + std::to_string(storedBytes) + " bytes");
 }
 
 std::size_t dibPixelOffset(std::span<const std::uint8_t> dib)

@@ -20,14 +20,19 @@ public:
     explicit ImageError(const std::string& what) : std::runtime_error(what) {}
 };
 
-// Pictures beyond these bounds are refused before anything is allocated; a
-// drawing's preview is a few hundred pixels wide.
-inline constexpr int kMaxImageSide = 16384;
-inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 26;
+// Pictures beyond these bounds are refused before anything is allocated. A
+// drawing's preview is a few hundred pixels a side (AutoCAD's largest, of
+// 2018, is 852 x 448), so a larger declared size is damage or a trap.
+inline constexpr int kMaxImageSide = 2048;
+// The pixel data a stored image declares (width x height x bits per pixel)
+// may be at most this many times the bytes it is stored in: deflate cannot
+// expand by more than 1032 to 1 and a run-length bitmap by 128 to 1, so only
+// a declaration that the stored bytes cannot fill goes beyond it.
+inline constexpr std::int64_t kMaxExpansion = 1100;
 
-// Throws ImageError unless 1 <= width, height <= kMaxImageSide and the area is
-// within kMaxImagePixels.
-void checkImageSize(std::int64_t width, std::int64_t height);
+// Throws ImageError unless 1 <= width, height <= kMaxImageSide and the
+// declared pixel data fits kMaxExpansion times `storedBytes`.
+void checkImageSize(std::int64_t width, std::int64_t height, int bitsPerPixel, std::size_t storedBytes);
 
 // Offset of the pixel rows in a bitmap without file header: biSize plus the
 // colour table (4 x biClrUsed, or 4 x 2^biBitCount when biClrUsed is 0, for 8

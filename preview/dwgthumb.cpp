@@ -3,6 +3,7 @@
 #include "preview/bmp.h"
 #include "preview/png.h"
 #include "preview/resample.h"
+#include "support/atomic_file.h"
 #include "support/little_endian.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <optional>
 #include <string_view>
 
 namespace preview {
@@ -26,26 +27,16 @@ constexpr std::size_t kEntrySize = 9;
 constexpr std::size_t kEntriesAt = 21;
 // The sentinel, the block size, the count and room for 255 entries.
 constexpr std::size_t kBlockReadSize = 2325;
-// An entry larger than this is taken as damage rather than allocated.
-constexpr std::uint32_t kMaxEntrySize = 64u << 20;
+// An entry larger than the largest picture the decoders accept is taken as
+// damage rather than allocated.
+constexpr std::uint32_t kMaxEntrySize = std::uint32_t{kMaxImageSide} * kMaxImageSide * 4 + 65536;
 
 // A failed read in the image block; LoadDwgThumbnail turns it into "unavailable".
 struct ReadError {};
 
-// Reads up to `count` bytes at `offset`; returns how many arrived.
-std::size_t readAt(std::ifstream& in, std::uint64_t offset, std::uint8_t* out, std::size_t count)
+void readExactly(const support::RegularFile& in, std::uint64_t offset, std::uint8_t* out, std::size_t count)
 {
-    in.clear();
-    in.seekg(static_cast<std::streamoff>(offset));
-    if (!in)
-        return 0;
-    in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(count));
-    return static_cast<std::size_t>(in.gcount());
-}
-
-void readExactly(std::ifstream& in, std::uint64_t offset, std::uint8_t* out, std::size_t count)
-{
-    if (readAt(in, offset, out, count) != count)
+    if (in.readAt(offset, out, count) != count)
         throw ReadError{};
 }
 
@@ -60,15 +51,21 @@ Entry entryAt(std::span<const std::uint8_t> bytes, std::size_t at)
     return {bytes[at], support::loadLE32(bytes, at + 1), support::loadLE32(bytes, at + 5)};
 }
 
-// The bitmap or PNG of an entry as a picture, then as a BMP file image.
-std::vector<std::uint8_t> reencode(std::span<const std::uint8_t> data)
+// The preview as the drawing stores it, still encoded.
+struct StoredImage {
+    enum class Form { None, Png, Dib, Bmp } form = Form::None;
+    std::vector<std::uint8_t> bytes;   // a PNG, a bitmap without file header, or a BMP file image
+};
+
+StoredImage pngOrDib(std::vector<std::uint8_t> bytes)
 {
-    return encodeBmp(isPng(data) ? decodePng(data) : decodeDib(data));
+    const auto form = isPng(bytes) ? StoredImage::Form::Png : StoredImage::Form::Dib;
+    return {form, std::move(bytes)};
 }
 
 // One or two entries: the last one is the preview, whatever its code. Bytes
 // missing at the end of the file read as zeros.
-std::vector<std::uint8_t> readShortList(std::ifstream& in, std::uint32_t blockAt, unsigned n)
+StoredImage readShortList(const support::RegularFile& in, std::uint32_t blockAt, unsigned n)
 {
     std::array<std::uint8_t, 2 * kEntrySize> raw{};
     readExactly(in, std::uint64_t{blockAt} + kEntriesAt, raw.data(), n * kEntrySize);
@@ -76,16 +73,17 @@ std::vector<std::uint8_t> readShortList(std::ifstream& in, std::uint32_t blockAt
     if (e.size > kMaxEntrySize)
         throw ReadError{};
     std::vector<std::uint8_t> block(e.size, 0);
-    readAt(in, e.start, block.data(), block.size());
-    return reencode(block);
+    in.readAt(e.start, block.data(), block.size());
+    return pngOrDib(std::move(block));
 }
 
 // Any other count: the sentinel must be in place; the first bitmap or PNG
 // entry is the preview. A bitmap is copied unchanged behind a BMP file header.
-std::vector<std::uint8_t> readFullList(std::ifstream& in, std::uint32_t blockAt, std::uint64_t fileSize)
+StoredImage readFullList(const support::RegularFile& in, std::uint32_t blockAt)
 {
+    const std::uint64_t fileSize = in.size();
     std::array<std::uint8_t, kBlockReadSize> block{};
-    const std::size_t got = readAt(in, blockAt, block.data(), block.size());
+    const std::size_t got = in.readAt(blockAt, block.data(), block.size());
     if (got < kEntriesAt || !std::equal(kSentinel.begin(), kSentinel.end(), block.begin()))
         throw ReadError{};
     const unsigned n = block[20];
@@ -100,7 +98,7 @@ std::vector<std::uint8_t> readFullList(std::ifstream& in, std::uint32_t blockAt,
         if (e.code == kPngCode) {
             std::vector<std::uint8_t> png(e.size);
             readExactly(in, e.start, png.data(), png.size());
-            return reencode(png);
+            return {StoredImage::Form::Png, std::move(png)};
         }
         constexpr std::size_t header = 14;
         std::vector<std::uint8_t> bmp(header + e.size, 0);
@@ -120,9 +118,57 @@ std::vector<std::uint8_t> readFullList(std::ifstream& in, std::uint32_t blockAt,
             bmp[2 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(bmp.size() >> (8 * k));
             bmp[10 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(pixelOffset >> (8 * k));
         }
-        return bmp;
+        return {StoredImage::Form::Bmp, std::move(bmp)};
     }
     return {};
+}
+
+// Finds the preview of a drawing. Throws ReadError (or an ImageError of the
+// bitmap header) when the image block is damaged.
+StoredImage readStoredImage(const support::RegularFile& in, DwgThumbnail& result)
+{
+    std::array<std::uint8_t, 17> head{};
+    const std::size_t got = in.readAt(0, head.data(), head.size());
+    if (got < 7 || head[6] != 0)
+        return {};
+    const std::string_view version(reinterpret_cast<const char*>(head.data()), 6);
+    if (std::find(kVersions.begin(), kVersions.end(), version) == kVersions.end())
+        return {};
+    result.versionAccepted = true;
+    if (got < head.size())
+        throw ReadError{};
+    const std::uint32_t blockAt = support::loadLE32(head, 13);
+    std::array<std::uint8_t, 5> sizeAndCount{};   // block size (not used) and entry count
+    readExactly(in, std::uint64_t{blockAt} + 16, sizeAndCount.data(), sizeAndCount.size());
+    const unsigned n = sizeAndCount[4];
+    return (n == 1 || n == 2) ? readShortList(in, blockAt, n) : readFullList(in, blockAt);
+}
+
+Picture decodeStored(const StoredImage& image)
+{
+    switch (image.form) {
+        case StoredImage::Form::Png: return decodePng(image.bytes);
+        case StoredImage::Form::Dib: return decodeDib(image.bytes);
+        case StoredImage::Form::Bmp: return decodeBmp(image.bytes);
+        case StoredImage::Form::None: break;
+    }
+    return {};
+}
+
+// The stored preview as a picture, decoded straight from its stored form;
+// nothing when the drawing has no usable one.
+std::optional<Picture> loadPreviewPicture(const std::filesystem::path& path)
+{
+    try {
+        const support::RegularFile in(path);
+        DwgThumbnail ignored;
+        const StoredImage image = readStoredImage(in, ignored);
+        if (image.form == StoredImage::Form::None)
+            return std::nullopt;
+        return decodeStored(image);
+    } catch (...) {
+        return std::nullopt;
+    }
 }
 
 void fill(Picture& target, std::uint8_t value)
@@ -161,37 +207,23 @@ static_assert(FilterTable[5].name == "Lanczos3");
 DwgThumbnail LoadDwgThumbnail(const std::filesystem::path& path)
 {
     DwgThumbnail result;
-    // std::ifstream opens without locking: a drawing that another program
-    // holds open can still be read.
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return result;
     try {
-        std::array<std::uint8_t, 17> head{};
-        const std::size_t got = readAt(in, 0, head.data(), head.size());
-        if (got < 7 || head[6] != 0)
-            return result;
-        const std::string_view version(reinterpret_cast<const char*>(head.data()), 6);
-        if (std::find(kVersions.begin(), kVersions.end(), version) == kVersions.end())
-            return result;
-        result.versionAccepted = true;
-        if (got < head.size())
-            throw ReadError{};
-        in.clear();
-        in.seekg(0, std::ios::end);
-        const auto end = in.tellg();
-        const std::uint64_t fileSize = end > 0 ? static_cast<std::uint64_t>(end) : 0;
-
-        const std::uint32_t blockAt = support::loadLE32(head, 13);
-        std::array<std::uint8_t, 5> sizeAndCount{};   // block size (not used) and entry count
-        readExactly(in, std::uint64_t{blockAt} + 16, sizeAndCount.data(), sizeAndCount.size());
-        const unsigned n = sizeAndCount[4];
-        result.bmp = (n == 1 || n == 2) ? readShortList(in, blockAt, n) : readFullList(in, blockAt, fileSize);
+        // Opened without locking: a drawing that another program holds open
+        // can still be read. Anything but a regular file is refused.
+        const support::RegularFile in(path);
+        try {
+            StoredImage image = readStoredImage(in, result);
+            if (image.form == StoredImage::Form::Bmp)
+                result.bmp = std::move(image.bytes);
+            else if (image.form != StoredImage::Form::None)
+                result.bmp = encodeBmp(decodeStored(image));
+        } catch (...) {
+            // Whatever the damage (a short read, an absurd size, a bitmap that
+            // cannot be decoded), the preview is simply not there.
+            result.bmp.clear();
+            result.unavailable = true;
+        }
     } catch (...) {
-        // Whatever the damage (a short read, an absurd size, a bitmap that
-        // cannot be decoded), the preview is simply not there.
-        result.bmp.clear();
-        result.unavailable = true;
     }
     return result;
 }
@@ -235,23 +267,18 @@ void DrawDwgThumbnail(const std::filesystem::path& path, Picture& target)
     if (target.width <= 0 || target.height <= 0)
         return;
     try {
-        const DwgThumbnail thumb = LoadDwgThumbnail(path);
-        if (!thumb.versionAccepted || thumb.unavailable || thumb.bmp.empty()) {
-            drawPlaceholder(target);
-            return;
-        }
-        const Picture source = decodeBmp(thumb.bmp);
+        const std::optional<Picture> source = loadPreviewPicture(path);
         // A stored bitmap one pixel wide or high is no picture of a drawing.
-        if (source.width < 2 || source.height < 2) {
+        if (!source || source->width < 2 || source->height < 2) {
             drawPlaceholder(target);
             return;
         }
         const Rect dest = FitRect({0, 0, target.width - 1, target.height - 1},
-                                  {0, 0, source.width - 1, source.height - 1});
+                                  {0, 0, source->width - 1, source->height - 1});
         Picture scaled;
         scaled.width = dest.right - dest.left + 1;
         scaled.height = dest.bottom - dest.top + 1;
-        ResampleBitmap(source, scaled, FilterTable[5].function, 3.0f);
+        ResampleBitmap(*source, scaled, FilterTable[5].function, 3.0f);
 
         fill(target, 255);
         // The fitted rectangle can be a pixel larger than the target; that pixel is clipped.

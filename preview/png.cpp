@@ -164,7 +164,7 @@ Picture decodePng(std::span<const std::uint8_t> data)
                 throw ImageError("PNG header: expected compression and filter method 0");
             if (body[12] != 0)
                 throw ImageError("PNG header: expected no interlace, found method " + std::to_string(body[12]));
-            checkImageSize(h.width, h.height);
+            checkImageSize(h.width, h.height, h.channels * h.depth, data.size());
             haveHeader = true;
         } else if (type == "PLTE") {
             if (length % 3 != 0 || length / 3 > 256 || length == 0)

@@ -1,5 +1,6 @@
 #include "support/atomic_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -77,12 +78,12 @@ int writeAll(int fd, std::string_view bytes) {
     return 0;
 }
 
-// A link is followed so that the file it points to gets the new content
-// instead of the link being replaced by a plain file. A dangling link is
-// replaced.
-std::filesystem::path resolvedTarget(const std::filesystem::path& target) {
+// With Links::Follow, a link is followed so that the file it points to gets
+// the new content instead of the link being replaced by a plain file. A
+// dangling link is replaced.
+std::filesystem::path resolvedTarget(const std::filesystem::path& target, Links links) {
     std::error_code error;
-    if (!std::filesystem::is_symlink(target, error))
+    if (links == Links::Replace || !std::filesystem::is_symlink(target, error))
         return target;
     std::filesystem::path real = std::filesystem::canonical(target, error);
     return error ? target : real;
@@ -100,18 +101,31 @@ void syncFolder(const std::filesystem::path& folder) {
 
 }  // namespace
 
-void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes) {
-    const std::filesystem::path real = resolvedTarget(target);
+std::filesystem::path createTemporaryFile(const std::filesystem::path& folder, std::string_view prefix,
+                                          std::string_view suffix, const std::filesystem::path& forTarget) {
+    std::string name(prefix);
+    name += "XXXXXX";
+    name += suffix;
+    std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder).string();
+    pattern += '/';
+    pattern += name;
+    int fd = ::mkostemps(pattern.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
+    if (fd < 0)
+        throwWriteError(forTarget, errno);
+    ::close(fd);
+    return pattern;
+}
+
+void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, Links links) {
+    const std::filesystem::path real = resolvedTarget(target, links);
     if (real.filename().empty())
         throwWriteError(target, real.empty() ? ENOENT : EISDIR);
     const std::filesystem::path folder = real.parent_path();
-    // Built by appending: GCC 12 at -O3 warns falsely about "." + name + "...".
-    std::string name = ".";
-    name += real.filename().string();
-    name += ".tmp-XXXXXX";
-    std::string pattern = (folder / name).string();
+    // A short name of its own: the target's name may already be as long as
+    // the file system allows.
+    std::string pattern = (folder.empty() ? std::string(".") : folder.string()) + "/.corvelin-XXXXXX.tmp";
 
-    int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
     if (fd < 0)
         throwWriteError(target, errno);
     TempFile temp(fd, pattern);
@@ -135,32 +149,54 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     syncFolder(folder);
 }
 
-std::optional<std::string> readFileBytesIfExists(const std::filesystem::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT)
-            return std::nullopt;
+RegularFile::RegularFile(const std::filesystem::path& file) : m_path(file) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+    m_fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0)
         throwOpenError(file, errno);
-    }
     struct stat info {};
-    std::string bytes;
-    if (::fstat(fd, &info) == 0 && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof buffer);
+    int error = 0;
+    if (::fstat(m_fd, &info) != 0)
+        error = errno;
+    else if (S_ISDIR(info.st_mode))
+        error = EISDIR;
+    if (error != 0 || !S_ISREG(info.st_mode)) {
+        ::close(m_fd);
+        if (error != 0)
+            throwOpenError(file, error);
+        throw OpenError("Cannot open file \"" + file.string() + "\". Not a regular file");
+    }
+    m_size = static_cast<std::uint64_t>(info.st_size);
+}
+
+RegularFile::~RegularFile() { ::close(m_fd); }
+
+std::size_t RegularFile::readAt(std::uint64_t offset, void* out, std::size_t count) const {
+    if (offset >= m_size)
+        return 0;
+    count = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_size - offset));
+    std::size_t done = 0;
+    while (done < count) {
+        ssize_t got = ::pread(m_fd, static_cast<char*>(out) + done, count - done,
+                              static_cast<off_t>(offset + done));
         if (got == 0)
             break;
         if (got < 0) {
             if (errno == EINTR)
                 continue;
-            int error = errno;
-            ::close(fd);
-            throwOpenError(file, error);
+            throwOpenError(m_path, errno);
         }
-        bytes.append(buffer, static_cast<std::size_t>(got));
+        done += static_cast<std::size_t>(got);
     }
-    ::close(fd);
+    return done;
+}
+
+std::optional<std::string> readFileBytesIfExists(const std::filesystem::path& file) {
+    if (::access(file.c_str(), F_OK) != 0 && errno == ENOENT)
+        return std::nullopt;
+    const RegularFile in(file);
+    std::string bytes(static_cast<std::size_t>(in.size()), '\0');
+    bytes.resize(in.readAt(0, bytes.data(), bytes.size()));
     return bytes;
 }
 

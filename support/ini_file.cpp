@@ -163,12 +163,8 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
     const Lines lines(m_bytes);
     auto found = lines.findSection(section);
     if (!found) {
-        std::string added;
-        if (!m_bytes.empty() && m_bytes.back() != '\n')
-            added += kNewLine;
-        added.append("[").append(section).append("]").append(kNewLine);
-        added.append(key).append("=").append(value).append(kNewLine);
-        m_bytes += added;
+        addSection(section);
+        m_bytes.append(key).append("=").append(value).append(kNewLine);
         return;
     }
     if (auto line = lines.findKey(*found, key)) {
@@ -197,6 +193,15 @@ void IniFile::eraseSection(std::string_view section) {
         std::size_t begin = lines.offset(found->header);
         m_bytes.erase(begin, lines.offset(found->end) - begin);
     }
+}
+
+void IniFile::addSection(std::string_view section) {
+    section = trimBlanks(section);
+    if (Lines(m_bytes).findSection(section))
+        return;
+    if (!m_bytes.empty() && m_bytes.back() != '\n')
+        m_bytes += kNewLine;
+    m_bytes.append("[").append(section).append("]").append(kNewLine);
 }
 
 std::vector<std::string> IniFile::sectionNames() const {

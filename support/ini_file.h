@@ -38,6 +38,9 @@ public:
     // Removes the first section of that name: its header and every line up to
     // the next header. A missing section changes nothing.
     void eraseSection(std::string_view section);
+    // Appends an empty section "[section]" unless one of that name exists, so
+    // that a section written without keys is still there when read back.
+    void addSection(std::string_view section);
 
     // Names of the sections and of the keys of one section, in file order as
     // spelt there; a name that repeats (ignoring case) is listed once, since

@@ -92,6 +92,19 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && compareIgnoringAsciiCase(a, b) == 0;
 }
 
+bool sameDirectoryEntry(const std::filesystem::path& a, const std::filesystem::path& b) {
+    if (a.filename() != b.filename())
+        return false;
+    auto folderOf = [](const std::filesystem::path& p) {
+        return p.parent_path().empty() ? std::filesystem::path(".") : p.parent_path();
+    };
+    std::error_code error;
+    const std::filesystem::path fa = folderOf(a), fb = folderOf(b);
+    if (std::filesystem::exists(fa, error) && std::filesystem::exists(fb, error))
+        return std::filesystem::equivalent(fa, fb, error);
+    return std::filesystem::weakly_canonical(fa, error) == std::filesystem::weakly_canonical(fb, error);
+}
+
 std::filesystem::path documentsFolder() {
     std::string home = getEnv("HOME");
     if (home.empty())

@@ -25,6 +25,11 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
 // <0, 0, >0 like strcmp, comparing upper-cased ASCII letters.
 int compareIgnoringAsciiCase(std::string_view a, std::string_view b);
 
+// Whether two paths name one directory entry: the same name in the same
+// folder, the folders compared after resolving links. Two links to one file
+// (hard or symbolic) are two entries: writing one must not touch the other.
+bool sameDirectoryEntry(const std::filesystem::path& a, const std::filesystem::path& b);
+
 // The user's documents folder: XDG_DOCUMENTS_DIR of the XDG user-dirs file,
 // else the home folder (as xdg-user-dir does). Empty when there is no home.
 std::filesystem::path documentsFolder();

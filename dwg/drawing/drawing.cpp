@@ -337,7 +337,10 @@ std::vector<std::uint8_t> Drawing::toBytes() {
 
 void Drawing::save(const std::filesystem::path& file) {
     const std::vector<std::uint8_t> bytes = toBytes();
-    support::writeFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    // A link at the output is replaced, never written through: it may lead
+    // to the very drawing that was read, or to another one.
+    support::writeFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+                                 support::Links::Replace);
 }
 
 }  // namespace dwg

@@ -18,6 +18,7 @@ using hebrew::FontTable;
 using hebrew::TFontKind;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 
 FontTable tableWith(std::initializer_list<FontRow> rows) {
     FontTable table;
@@ -154,9 +155,21 @@ TEST_F(TempFolder, ReadfontsErrorsLeaveTheRowsAsTheyWere) {
                 ::testing::ThrowsMessage<support::OpenError>(
                     "Cannot open file \"" + missing.string() + "\". No such file or directory"));
     EXPECT_TRUE(table.FontNames().empty());
-    EXPECT_THAT([&] { table.Readfonts(file("empty.txt", "")); },
-                ::testing::ThrowsMessage<std::out_of_range>("List index out of bounds (0)"));
     EXPECT_THAT(table.rows(), ElementsAre(FontRow{"keep", "Windows"}));
+}
+
+TEST_F(TempFolder, AnEmptyTableIsWrittenSoThatItReadsBackEmpty) {
+    FontTable table = tableWith({{"Hebrew", "DosHebrew"}});
+    table.deleteRow(0);
+    const auto path = m_dir / "fonts.txt";
+    table.write(path, /*skipEmptyNames=*/true);
+    EXPECT_EQ(read(path), "[Fonts]\r\n");
+    FontTable reread = tableWith({{"old", "Windows"}});
+    reread.Readfonts(path);
+    EXPECT_THAT(reread.rows(), IsEmpty());
+    // A file emptied by hand, or by an older program, is an empty table too.
+    reread.Readfonts(file("empty.txt", ""));
+    EXPECT_THAT(reread.rows(), IsEmpty());
 }
 
 TEST_F(TempFolder, WriteReplacesTheSectionAndKeepsTheRestOfTheFile) {
