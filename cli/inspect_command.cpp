@@ -29,7 +29,15 @@ constexpr const char* kInspectUsage =
     "each with its handle, owner, style, string, stored bytes in hexadecimal,\n"
     "generation flags, alignment, height and insertion point. Nothing is changed.\n"
     "\n"
-    "  --json  print the same as one JSON document\n";
+    "  --json  print the same as one JSON document\n"
+    "\n"
+    "Strings are printed in UTF-8. Texts that Corvelin converted are stored in visual\n"
+    "order (left to right as they are drawn), so a terminal that applies the\n"
+    "bidirectional algorithm shows their Hebrew reversed; the stored bytes tell the\n"
+    "order exactly.\n"
+    "\n"
+    "Exit status: 0 when the drawing was listed, 1 when it could not be read, 2 for a\n"
+    "wrong command line.\n";
 
 struct InspectOptions {
     bool json = false;
