@@ -121,7 +121,7 @@ std::string singleDrawing(const std::vector<std::string>& operands) {
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
-        err << kUsage;
+        err << "corvelin-cli: no command given\nTry 'corvelin-cli --help'\n";
         return kExitUsage;
     }
     const std::string& command = args.front();

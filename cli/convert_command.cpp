@@ -40,7 +40,8 @@ std::string convertUsage() {
            "  -j, --jobs N            convert N drawings at a time (default: the number of cores)\n"
            "  -r, --recursive         take the drawings of subfolders too\n"
            "      --files-from FILE   take the drawings and folders from FILE, one path a line\n"
-           "                          (\"-\": standard input), besides any PATH given\n"
+           "                          (\"-\": standard input), besides any PATH given; with\n"
+           "                          --output-dir, a relative path keeps its folders below DIR\n"
            "      --report FILE       write a JSON report of every drawing (checked before the\n"
            "                          run starts)\n"
            "      --report-name NAME  a name for the report (\"name\"), e.g. of a shard of a\n"
@@ -275,16 +276,21 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     std::vector<std::filesystem::path> outputs;
     bool failedBefore = false;
     try {
-        std::vector<std::string> paths = o.paths;
-        for (const std::string& list : o.filesFrom) {
-            auto listed = readPathList(list);
-            paths.insert(paths.end(), listed.begin(), listed.end());
-        }
+        // Relative paths of a list keep their folders below the output
+        // folder, so that a list made with "find . -name '*.dwg'" mirrors
+        // the archive; operands keep the folders below themselves.
+        std::vector<std::pair<std::string, bool>> paths;
+        for (const std::string& path : o.paths)
+            paths.emplace_back(path, false);
+        for (const std::string& list : o.filesFrom)
+            for (std::string& path : readPathList(list))
+                paths.emplace_back(std::move(path), true);
         // The drawings: files as given, folders by their *.dwg entries.
-        for (const std::string& path : paths) {
+        for (const auto& [path, listed] : paths) {
+            const bool mirrored = listed && std::filesystem::path(path).is_relative();
             std::error_code error;
             if (!std::filesystem::is_directory(path, error)) {
-                inputs.push_back({path, {}});
+                inputs.push_back({path, mirrored ? "." : ""});
                 continue;
             }
             const auto found = filter::ListFolderFiles(path, o.recursive);
@@ -293,7 +299,7 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 failedBefore = true;
             }
             for (const auto& drawing : found)
-                inputs.push_back({drawing, path});
+                inputs.push_back({drawing, mirrored ? "." : path});
         }
         if (!check)
             outputs = filter::planOutputs(inputs, o.inPlace ? std::filesystem::path() : std::filesystem::path(o.outputDir));

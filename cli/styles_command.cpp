@@ -42,9 +42,10 @@ std::string stylesUsage() {
            "  --keep-windows-mapping  as convert: leave attributes whose letters do not fit\n" +
            fontsOptionHelp() +
            "\n"
-           "Texts are printed in UTF-8. Converted texts are stored in visual order (left to\n"
-           "right as they are drawn), so a terminal that applies the bidirectional algorithm\n"
-           "shows their Hebrew reversed.\n"
+           "Texts are printed in UTF-8. Texts converted for \"Left To Right\" are stored in\n"
+           "visual order (left to right as they are drawn), as are many legacy texts as\n"
+           "read, so a terminal that applies the bidirectional algorithm shows their Hebrew\n"
+           "reversed; texts converted for \"RightTo Left\" are in reading order.\n"
            "\n"
            "Exit status: 0 when the drawing was listed, 1 when it could not be read, 2 for a\n"
            "wrong command line.\n";

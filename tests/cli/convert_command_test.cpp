@@ -197,6 +197,15 @@ TEST_F(ConvertCommand, FilesFromListsAndNamedReports) {
     EXPECT_THAT(json, HasSubstr("\"name\": \"shard-3\""));
     EXPECT_THAT(json, HasSubstr("\"kindFrom\": \"table\""));
     EXPECT_THAT(json, HasSubstr("\"kindFrom\": \"default\""));
+
+    // Relative paths of a list keep their folders below the output folder.
+    const auto cwd = fs::current_path();
+    fs::current_path(m_dir);
+    std::ofstream(list) << "in/a.dwg\n";
+    auto mirrored = runCli({"convert", "--output-dir", "out", "--files-from", list.string(), "--fonts", m_fonts.string()});
+    fs::current_path(cwd);
+    EXPECT_EQ(mirrored.status, 0) << mirrored.err;
+    EXPECT_TRUE(fs::exists(m_dir / "out" / "in" / "a.dwg"));
 }
 
 TEST_F(ConvertCommand, WhatIsNoDrawingIsSaid) {
