@@ -33,13 +33,20 @@ std::string fontsOptionHelp() {
 bool loadFontTable(hebrew::FontTable& fonts, const std::optional<std::string>& file, const char* command,
                    std::ostream& err) {
     try {
+        const std::filesystem::path table = file ? std::filesystem::path(*file)
+                                                 : hebrew::FontTable::defaultDefinitionFile();
         if (file) {
-            fonts.Readfonts(*file);
+            fonts.Readfonts(table);
         } else if (!fonts.loadDefault()) {
-            err << "corvelin-cli " << command << ": warning: no font table at "
-                << hebrew::FontTable::defaultDefinitionFile().string()
+            err << "corvelin-cli " << command << ": warning: no font table at " << table.string()
                 << "; every shape font counts as DosHebrew (give one with --fonts FILE)\n";
         }
+        // A mapping that names no kind is kept but gives nothing; say so.
+        for (const hebrew::FontRow& row : fonts.rows())
+            if (!row.name.empty() && !hebrew::FontKindFromName(row.mapping))
+                err << "corvelin-cli " << command << ": warning: " << table.string() << ": \"" << row.name << '='
+                    << row.mapping << "\" names no font kind (DosHebrew, DosEnglish, DosEnglishR, Windows); "
+                    << "the row is ignored\n";
         return true;
     } catch (const std::exception& e) {
         err << "corvelin-cli " << command << ": " << e.what() << '\n';

@@ -23,6 +23,7 @@ namespace {
 
 using dwg::DrawingBuilder;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::EndsWith;
 using ::testing::StartsWith;
 using Space = DrawingBuilder::Space;
@@ -191,7 +192,7 @@ TEST_F(StylesCommand, WithoutFontsTheDefaultDefinitionFileDecides) {
 
     // No file: every shape font is DOS Hebrew.
     const auto none = runCli({"styles", drawing});
-    writeFile(home / "Hesmar" / "Corvelin" / "HebFonts.txt", "[Fonts]\r\nkeys=DosEnglishR\r\n");
+    writeFile(home / "Hesmar" / "Corvelin" / "HebFonts.txt", "[Fonts]\r\nkeys=DosEnglishR\r\nhebrew=Dos Hebrew\r\n");
     const auto some = runCli({"styles", drawing});
 
     savedHome ? ::setenv("HOME", savedHome->c_str(), 1) : ::unsetenv("HOME");
@@ -203,7 +204,9 @@ TEST_F(StylesCommand, WithoutFontsTheDefaultDefinitionFileDecides) {
                             (home / "Hesmar" / "Corvelin" / "HebFonts.txt").string() +
                             "; every shape font counts as DosHebrew (give one with --fonts FILE)\n");
     EXPECT_EQ(some.status, 0) << some.err;
-    EXPECT_EQ(some.err, "");
+    EXPECT_THAT(some.err, HasSubstr("HebFonts.txt: \"hebrew=Dos Hebrew\" names no font kind"));
+    EXPECT_THAT(some.err, Not(HasSubstr("no font table")));
+    EXPECT_THAT(some.out, HasSubstr("\nHEBREW    hebrew.shx         DosHebrew    default  no\n"));
     EXPECT_THAT(some.out, HasSubstr("\nKEYS      C:\\fonts\\keys.shx  DosEnglishR  table    yes\n"));
 }
 
