@@ -23,11 +23,11 @@ constexpr const char* kUsage =
 
 }  // namespace
 
-std::string fontsOptionHelp() {
-    return "  --fonts FILE  the font definition file; default: " +
-           hebrew::FontTable::defaultDefinitionFile().string() +
-           "\n                (a missing default means an empty table: shape fonts count as\n"
-           "                DosHebrew, TELVOS fonts as Windows, .ttf fonts as TrueType)\n";
+std::string fontsOptionHelp(std::string_view lead) {
+    const std::string indent(lead.size(), ' ');
+    return std::string(lead) + "the font definition file; default:\n" + indent +
+           hebrew::FontTable::defaultDefinitionFile().string() + "\n" + indent +
+           "(a missing file means an empty table)\n";
 }
 
 bool loadFontTable(hebrew::FontTable& fonts, const std::optional<std::string>& file, const char* command,

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -69,8 +70,9 @@ inline constexpr const char* kExitStatusHelp =
     "Exit status: 0 when everything succeeded, 1 when a drawing or file failed (the\n"
     "others are still done), 2 for a wrong command line.\n";
 
-// What a command's help says of --fonts: the file and the default's path.
-std::string fontsOptionHelp();
+// What a command's help says of --fonts: the file and the default's path,
+// after `lead` (the option, padded to the column of the descriptions).
+std::string fontsOptionHelp(std::string_view lead);
 
 // The start of every command: "--help" prints `usage` (exit 0); a wrong
 // command line prints what is wrong and where to find help (exit 2). Gives

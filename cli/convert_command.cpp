@@ -46,7 +46,7 @@ std::string convertUsage() {
            "                          run starts)\n"
            "      --report-name NAME  a name for the report (\"name\"), e.g. of a shard of a\n"
            "                          larger archive\n" +
-           fontsOptionHelp() + kExitStatusHelp;
+           fontsOptionHelp("      --fonts FILE        ") + kExitStatusHelp;
 }
 
 std::string checkUsage() {
@@ -64,7 +64,7 @@ std::string checkUsage() {
                        "      --report FILE       write a JSON report of every drawing (checked before the\n"
                        "                          run starts)\n"
                        "      --report-name NAME  a name for the report (\"name\")\n") +
-           fontsOptionHelp() + kExitStatusHelp;
+           fontsOptionHelp("      --fonts FILE        ") + kExitStatusHelp;
 }
 
 struct BatchOptions {

@@ -26,7 +26,7 @@ std::string textUsage() {
            "  --ltr           convert for the \"Left To Right\" ESRI Hebrew setting\n"
            "  --auto-correct  first move letters of a code page foreign to KIND into its own\n"
            "  --kind-of       print the font kind of each font file name instead\n" +
-           fontsOptionHelp() + kExitStatusHelp;
+           fontsOptionHelp("  --fonts FILE    ") + kExitStatusHelp;
 }
 
 struct TextOptions {
