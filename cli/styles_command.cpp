@@ -136,13 +136,15 @@ int runStyles(const std::vector<std::string>& args, std::ostream& out, std::ostr
     if (options.texts) {
         for (const auto& [name, style] : list.lines()) {
             for (const auto& element : style->Elements) {
-                const std::string converted =
+                const filter::TextConversion result =
                     filter::ConvertStyleText(converter, *style, element->Text, element->Attribute, element->Backward,
                                              options.leftToRight, options.settings.autoCorrect,
-                                             options.settings.keepWindowsMapping)
-                        .text;
+                                             options.settings.keepWindowsMapping);
+                // A text left as read keeps the drawing's code page.
+                const std::u16string written =
+                    result.converted ? windows1255.decode(result.text) : page.decode(element->Text);
                 texts.add({fixed2(element->X), fixed2(element->Y), support::hexBytes(element->Text),
-                           printable(page.decode(element->Text)), printable(windows1255.decode(converted))});
+                           printable(page.decode(element->Text)), printable(written)});
             }
         }
     }

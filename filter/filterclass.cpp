@@ -24,6 +24,12 @@ bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
 }
 
+// The converter's kind and backward setting for one text of a style.
+void PrepareConverter(hebrew::Converter& converter, const ttextstyle& style, bool attribute, bool ownBackward) {
+    converter.CurrentKind = style.Kind;
+    converter.CurrentBackward = attribute ? style.Backward : (style.Backward || ownBackward);
+}
+
 }  // namespace
 
 bool PlainStyleList::Contains(const std::string& name) const {
@@ -83,11 +89,6 @@ std::string TDWGFileFilter::singleByte(const std::u16string& text, bool* complet
         out += static_cast<char>(byte.value_or('?'));
     }
     return out;
-}
-
-void PrepareConverter(hebrew::Converter& converter, const ttextstyle& style, bool attribute, bool ownBackward) {
-    converter.CurrentKind = style.Kind;
-    converter.CurrentBackward = attribute ? style.Backward : (style.Backward || ownBackward);
 }
 
 TextConversion ConvertStyleText(hebrew::Converter& converter, const ttextstyle& style, std::string text,

@@ -99,8 +99,6 @@ struct TextConversion {
 TextConversion ConvertStyleText(hebrew::Converter& converter, const ttextstyle& style, std::string text,
                                 bool attribute, bool ownBackward, bool leftToRight, bool autoCorrect,
                                 bool keepWindowsMapping);
-// Sets the converter's kind and backward setting for one text of a style.
-void PrepareConverter(hebrew::Converter& converter, const ttextstyle& style, bool attribute, bool ownBackward);
 
 class TDWGFileFilter {
 public:
