@@ -9,8 +9,9 @@
 namespace app {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    // No display name: on Linux, Qt would append it to every window title,
+    // and the main window's caption is exactly "Corvelin ".
     setApplicationName(QStringLiteral("Corvelin"));
-    setApplicationDisplayName(QStringLiteral("Corvelin"));
 }
 
 bool Application::notify(QObject* receiver, QEvent* event) {

@@ -155,11 +155,13 @@ void TForm1::Convert(bool single) {
     if (m_running)
         return;
     RunGuard guard(*this, true);
-    beginRun();
-
     const QStringList inputs = single ? QStringList{m_currentDrawing} : FileList;
     const int count = static_cast<int>(inputs.size());
     OutputFolder = withTrailingSeparator(CheckBox1->isChecked() ? folderPart(inputs.first()) : JamPathEdit2->path());
+    // Checked before anything changes, so that a run that cannot write starts nothing.
+    if (!prepareOutput())
+        return;
+    beginRun();
     Progress1->setMaximum(count);
     ProgressBar1->setMaximum(100);
 
@@ -178,6 +180,24 @@ void TForm1::Convert(bool single) {
     }
     Label3->show();
     ProgressBar1->setValue(0);
+    // The run changed the folder's entries (outputs, backups): keep the
+    // current drawing in view.
+    scrollToCurrent();
+}
+
+bool TForm1::prepareOutput() {
+    // An empty output folder leaves bare names, resolved against the
+    // program's current folder, which exists.
+    if (CheckBox1->isChecked() || OutputFolder.isEmpty())
+        return true;
+    try {
+        filter::prepareOutputFolder(ui::toPath(OutputFolder));
+    } catch (const std::exception& e) {
+        ui::showMessage(this, {ui::MessageKind::Error, QStringLiteral("The output folder cannot be used."),
+                               ui::fromUtf8(e.what())});
+        return false;
+    }
+    return true;
 }
 
 void TForm1::Checkit() {

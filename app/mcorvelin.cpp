@@ -83,6 +83,18 @@ T* placed(T* widget, int left, int top, int width = -1, int height = -1) {
     return widget;
 }
 
+// The tree's model: each entry's tooltip is its whole path, so that names
+// too long for the pane can still be read.
+class DrawingTreeModel final : public QFileSystemModel {
+public:
+    using QFileSystemModel::QFileSystemModel;
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::ToolTipRole && index.column() == 0)
+            return QDir::toNativeSeparators(filePath(index));
+        return QFileSystemModel::data(index, role);
+    }
+};
+
 }  // namespace
 
 TForm1::TForm1(QString paramIni, QWidget* parent) : QWidget(parent), m_paramIni(std::move(paramIni)) {
@@ -150,7 +162,7 @@ void TForm1::buildControls() {
     Splitter3->setChildrenCollapsible(false);
     left->addWidget(Splitter3);
 
-    treeModel = new QFileSystemModel(this);
+    treeModel = new DrawingTreeModel(this);
     treeModel->setReadOnly(true);
     treeModel->setFilter(QDir::AllDirs | QDir::Files | QDir::Drives | QDir::NoDotAndDotDot);
     treeModel->setNameFilters({QStringLiteral("*.dwg")});  // compared ignoring case
@@ -185,6 +197,20 @@ void TForm1::buildControls() {
     for (int column = 1; column < treeModel->columnCount(); ++column)
         tree->hideColumn(column);
     tree->setHeaderHidden(true);
+    // Whole names: the column grows with its longest name (the tree scrolls
+    // sideways), and what is still cut is cut in the middle.
+    tree->header()->setStretchLastSection(false);
+    tree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tree->setTextElideMode(Qt::ElideMiddle);
+    // A folder's rows arrive after the folder is loaded; the current drawing
+    // is then scrolled into view once more.
+    connect(treeModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& folder) {
+        const QModelIndex current = tree->currentIndex();
+        if (m_followCurrent && current.isValid() && treeModel->filePath(current.parent()) == folder) {
+            m_followCurrent = false;
+            tree->scrollTo(current);
+        }
+    });
     tree->setIndentation(19);
     tree->setDragEnabled(false);
     tree->setAcceptDrops(false);
@@ -344,6 +370,15 @@ void TForm1::showEvent(QShowEvent* event) {
     } catch (const std::exception& e) {
         ui::showMessage(this, {ui::MessageKind::Error, ui::fromUtf8(e.what()), {}});
     }
+    scrollToCurrent();
+}
+
+void TForm1::scrollToCurrent() {
+    const QModelIndex current = tree->currentIndex();
+    if (!current.isValid())
+        return;
+    m_followCurrent = true;
+    tree->scrollTo(current);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -142,6 +142,12 @@ private:
     filter::RunHooks runHooks();
     // What the window does with a drawing's run report once the filter is freed.
     void afterRun(const filter::RunReport& report);
+    // Scrolls the tree to its current entry now and once more when that
+    // entry's folder has been (re)loaded.
+    void scrollToCurrent();
+    // Makes sure the output folder of a conversion exists before its first
+    // drawing; false (after an error box) when it cannot be had.
+    bool prepareOutput();
 
     // Placement values that this platform does not use, written back as read.
     struct Placement {
@@ -163,6 +169,7 @@ private:
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_closeRequested = false;
+    bool m_followCurrent = false;  // see scrollToCurrent
 };
 
 }  // namespace app

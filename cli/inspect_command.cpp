@@ -29,7 +29,15 @@ constexpr const char* kInspectUsage =
     "each with its handle, owner, style, string, stored bytes in hexadecimal,\n"
     "generation flags, alignment, height and insertion point. Nothing is changed.\n"
     "\n"
-    "  --json  print the same as one JSON document\n";
+    "  --json  print the same as one JSON document\n"
+    "\n"
+    "Strings are printed in UTF-8. Texts converted for \"Left To Right\" are stored in\n"
+    "visual order (left to right as they are drawn), as are many legacy texts, so a\n"
+    "terminal that applies the bidirectional algorithm shows their Hebrew reversed;\n"
+    "the stored bytes give the order exactly.\n"
+    "\n"
+    "Exit status: 0 when the drawing was listed, 1 when it could not be read, 2 for a\n"
+    "wrong command line.\n";
 
 struct InspectOptions {
     bool json = false;

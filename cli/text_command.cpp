@@ -12,21 +12,22 @@
 namespace cli {
 namespace {
 
-constexpr const char* kTextUsage =
-    "Usage: corvelin-cli text --kind KIND [--backward] [--ltr | --rtl] [--auto-correct] HEX...\n"
-    "       corvelin-cli text [--fonts FILE] --kind-of FONTFILE...\n"
-    "\n"
-    "Converts each byte string, given in hexadecimal (e.g. 9a8199), as the text of a\n"
-    "style of font kind KIND, and prints the result in hexadecimal, one line each.\n"
-    "KIND is DosHebrew, DosEnglish, DosEnglishR, Windows or TrueType.\n"
-    "\n"
-    "  --backward      the text is stored backward (mirrored)\n"
-    "  --rtl           convert for the \"RightTo Left\" ESRI Hebrew setting (default)\n"
-    "  --ltr           convert for the \"Left To Right\" ESRI Hebrew setting\n"
-    "  --auto-correct  first move letters of a code page foreign to KIND into its own\n"
-    "  --kind-of       print the font kind of each font file name instead\n"
-    "  --fonts FILE    the font definition file for --kind-of (default: the\n"
-    "                  per-user HebFonts.txt)\n";
+std::string textUsage() {
+    return "Usage: corvelin-cli text --kind KIND [--backward] [--ltr | --rtl] [--auto-correct] HEX...\n"
+           "       corvelin-cli text [--fonts FILE] --kind-of FONTFILE...\n"
+           "\n"
+           "Converts each byte string, given in hexadecimal (e.g. 9a8199), as the text of a\n"
+           "style of font kind KIND, and prints the result in hexadecimal, one line each.\n"
+           "KIND is DosHebrew, DosEnglish, DosEnglishR, Windows or TrueType.\n"
+           "\n"
+           "  --kind KIND     the font kind of the texts\n"
+           "  --backward      the text is stored backward (mirrored)\n"
+           "  --rtl           convert for the \"RightTo Left\" ESRI Hebrew setting (default)\n"
+           "  --ltr           convert for the \"Left To Right\" ESRI Hebrew setting\n"
+           "  --auto-correct  first move letters of a code page foreign to KIND into its own\n"
+           "  --kind-of       print the font kind of each font file name instead\n" +
+           fontsOptionHelp("  --fonts FILE    ") + kExitStatusHelp;
+}
 
 struct TextOptions {
     std::optional<hebrew::TFontKind> kind;
@@ -97,7 +98,7 @@ TextOptions parse(const std::vector<std::string>& args) {
 
 int runText(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     TextOptions options;
-    if (auto status = parseCommand(args, out, err, "text", kTextUsage, parse, options))
+    if (auto status = parseCommand(args, out, err, "text", textUsage(), parse, options))
         return *status;
 
     hebrew::FontTable fonts;

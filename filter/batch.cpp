@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <stdexcept>
 #include <system_error>
 
 #include <fcntl.h>
@@ -104,7 +105,8 @@ void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport&
     report.statistics = f.Statistics();
     f.Styles.forEachKey([&](std::string_view key) {
         const ttextstyle& s = f.Styles.GetValue(key);
-        report.styles.push_back({s.Name, s.FontFile, std::string(hebrew::FontKindName(s.Kind)), s.Backward});
+        report.styles.push_back({s.Name, s.FontFile, std::string(hebrew::FontKindName(s.Kind)), s.Backward,
+                                 f.Fonts().KindFromTable(s.FontFile) ? "table" : "default"});
     });
     std::sort(report.styles.begin(), report.styles.end(),
               [](const RunReport::Style& a, const RunReport::Style& b) { return a.name < b.name; });
@@ -136,6 +138,63 @@ std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& 
     }
     std::sort(drawings.begin(), drawings.end());
     return drawings;
+}
+
+std::vector<std::filesystem::path> planOutputs(const std::vector<BatchInput>& inputs,
+                                               const std::filesystem::path& outputDir) {
+    std::vector<std::filesystem::path> outputs;
+    outputs.reserve(inputs.size());
+    for (const BatchInput& input : inputs) {
+        if (outputDir.empty()) {
+            outputs.push_back(input.drawing);
+            continue;
+        }
+        std::filesystem::path relative = input.drawing.filename();
+        if (!input.root.empty()) {
+            const auto below = input.drawing.lexically_relative(input.root);
+            if (!below.empty() && *below.begin() != "..")
+                relative = below;
+        }
+        outputs.push_back(outputDir / relative);
+    }
+    // Compared as the file system resolves them, so that "a/x.dwg" and
+    // "./a/x.dwg" are one file.
+    std::vector<std::pair<std::filesystem::path, std::size_t>> resolved;
+    resolved.reserve(outputs.size());
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        std::error_code error;
+        auto canonical = std::filesystem::weakly_canonical(outputs[i], error);
+        resolved.emplace_back(error ? outputs[i].lexically_normal() : canonical, i);
+    }
+    std::stable_sort(resolved.begin(), resolved.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < resolved.size(); ++i) {
+        if (resolved[i].first != resolved[i - 1].first)
+            continue;
+        const auto& first = inputs[resolved[i - 1].second].drawing;
+        const auto& second = inputs[resolved[i].second].drawing;
+        throw std::invalid_argument(first.string() + " and " + second.string() + " would both be written to " +
+                                    outputs[resolved[i].second].string());
+    }
+    return outputs;
+}
+
+void prepareOutputFolder(const std::filesystem::path& folder) {
+    std::error_code error;
+    if (std::filesystem::is_directory(folder, error))
+        return;
+    if (std::filesystem::exists(folder, error))
+        throw std::runtime_error("output folder " + folder.string() + " is a file, not a folder");
+    std::filesystem::path normal = folder.lexically_normal();
+    if (normal.filename().empty())  // "out/" names the folder "out"
+        normal = normal.parent_path();
+    const std::filesystem::path parent = normal.parent_path();
+    if (!parent.empty() && !std::filesystem::is_directory(parent, error))
+        throw std::runtime_error("output folder " + folder.string() + " does not exist, nor does its parent folder " +
+                                 parent.string());
+    std::filesystem::create_directory(folder, error);
+    if (error)
+        throw std::runtime_error("cannot create the output folder " + folder.string() + ": " + error.message());
 }
 
 namespace {

@@ -35,6 +35,7 @@ struct RunReport {
     struct Style {
         std::string name, fontFile, kind;
         bool backward = false;
+        std::string kindFrom;  // "table" when a row of the font table gave the kind, else "default"
     };
     std::vector<Style> styles;
     FilterStatistics statistics;
@@ -42,6 +43,25 @@ struct RunReport {
     bool openFailed = false;  // the drawing could not be opened (also in errors)
     double seconds = 0.0;
 };
+
+// One drawing of a batch: the drawing, and the folder given on the command
+// line that it was found in (empty for a drawing given by itself).
+struct BatchInput {
+    std::filesystem::path drawing;
+    std::filesystem::path root;
+};
+
+// Where each drawing of a batch goes: into `outputDir`, below it in the same
+// subfolders as below its root, or onto itself when `outputDir` is empty (in
+// place). Two drawings that would land on one output are refused with a
+// std::invalid_argument naming both, before anything is written.
+std::vector<std::filesystem::path> planOutputs(const std::vector<BatchInput>& inputs,
+                                               const std::filesystem::path& outputDir);
+
+// Makes sure an output folder exists before a run starts: an existing folder
+// is taken, a missing one is created when its parent exists. Anything else
+// is a std::runtime_error that says why.
+void prepareOutputFolder(const std::filesystem::path& folder);
 
 using ProgressHandler = std::function<void(int percent)>;
 

@@ -16,6 +16,12 @@ constexpr const char* kOpenProblem = "Problem with opening file";
 
 std::string upperLetters(std::string_view text) { return support::upperAscii(text); }
 
+// The converter's kind and backward setting for one text of a style.
+void PrepareConverter(hebrew::Converter& converter, const ttextstyle& style, bool attribute, bool ownBackward) {
+    converter.CurrentKind = style.Kind;
+    converter.CurrentBackward = attribute ? style.Backward : (style.Backward || ownBackward);
+}
+
 }  // namespace
 
 bool PlainStyleList::Contains(const std::string& name) const {
@@ -75,6 +81,24 @@ std::string TDWGFileFilter::singleByte(const std::u16string& text, bool* complet
         out += static_cast<char>(byte.value_or('?'));
     }
     return out;
+}
+
+TextConversion ConvertStyleText(hebrew::Converter& converter, const ttextstyle& style, std::string text,
+                                bool attribute, bool ownBackward, bool leftToRight, bool autoCorrect,
+                                bool keepWindowsMapping) {
+    PrepareConverter(converter, style, attribute, ownBackward);
+    TextConversion result;
+    if (autoCorrect && !hebrew::Converter::TextFitsKind(style.Kind, text)) {
+        if (attribute && keepWindowsMapping) {
+            result.text = std::move(text);
+            result.converted = false;
+            return result;
+        }
+        text = hebrew::Converter::RepairLetters(style.Kind, text);
+        result.repaired = true;
+    }
+    result.text = leftToRight ? converter.ConvertForLtr(text) : converter.ConvertForRtl(text);
+    return result;
 }
 
 void TDWGFileFilter::ProcessDrawing(const std::string& fileName) {
@@ -222,12 +246,13 @@ bool TDWGFileFilter::handleUnit(const TextUnit& unit, std::u16string text, const
         element->X = at.x;
         element->Y = at.y;
         element->Text = t;
+        element->Attribute = unit.isAttribute;
+        element->Backward = !unit.isAttribute && backward;
         record.Elements.push_back(std::move(element));
         return true;
     }
 
-    m_converter.CurrentKind = record.Kind;
-    m_converter.CurrentBackward = unit.isAttribute ? record.Backward : (record.Backward || backward);
+    PrepareConverter(m_converter, record, unit.isAttribute, backward);
     if (CheckOnly)
         return false;  // a check pass looks at one attribute per reference
 
@@ -239,18 +264,11 @@ bool TDWGFileFilter::handleUnit(const TextUnit& unit, std::u16string text, const
         return true;
     }
 
-    bool convert = true;
-    if (AutoCorrect && !hebrew::Converter::TextFitsKind(record.Kind, t)) {
-        if (unit.isAttribute && KeepWindowsMapping) {
-            convert = false;
-        } else {
-            t = hebrew::Converter::RepairLetters(record.Kind, t);
-            ++m_statistics.repaired;
-        }
-    }
-    if (convert) {
-        t = m_options->LeftToRight() ? m_converter.ConvertForLtr(t) : m_converter.ConvertForRtl(t);
-        text = support::CodePage::windows1255().decode(t);
+    const TextConversion result = ConvertStyleText(m_converter, record, std::move(t), unit.isAttribute, backward,
+                                                   m_options->LeftToRight(), AutoCorrect, KeepWindowsMapping);
+    m_statistics.repaired += result.repaired;
+    if (result.converted) {
+        text = support::CodePage::windows1255().decode(result.text);
         ++(unit.isAttribute ? m_statistics.attributesConverted : m_statistics.textsConverted);
     } else {
         ++m_statistics.leftUnchanged;

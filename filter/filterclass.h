@@ -26,6 +26,8 @@ struct telement {
     std::string Text;           // the text as read, single-byte
     std::string ConvertedText;  // written only by the remap view
     bool Marked = false;        // written only by the remap view
+    bool Attribute = false;     // an attribute of a block reference
+    bool Backward = false;      // the text's own backward flag (false for attributes)
 };
 
 // One text style of the drawing.
@@ -84,6 +86,20 @@ struct FilterStatistics {
     std::vector<std::string> warnings;
 };
 
+// The rules by which a conversion pass converts one text of a style: the
+// text's own backward flag counts for texts, not for attributes; with
+// automatic correction, letters foreign to the style's kind are repaired
+// first, unless an attribute keeps its Windows mapping. `converter` gets the
+// style's kind and backward setting.
+struct TextConversion {
+    std::string text;
+    bool converted = true;  // false: written back as read
+    bool repaired = false;
+};
+TextConversion ConvertStyleText(hebrew::Converter& converter, const ttextstyle& style, std::string text,
+                                bool attribute, bool ownBackward, bool leftToRight, bool autoCorrect,
+                                bool keepWindowsMapping);
+
 class TDWGFileFilter {
 public:
     using ProgressEvent = std::function<void(void* sender, int percent, int extra)>;
@@ -116,6 +132,7 @@ public:
     // Why the last drawing could not be opened (empty when it opened).
     std::string OpenFailure;
     const FilterStatistics& Statistics() const { return m_statistics; }
+    const hebrew::FontTable& Fonts() const { return *m_fonts; }
 
     // The drawing pass over one drawing file.
     void ProcessDrawing(const std::string& fileName);

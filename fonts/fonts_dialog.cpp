@@ -161,6 +161,7 @@ TfrmFonts::TfrmFonts(hebrew::FontTable& table, QWidget* parent)
         OpenDialog2.InitialDir = SaveDialog1.InitialDir = ui::fromPath(hebrew::FontTable::UserFolder());
     }
     m_definitionFile = ui::toPath(Edit1->text());
+    showDefinitionFile();
     // A missing definition file is the usual first run: the table just starts
     // empty, as FontTable::loadDefault has it. Any other read error is shown.
     std::error_code error;
@@ -219,6 +220,13 @@ void TfrmFonts::buildControls() {
                               QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed);
     fontmaps->setItemDelegateForColumn(kMappingColumn, new MappingDelegate(*this, fontmaps));
 
+    // The file that closing writes, in full: Edit1 is too narrow for most paths.
+    lblDefinitionFile = new QLabel(this);
+    lblDefinitionFile->setObjectName(QStringLiteral("lblDefinitionFile"));
+    lblDefinitionFile->setContentsMargins(8, 0, 8, 4);
+    lblDefinitionFile->setWordWrap(true);
+    lblDefinitionFile->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
     auto* panel1 = new QFrame(this);
     panel1->setObjectName(QStringLiteral("Panel1"));
     panel1->setFixedHeight(50);
@@ -250,6 +258,7 @@ void TfrmFonts::buildControls() {
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     column->addWidget(panel2);
+    column->addWidget(lblDefinitionFile);
     auto* gridFrame = new QHBoxLayout;
     gridFrame->setContentsMargins(8, 0, 8, 0);
     gridFrame->addWidget(fontmaps);
@@ -412,6 +421,7 @@ void TfrmFonts::SpeedButton1Click() {
     // Bound to the chosen file even when it cannot be read, so that closing
     // writes the shown rows there.
     m_definitionFile = ui::toPath(OpenDialog2.FileName);
+    showDefinitionFile();
     if (!readDefinitionFile())
         return;
     Edit1->setText(OpenDialog2.FileName);
@@ -432,8 +442,18 @@ void TfrmFonts::SpeedButton2Click() {
         showError(ui::fromUtf8(error.what()));
         return;
     }
+    showDefinitionFile();
     Edit1->setText(SaveDialog1.FileName);
     OpenDialog2.InitialDir = QFileInfo(SaveDialog1.FileName).path();
+}
+
+void TfrmFonts::showDefinitionFile() {
+    const QString file = ui::fromPath(m_definitionFile);
+    std::error_code error;
+    const bool exists = std::filesystem::exists(m_definitionFile, error);
+    lblDefinitionFile->setText(QStringLiteral("Editing ") + file +
+                               (exists ? QString() : QStringLiteral(" (not written yet)")));
+    lblDefinitionFile->setToolTip(file);
 }
 
 // Every way of closing writes the table, Cancel included. A failure is shown
@@ -462,6 +482,7 @@ void TfrmFonts::showEvent(QShowEvent* event) {
     // Current Session").
     refreshGrid();
     rememberCurrentRow();
+    showDefinitionFile();
 }
 
 void TfrmFonts::appendEmptyRow() {

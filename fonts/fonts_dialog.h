@@ -5,6 +5,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QDialog>
+#include <QLabel>
 #include <QStringList>
 #include <QTableWidget>
 #include <filesystem>
@@ -64,6 +65,7 @@ public:
 
     // Controls, by their designer names.
     QLineEdit* Edit1 = nullptr;
+    QLabel* lblDefinitionFile = nullptr;  // the file the dialog edits, DefinitionFile
     QToolButton* SpeedButton1 = nullptr;
     QToolButton* SpeedButton2 = nullptr;
     QTableWidget* fontmaps = nullptr;  // column 0 "Fonts", column 1 "Mapping"
@@ -101,6 +103,8 @@ private:
     void rememberCurrentRow();
     void makeCurrent(int row);
     void showError(const QString& text);
+    // Shows DefinitionFile, and whether it exists yet.
+    void showDefinitionFile();
 
     hebrew::FontTable* m_table;
     std::filesystem::path m_definitionFile;

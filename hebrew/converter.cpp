@@ -80,11 +80,11 @@ std::string Converter::ConvertForLtr(std::string_view text) const {
     std::string r;
     switch (CurrentKind) {
         case TFontKind::DosHebrew: {
-            // Decided on the text as stored, before its character codes are
-            // decoded: a text written only in codes comes back decoded.
-            bool lacksLetters = LacksKindLetters(t, TFontKind::DosHebrew);
+            // Decided on the decoded text, so that a text whose letters are
+            // all written as "%%128" codes is converted like one that holds
+            // the letters themselves, not left in code page 862.
             t = DecodeCharCodes(t);
-            if (lacksLetters)
+            if (LacksKindLetters(t, TFontKind::DosHebrew))
                 return t;
             r = RestoreLtrRuns(ReverseText(DosToWinHebrew(t)));
             break;

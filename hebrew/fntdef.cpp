@@ -89,15 +89,15 @@ void FontTable::deleteRow(std::size_t index) {
     m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-TFontKind FontTable::FontKindOf(std::string_view fontFile) const {
+FontTable::Lookup FontTable::lookUp(std::string_view fontFile) const {
     TFontKind kind = TFontKind::DosHebrew;
     if (support::fileNamePart(fontFile).empty())
         kind = TFontKind::TrueType;
     // A font file given with a folder does not begin with the prefix.
     if (support::upperAscii(support::withoutExtension(fontFile)).starts_with("TELVOS"))
-        return TFontKind::Windows;
+        return {TFontKind::Windows, false};
     if (support::upperAscii(support::extensionPart(fontFile)) == ".TTF")
-        return TFontKind::TrueType;
+        return {TFontKind::TrueType, false};
     std::string key = fontKey(fontFile);
     for (const FontRow& row : m_rows) {
         if (support::upperAscii(row.name) != key)
@@ -106,11 +106,15 @@ TFontKind FontTable::FontKindOf(std::string_view fontFile) const {
         // text leaves the kind as it is.
         auto mapped = FontKindFromName(row.mapping);
         if (mapped && *mapped != TFontKind::TrueType)
-            kind = *mapped;
+            return {*mapped, true};
         break;
     }
-    return kind;
+    return {kind, false};
 }
+
+TFontKind FontTable::FontKindOf(std::string_view fontFile) const { return lookUp(fontFile).kind; }
+
+bool FontTable::KindFromTable(std::string_view fontFile) const { return lookUp(fontFile).fromTable; }
 
 void FontTable::SetFontKind(std::string_view fontFile, std::uint8_t kind) {
     std::string name = fontKey(fontFile);
@@ -148,12 +152,13 @@ void FontTable::Readfonts(const std::filesystem::path& file) {
     m_fontNames = std::move(names);
 }
 
-void FontTable::loadDefault() {
+bool FontTable::loadDefault() {
     std::filesystem::path file = defaultDefinitionFile();
     std::error_code error;
     if (!std::filesystem::exists(file, error))
-        return;
+        return false;
     Readfonts(file);
+    return true;
 }
 
 void FontTable::write(const std::filesystem::path& file, bool skipEmptyNames, bool eraseSection) const {

@@ -63,6 +63,10 @@ public:
     // folder and extension): TELVOS fonts are Windows, ".TTF" files TrueType,
     // otherwise the first row naming the font decides, DosHebrew by default.
     TFontKind FontKindOf(std::string_view fontFile) const;
+    // Whether a row of the table gave that kind: false when the font's name
+    // decided (TELVOS, ".TTF"), when no row names the font, or when the first
+    // row naming it maps to no kind that changes anything.
+    bool KindFromTable(std::string_view fontFile) const;
     // Sets the mapping of the font's row, adding a row when there is none.
     void SetFontKind(std::string_view fontFile, std::uint8_t kind);
 
@@ -72,8 +76,8 @@ public:
     // they were.
     void Readfonts(const std::filesystem::path& file);
     // Loads the default definition file; a missing one (the usual first run)
-    // just leaves the table empty.
-    void loadDefault();
+    // just leaves the table empty. False when it is missing.
+    bool loadDefault();
 
     // Writes the rows into section "Fonts" of `file`, keeping its other
     // sections. `eraseSection` first removes the section's old lines;
@@ -83,6 +87,11 @@ public:
     void write(const std::filesystem::path& file, bool skipEmptyNames, bool eraseSection = true) const;
 
 private:
+    struct Lookup {
+        TFontKind kind;
+        bool fromTable;
+    };
+    Lookup lookUp(std::string_view fontFile) const;
     std::optional<std::size_t> findRow(std::string_view name) const;
     void checkName(std::string_view name, std::optional<std::size_t> except) const;
 

@@ -50,6 +50,9 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 
 Drawing Drawing::open(const std::filesystem::path& file) {
     const std::string name = file.string();
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        throw FormatError(name + ": a folder, not a DWG drawing");
     const std::string bytes = support::readFileBytes(file);
     return fromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), name);
 }

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
+#include <QHeaderView>
 #include <QTreeView>
 #include <filesystem>
 #include <fstream>
@@ -339,6 +340,50 @@ TEST_F(MainWindow, ConvertFolderGoesOnAfterADrawingThatCannotBeOpened) {
     EXPECT_EQ(w->Label2->text(), QStringLiteral("Processing File 3 From 3"));
     EXPECT_EQ(w->Progress1->value(), 3);
     EXPECT_FALSE(w->Label3->isHidden());
+}
+
+TEST_F(MainWindow, TheOutputFolderIsCheckedBeforeTheFirstDrawing) {
+    drawing(m_dir / "in" / "a.dwg");
+    drawing(m_dir / "in" / "b.dwg");
+    auto w = window();
+    ASSERT_TRUE(w->selectPath(q(m_dir / "in" / "a.dwg")));
+    // Its parent missing: an error box, and nothing is started or written.
+    w->JamPathEdit2->setPath(q(m_dir / "none" / "out"));
+    w->Button1Click();
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].kind, ui::MessageKind::Error);
+    EXPECT_THAT(ui::toUtf8(m_messages[0].details), HasSubstr("does not exist, nor does its parent folder"));
+    EXPECT_FALSE(fs::exists(m_dir / "none"));
+    EXPECT_EQ(w->Progress1->value(), 0);
+    EXPECT_FALSE(w->Label2->text().startsWith(QStringLiteral("Processing")));  // the run did not begin
+
+    // Its parent present: the folder is made and every drawing converted.
+    w->JamPathEdit2->setPath(q(m_dir / "out"));
+    w->Button1Click();
+    EXPECT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(firstText(m_dir / "out" / "a.dwg"), u"\u05E9\u05D1\u05EA");
+    EXPECT_EQ(firstText(m_dir / "out" / "b.dwg"), u"\u05E9\u05D1\u05EA");
+}
+
+TEST_F(MainWindow, TheTreeShowsWholeNamesAndKeepsTheCurrentDrawingInView) {
+    const std::string longName(120, 'n');
+    const fs::path plan = drawing(m_dir / "in" / (longName + ".dwg"));
+    for (int i = 0; i < 60; ++i)
+        fs::create_directories(m_dir / "in" / ("f" + std::to_string(100 + i)));
+    auto w = window();
+    w->resize(700, 600);
+    w->show();
+    ASSERT_TRUE(w->selectPath(q(plan)));
+    const QModelIndex current = w->tree->currentIndex();
+    EXPECT_EQ(current.data(Qt::ToolTipRole).toString(), q(plan));
+    EXPECT_GE(w->tree->header()->sectionSize(0), w->tree->fontMetrics().horizontalAdvance(q(plan.filename())));
+
+    w->tree->scrollToTop();
+    w->CheckBox1->setChecked(false);
+    w->JamPathEdit2->setPath(q(m_dir / "out"));
+    w->Button4Click();
+    ASSERT_TRUE(fs::exists(m_dir / "out" / plan.filename()));
+    EXPECT_TRUE(w->tree->viewport()->rect().intersects(w->tree->visualRect(w->tree->currentIndex())));
 }
 
 TEST_F(MainWindow, OptionsChangedDuringAFolderRunApplyFromTheNextDrawing) {

@@ -17,7 +17,7 @@ struct Parsed {
 // Options: --flag, --value V and the order options; anything else is unknown.
 Parsed parse(const std::vector<std::string>& args) {
     Parsed p;
-    cli::ArgumentReader in(args);
+    cli::ArgumentReader in(args, {{'v', "--value"}, {'f', "--flag"}});
     while (in.nextOption()) {
         if (in.option() == "--flag")
             p.options.push_back("flag");
@@ -46,4 +46,13 @@ TEST(ArgumentReader, MistakesAreUsageErrorsNamingTheArgument) {
     EXPECT_THAT([] { parse({"--ltr", "--rtl"}); },
                 ThrowsMessage<cli::UsageError>("--ltr and --rtl exclude each other"));
     EXPECT_THAT([] { parse({"--colour"}); }, ThrowsMessage<cli::UsageError>("unknown option '--colour'"));
+}
+
+TEST(ArgumentReader, GnuForms) {
+    const Parsed p = parse({"--value=a=b", "-v", "c", "-vd", "-f", "-", "--", "-v"});
+    EXPECT_THAT(p.options, ElementsAre("value=a=b", "value=c", "value=d", "flag"));
+    EXPECT_THAT(p.operands, ElementsAre("-", "-v"));
+    EXPECT_THAT([] { parse({"--flag=1"}); }, ThrowsMessage<cli::UsageError>("option '--flag' takes no value"));
+    EXPECT_THAT([] { parse({"-q"}); }, ThrowsMessage<cli::UsageError>("unknown option '-q'"));
+    EXPECT_THAT([] { parse({"-v"}); }, ThrowsMessage<cli::UsageError>("-v needs a value"));
 }

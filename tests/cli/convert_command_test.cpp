@@ -99,7 +99,7 @@ TEST_F(ConvertCommand, AFailedDrawingIsReportedAndLosesNothing) {
     std::ofstream(broken) << "AC1015 and nothing else";
     auto r = runCli({"convert", "--in-place", "--jobs", "1", "--fonts", m_fonts.string(), (m_dir / "in").string()});
     EXPECT_EQ(r.status, 1);
-    EXPECT_THAT(r.out, HasSubstr("FAILED " + broken.string() + ": Problem with opening file: "));
+    EXPECT_THAT(r.err, HasSubstr("FAILED " + broken.string() + ": Problem with opening file: "));
     EXPECT_THAT(r.out, HasSubstr("converted " + (m_dir / "in" / "good.dwg").string()));
     // The broken drawing is back under its own name, with no backup left over.
     EXPECT_EQ(support::readFileBytes(broken), "AC1015 and nothing else");
@@ -113,7 +113,7 @@ TEST_F(ConvertCommand, CheckChangesAndCreatesNothing) {
     auto r = runCli({"check", (m_dir / "in").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, HasSubstr("checked " + plan.string()));
-    EXPECT_THAT(r.out, HasSubstr("FAILED " + (m_dir / "in" / "broken.dwg").string()));
+    EXPECT_THAT(r.err, HasSubstr("FAILED " + (m_dir / "in" / "broken.dwg").string()));
     EXPECT_EQ(support::readFileBytes(plan), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "in"), {}), 2);
 }
@@ -135,13 +135,115 @@ TEST_F(ConvertCommand, ParallelRunsGiveTheSameReport) {
     EXPECT_EQ(reports[0], reports[1]);
 }
 
+TEST_F(ConvertCommand, RecursiveRunsMirrorTheTreeAndCollisionsAreRefusedFirst) {
+    fs::create_directories(m_dir / "in" / "a");
+    fs::create_directories(m_dir / "in" / "b");
+    drawing("a/plan.dwg");
+    drawing("b/plan.dwg");
+    const auto out = m_dir / "out";
+    auto r = runCli({"convert", "-r", "--output-dir=" + out.string(), "-j", "2", "--fonts", m_fonts.string(),
+                     (m_dir / "in").string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(firstText(out / "a" / "plan.dwg"), u"\u05E9\u05D1\u05EA");
+    EXPECT_EQ(firstText(out / "b" / "plan.dwg"), u"\u05E9\u05D1\u05EA");
+    EXPECT_THAT(r.out, HasSubstr("(1 text, 0 attributes)\n"));
+    EXPECT_TRUE(std::regex_search(r.out, std::regex("\n2 converted, 0 failed, 0 skipped in [0-9]+\\.[0-9] s\n$")))
+        << r.out;
+
+    // Two operands' drawings of one name, and one drawing given twice: nothing
+    // is written, and the message names both.
+    const auto other = m_dir / "other";
+    const std::string a = (m_dir / "in" / "a" / "plan.dwg").string(), b = (m_dir / "in" / "b" / "plan.dwg").string();
+    const std::string a2 = (m_dir / "in" / "a" / "." / "plan.dwg").string();
+    for (const auto& [first, second] : {std::pair{(m_dir / "in" / "a").string(), (m_dir / "in" / "b").string()},
+                                        std::pair{a, a2}}) {
+        auto refused = runCli({"convert", "--output-dir", other.string(), "--fonts", m_fonts.string(), first, second});
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_THAT(refused.err, HasSubstr(a + " and " + (first == a ? a2 : b) +
+                                           " would both be written to " + (other / "plan.dwg").string()));
+        EXPECT_FALSE(fs::exists(other));
+    }
+    auto twice = runCli({"convert", "--in-place", "--fonts", m_fonts.string(), (m_dir / "in" / "a").string(),
+                         (m_dir / "in" / "a" / "plan.dwg").string()});
+    EXPECT_EQ(twice.status, 1);
+    EXPECT_FALSE(fs::exists(m_dir / "in" / "a" / "plan.dwg.bak"));
+}
+
+TEST_F(ConvertCommand, OutputFolderAndReportAreCheckedBeforeAnyWork) {
+    const auto plan = drawing("plan.dwg");
+    const std::string before = support::readFileBytes(plan);
+    auto noParent = runCli({"convert", "--output-dir", (m_dir / "x" / "y").string(), plan.string()});
+    EXPECT_EQ(noParent.status, 1);
+    EXPECT_THAT(noParent.err, HasSubstr("does not exist, nor does its parent folder"));
+    auto noReport = runCli({"convert", "--in-place", "--report", (m_dir / "x" / "r.json").string(), plan.string()});
+    EXPECT_EQ(noReport.status, 1);
+    EXPECT_THAT(noReport.err, HasSubstr("cannot write the report"));
+    EXPECT_EQ(support::readFileBytes(plan), before);
+    EXPECT_FALSE(fs::exists(plan.string() + ".bak"));
+    EXPECT_EQ(noReport.out, "");
+}
+
+TEST_F(ConvertCommand, FilesFromListsAndNamedReports) {
+    const auto a = drawing("a.dwg");
+    const auto b = drawing("b.dwg");
+    const auto list = m_dir / "shard.txt";
+    std::ofstream(list) << a.string() << "\r\n\n" << b.string() << "\n";
+    const auto report = m_dir / "r.json";
+    auto r = runCli({"check", "--files-from", list.string(), "--report", report.string(), "--report-name", "shard-3",
+                     "--fonts", m_fonts.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\n2 checked, 0 failed in "));
+    const std::string json = support::readFileBytes(report);
+    EXPECT_THAT(json, HasSubstr("\"name\": \"shard-3\""));
+    EXPECT_THAT(json, HasSubstr("\"kindFrom\": \"table\""));
+    EXPECT_THAT(json, HasSubstr("\"kindFrom\": \"default\""));
+
+    // Relative paths of a list keep their folders below the output folder.
+    const auto cwd = fs::current_path();
+    fs::current_path(m_dir);
+    std::ofstream(list) << "in/a.dwg\n";
+    auto mirrored = runCli({"convert", "--output-dir", "out", "--files-from", list.string(), "--fonts", m_fonts.string()});
+    fs::current_path(cwd);
+    EXPECT_EQ(mirrored.status, 0) << mirrored.err;
+    EXPECT_TRUE(fs::exists(m_dir / "out" / "in" / "a.dwg"));
+}
+
+TEST_F(ConvertCommand, WhatIsNoDrawingIsSaid) {
+    fs::create_directories(m_dir / "empty");
+    auto none = runCli({"check", (m_dir / "empty").string()});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.err, "corvelin-cli check: no drawings in " + (m_dir / "empty").string() + "\n");
+
+    std::ofstream(m_dir / "in" / "plan.dwg") << "  0\r\nSECTION\r\n  2\r\nHEADER\r\n";
+    std::ofstream(m_dir / "in" / "empty.dwg");
+    std::ofstream(m_dir / "in" / "new.dwg") << "AC1021" << std::string(200, '\0');
+    auto r = runCli({"check", "--jobs=1", "--fonts", m_fonts.string(), (m_dir / "in").string(), (m_dir / "empty").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_THAT(r.err, HasSubstr("plan.dwg: Problem with opening file: " + (m_dir / "in" / "plan.dwg").string() +
+                                 ": a DXF file, not a DWG drawing\n"));
+    EXPECT_THAT(r.err, HasSubstr("empty.dwg: an empty file, not a DWG drawing\n"));
+    EXPECT_THAT(r.err, HasSubstr("releases read: R13, R14, 2000 and 2004"));
+    auto folder = runCli({"styles", "--fonts", m_fonts.string(), m_dir.string()});
+    EXPECT_THAT(folder.err, HasSubstr("a folder, not a DWG drawing"));
+}
+
 TEST_F(ConvertCommand, UsageErrors) {
     EXPECT_EQ(runCli({"convert", "x.dwg"}).status, 2);
     EXPECT_EQ(runCli({"convert", "--in-place", "--output-dir", "o", "x.dwg"}).status, 2);
     EXPECT_EQ(runCli({"convert", "--in-place", "--jobs", "0", "x.dwg"}).status, 2);
     EXPECT_EQ(runCli({"convert", "--in-place"}).status, 2);
     EXPECT_EQ(runCli({"check", "--in-place", "x.dwg"}).status, 2);
-    EXPECT_THAT(runCli({"convert", "--help"}).out, HasSubstr("--output-dir DIR"));
+    // An unknown option is named, never taken for a file; one line and a pointer to the help.
+    const auto unknown = runCli({"convert", "--in-place", "-x", "x.dwg"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err, "corvelin-cli convert: unknown option '-x'\nTry 'corvelin-cli convert --help'\n");
+    EXPECT_THAT(runCli({"convert", "--in-place", "--recursive=yes", "x.dwg"}).err,
+                HasSubstr("option '--recursive' takes no value"));
+    const std::string help = runCli({"convert", "--help"}).out;
+    for (const char* option : {"--output-dir DIR", "--in-place", "--ltr", "--rtl", "--recursive", "--files-from",
+                               "--report-name", "--jobs N", "--fonts FILE", "HebFonts.txt", "Exit status"})
+        EXPECT_THAT(help, HasSubstr(option));
+
 }
 
 }  // namespace

@@ -293,7 +293,7 @@ TEST_F(InspectCommand, FailuresAndBadCommandLines) {
              {"inspect"}, {"inspect", "--json"}, {"inspect", "a.dwg", "b.dwg"}, {"inspect", "--xml", "a.dwg"}}) {
         const auto u = runCli(args);
         EXPECT_EQ(u.status, 2) << args.back();
-        EXPECT_THAT(u.err, HasSubstr("Usage: corvelin-cli inspect"));
+        EXPECT_THAT(u.err, HasSubstr("Try 'corvelin-cli inspect --help'"));
         EXPECT_EQ(u.out, "");
     }
     const auto help = runCli({"inspect", "--help"});

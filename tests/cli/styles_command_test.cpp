@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,11 +16,15 @@
 
 #include "tests/cli/cli_test_support.h"
 #include "dwg/drawing/builder.h"
+#include "dwg/drawing/drawing.h"
+#include "support/code_pages.h"
 
 namespace {
 
 using dwg::DrawingBuilder;
 using ::testing::HasSubstr;
+using ::testing::Not;
+using ::testing::EndsWith;
 using ::testing::StartsWith;
 using Space = DrawingBuilder::Space;
 
@@ -77,10 +82,10 @@ TEST_F(StylesCommand, ListsStylesSortedWithKindsFromTheFontFile) {
         const auto r = runCli({"styles", "--fonts", m_fonts.string(), plan(release).string()});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out,
-                  "STYLE     FONT FILE          KIND        BACKWARD\n"
-                  "HEBREW    hebrew.shx         DosHebrew   no\n"
-                  "KEYS      C:\\fonts\\keys.shx  DosEnglish  yes\n"
-                  "STANDARD  txt                DosHebrew   no\n");
+                  "STYLE     FONT FILE          KIND        FROM     BACKWARD\n"
+                  "HEBREW    hebrew.shx         DosHebrew   table    no\n"
+                  "KEYS      C:\\fonts\\keys.shx  DosEnglish  table    yes\n"
+                  "STANDARD  txt                DosHebrew   default  no\n");
         EXPECT_EQ(r.err, "");
     }
 }
@@ -95,16 +100,16 @@ TEST_F(StylesCommand, TextsUnderTheirStylesWithBytesReadingAndConversion) {
         // becomes F9 E1 FA, "shin bet tav" in reading order; the backward
         // English keys "akuo" read "ouka" and give F9 EC E5 ED.
         EXPECT_EQ(r.out,
-                  "STYLE     FONT FILE          KIND        BACKWARD\n"
-                  "HEBREW    hebrew.shx         DosHebrew   no\n"
+                  "STYLE     FONT FILE          KIND        FROM     BACKWARD\n"
+                  "HEBREW    hebrew.shx         DosHebrew   table    no\n"
                   "        X      Y  BYTES     READ      CONVERTED\n"
                   "     5.00   6.00  82        \xE2\x80\x9A         \xD7\x92\n"
                   "    10.00  20.00  9a8199    \xC5\xA1\\u0081\xE2\x84\xA2  \xD7\xA9\xD7\x91\xD7\xAA\n"
                   "     1.23   7.50  8081      \xE2\x82\xAC\\u0081   \xD7\x91\xD7\x90\n"
-                  "KEYS      C:\\fonts\\keys.shx  DosEnglish  yes\n"
+                  "KEYS      C:\\fonts\\keys.shx  DosEnglish  table    yes\n"
                   "        X      Y  BYTES     READ      CONVERTED\n"
                   "     0.00  -3.00  616b756f  akuo      \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D\n"
-                  "STANDARD  txt                DosHebrew   no\n"
+                  "STANDARD  txt                DosHebrew   default  no\n"
                   "    (no texts)\n");
     }
 }
@@ -126,12 +131,51 @@ TEST_F(StylesCommand, TheOrderOptionChoosesTheConversion) {
             args.insert(args.begin() + 1, order);
         const auto rtl = runCli(args);
         EXPECT_EQ(rtl.status, 0) << rtl.err;
-        EXPECT_THAT(rtl.out, HasSubstr("\nW         winheb.shx  Windows    no\n"));
+        EXPECT_THAT(rtl.out, HasSubstr("\nW         winheb.shx  Windows    table    no\n"));
         EXPECT_THAT(rtl.out, HasSubstr(row + " 123\xD7\x9D\xD7\x95\xD7\x9C\xD7\xA9\n"));
     }
     const auto ltr = runCli({"styles", "--ltr", "--texts", "--fonts", m_fonts.string(), path.string()});
     EXPECT_EQ(ltr.status, 0) << ltr.err;
     EXPECT_THAT(ltr.out, HasSubstr(row + "\xD7\x9D\xD7\x95\xD7\x9C\xD7\xA9 123\n"));
+}
+
+TEST_F(StylesCommand, TextsShowWhatConvertWrites) {
+    // A text with its own backward flag (it counts), an attribute with one (it
+    // does not), and Windows letters in a DOS Hebrew style (repaired first).
+    DrawingBuilder b(dwg::Release::R2004);
+    const auto hebrew = b.addTextStyle("Hebrew", "hebrew.shx");
+    const auto block = b.addBlock("TAG");
+    b.addAttributeDefinition(block, "N", "N?", textAt("x", 0, 0, hebrew));
+    auto mirrored = textAt("\x80\x81 (12)", 1, 1, hebrew);
+    mirrored.generation = 2;
+    b.addText(Space::Model, mirrored);
+    b.addText(Space::Model, textAt("\xE0\x82\x83", 2, 2, hebrew));
+    auto attribute = textAt("\x84\x85 3", 3, 3, hebrew);
+    attribute.generation = 2;
+    b.addInsert(Space::Model, block, {3, 3, 0}, {1, 1, 1}, 0, {{"N", attribute}});
+    const auto path = m_dir / "mirrored.dwg";
+    const auto bytes = b.bytes();
+    writeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+
+    for (const char* order : {"--rtl", "--ltr"}) {
+        const auto listed = runCli({"styles", order, "--texts", "--fonts", m_fonts.string(), path.string()});
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        const auto out = m_dir / (std::string("out") + order);
+        const auto converted = runCli({"convert", order, "--output-dir", out.string(), "--fonts", m_fonts.string(),
+                                       path.string()});
+        ASSERT_EQ(converted.status, 0) << converted.err;
+        dwg::Drawing d = dwg::Drawing::open(out / "mirrored.dwg");
+        std::vector<std::uint64_t> texts = d.selectAll("TEXT");
+        for (std::uint64_t insert : d.selectAll("INSERT"))
+            for (std::uint64_t a : d.attributes(insert))
+                texts.push_back(a);
+        ASSERT_EQ(texts.size(), 3u);
+        for (std::uint64_t text : texts) {
+            std::string written = support::toUtf8(d.textString(text));
+            written.erase(written.find_last_not_of(' ') + 1);  // the listing ends its lines without blanks
+            EXPECT_THAT(listed.out, HasSubstr("  " + written + "\n")) << order;
+        }
+    }
 }
 
 TEST_F(StylesCommand, WithoutFontsTheDefaultDefinitionFileDecides) {
@@ -148,15 +192,22 @@ TEST_F(StylesCommand, WithoutFontsTheDefaultDefinitionFileDecides) {
 
     // No file: every shape font is DOS Hebrew.
     const auto none = runCli({"styles", drawing});
-    writeFile(home / "Hesmar" / "Corvelin" / "HebFonts.txt", "[Fonts]\r\nkeys=DosEnglishR\r\n");
+    writeFile(home / "Hesmar" / "Corvelin" / "HebFonts.txt", "[Fonts]\r\nkeys=DosEnglishR\r\nhebrew=Dos Hebrew\r\n");
     const auto some = runCli({"styles", drawing});
 
     savedHome ? ::setenv("HOME", savedHome->c_str(), 1) : ::unsetenv("HOME");
     savedConfig ? ::setenv("XDG_CONFIG_HOME", savedConfig->c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(none.status, 0) << none.err;
-    EXPECT_THAT(none.out, HasSubstr("\nKEYS      C:\\fonts\\keys.shx  DosHebrew  yes\n"));
+    EXPECT_THAT(none.out, HasSubstr("\nKEYS      C:\\fonts\\keys.shx  DosHebrew  default  yes\n"));
+    // A missing default table is said once, with the path looked for.
+    EXPECT_EQ(none.err, "corvelin-cli styles: warning: no font table at " +
+                            (home / "Hesmar" / "Corvelin" / "HebFonts.txt").string() +
+                            "; every shape font counts as DosHebrew (give one with --fonts FILE)\n");
     EXPECT_EQ(some.status, 0) << some.err;
-    EXPECT_THAT(some.out, HasSubstr("\nKEYS      C:\\fonts\\keys.shx  DosEnglishR  yes\n"));
+    EXPECT_THAT(some.err, HasSubstr("HebFonts.txt: \"hebrew=Dos Hebrew\" names no font kind"));
+    EXPECT_THAT(some.err, Not(HasSubstr("no font table")));
+    EXPECT_THAT(some.out, HasSubstr("\nHEBREW    hebrew.shx         DosHebrew    default  no\n"));
+    EXPECT_THAT(some.out, HasSubstr("\nKEYS      C:\\fonts\\keys.shx  DosEnglishR  table    yes\n"));
 }
 
 TEST_F(StylesCommand, DrawingsThatCannotBeOpenedExitWithOne) {
@@ -179,7 +230,7 @@ TEST_F(StylesCommand, DrawingsThatCannotBeOpenedExitWithOne) {
     EXPECT_THAT(noFonts.err, HasSubstr("none.txt"));
 }
 
-TEST_F(StylesCommand, BadCommandLinesExitWithTwoAndTheUsage) {
+TEST_F(StylesCommand, BadCommandLinesExitWithTwoAndAPointerToTheHelp) {
     const std::string drawing = (m_dir / "plan.dwg").string();
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"styles"},
@@ -190,7 +241,8 @@ TEST_F(StylesCommand, BadCommandLinesExitWithTwoAndTheUsage) {
          }) {
         const auto r = runCli(args);
         EXPECT_EQ(r.status, 2) << args.size();
-        EXPECT_THAT(r.err, HasSubstr("Usage: corvelin-cli styles"));
+        EXPECT_THAT(r.err, EndsWith("\nTry 'corvelin-cli styles --help'\n"));
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << r.err;
         EXPECT_EQ(r.out, "");
     }
     const auto help = runCli({"styles", "--help"});

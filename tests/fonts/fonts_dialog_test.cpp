@@ -172,6 +172,8 @@ TEST_F(FontsDialog, CreationWithoutADefinitionFileStartsEmptyAndSilently) {
     EXPECT_EQ(dialog.fontmaps->rowCount(), 0);
     EXPECT_THAT(m_messages, IsEmpty());
     EXPECT_FALSE(std::filesystem::exists(m_userFolder));  // nothing is written before closing
+    EXPECT_EQ(dialog.lblDefinitionFile->text(), QStringLiteral("Editing ") + qs(defaultFile()) +
+                                                    QStringLiteral(" (not written yet)"));
 }
 
 TEST_F(FontsDialog, CreationLoadsTheDefaultDefinitionFile) {
@@ -325,6 +327,7 @@ TEST_F(FontsDialog, LoadReadsTheChosenFileAndBindsTheDialogToIt) {
     EXPECT_EQ(dialog.Edit1->text(), qs(other));
     EXPECT_EQ(dialog.OpenDialog2.InitialDir, qs(m_scratch));
     EXPECT_EQ(dialog.DefinitionFile(), other);
+    EXPECT_EQ(dialog.lblDefinitionFile->text(), QStringLiteral("Editing ") + qs(other));
 }
 
 TEST_F(FontsDialog, ALoadErrorKeepsTheRowsAndEdit1ButBindsTheChosenFile) {

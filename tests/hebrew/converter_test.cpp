@@ -66,10 +66,12 @@ TEST_F(Conversions, LeftToRightLeavesTextsWithoutTheirKindsLetters) {
     EXPECT_EQ(ltr(TFontKind::Windows, "abc (1) %%u"), "abc (1) ");
     EXPECT_EQ(ltr(TFontKind::Windows, "abc", true), "cba");
     EXPECT_EQ(ltr(TFontKind::TrueType, "\xE0\xE1 (x)", true), ")x( \xE1\xE0");
-    // DOS letters are looked for before the codes are decoded: a text of codes
-    // only comes back decoded but still in code page 862.
-    EXPECT_EQ(ltr(TFontKind::DosHebrew, "%%128"), "\x80");
+    // DOS letters are looked for after the codes are decoded: letters written
+    // only as codes convert like the letters themselves.
+    EXPECT_EQ(ltr(TFontKind::DosHebrew, "%%128%%129 (2)"), ltr(TFontKind::DosHebrew, "\x80\x81 (2)"));
+    EXPECT_EQ(ltr(TFontKind::DosHebrew, "%%128"), "\xE0");
     EXPECT_EQ(ltr(TFontKind::DosHebrew, "\x80%%129"), "\xE1\xE0");
+    EXPECT_EQ(ltr(TFontKind::DosHebrew, "%%300 (2)"), "%%300 (2)");
 }
 
 TEST_F(Conversions, LeftToRightGivesDisplayOrder) {

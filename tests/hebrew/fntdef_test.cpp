@@ -87,6 +87,11 @@ TEST(FontKindOf, TheFirstRowNamingTheFontDecides) {
     // Mappings that name no kind, "TrueType" among them, leave the default.
     EXPECT_EQ(tableWith({{"hebrew", "TrueType"}}).FontKindOf("hebrew.shx"), TFontKind::DosHebrew);
     EXPECT_EQ(tableWith({{"hebrew", "Win"}}).FontKindOf("hebrew.shx"), TFontKind::DosHebrew);
+    // Only a row that gave the kind counts as the table's word.
+    EXPECT_TRUE(tableWith({{"Hebrew", "DosHebrew"}}).KindFromTable("hebrew.shx"));
+    EXPECT_FALSE(tableWith({{"hebrew", "Dos Hebrew"}}).KindFromTable("hebrew.shx"));
+    EXPECT_FALSE(tableWith({{"telvos", "DosHebrew"}}).KindFromTable("telvos.shx"));
+    EXPECT_FALSE(FontTable().KindFromTable("hebrew.shx"));
 }
 
 TEST(SetFontKind, AddsOrChangesTheFontsRow) {
@@ -209,11 +214,11 @@ TEST_F(TempFolder, DefaultDefinitionFileLivesInTheUserFolder) {
 
     // The usual first run: no file yet, an empty table and no error.
     FontTable table;
-    EXPECT_NO_THROW(table.loadDefault());
+    EXPECT_FALSE(table.loadDefault());
     EXPECT_TRUE(table.rows().empty());
     std::filesystem::create_directories(FontTable::UserFolder());
     file("Hesmar/Corvelin/HebFonts.txt", "[Fonts]\r\nHebrew=Windows\r\n");
-    table.loadDefault();
+    EXPECT_TRUE(table.loadDefault());
     EXPECT_EQ(table.FontKindOf("hebrew.shx"), TFontKind::Windows);
 
     ::setenv("HOME", savedHome.c_str(), 1);
