@@ -102,7 +102,10 @@ void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport&
     }
     if (f.Document)
         report.releaseRead = report.releaseWritten = f.Document->release();
+    // Warnings of the run itself (a restored backup) come before the pass's own.
+    std::vector<std::string> warnings = std::move(report.statistics.warnings);
     report.statistics = f.Statistics();
+    report.statistics.warnings.insert(report.statistics.warnings.begin(), warnings.begin(), warnings.end());
     f.Styles.forEachKey([&](std::string_view key) {
         const ttextstyle& s = f.Styles.GetValue(key);
         report.styles.push_back({s.Name, s.FontFile, std::string(hebrew::FontKindName(s.Kind)), s.Backward,

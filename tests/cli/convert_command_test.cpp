@@ -10,11 +10,13 @@
 #include <regex>
 #include <sstream>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "tests/cli/cli_test_support.h"
 #include "dwg/drawing/builder.h"
 #include "dwg/drawing/drawing.h"
+#include "filter/batch.h"
 #include "support/atomic_file.h"
 
 namespace {
@@ -91,6 +93,90 @@ TEST_F(ConvertCommand, InPlaceKeepsTheOriginalAsBakAndNeverConvertsTwice) {
     EXPECT_THAT(again.out, HasSubstr("already converted: backup exists"));
     EXPECT_EQ(support::readFileBytes(plan), converted);
     EXPECT_EQ(support::readFileBytes(plan.string() + ".bak"), original);
+}
+
+// The drawing stays under its own name throughout an in-place conversion; a
+// backup that an interrupted run left is recognised, not taken as a
+// conversion that happened.
+TEST_F(ConvertCommand, InPlaceNeverTakesTheDrawingAwayAndMendsWhatAStoppedRunLeft) {
+    const auto plan = drawing("plan.dwg");
+    const std::string original = support::readFileBytes(plan);
+    hebrew::FontTable fonts;
+    fonts.Readfonts(m_fonts);
+    filter::RunHooks hooks;
+    bool seen = false;
+    hooks.started = [&](filter::TDWGFileFilter&) {
+        seen = true;
+        EXPECT_TRUE(support::readFileBytes(plan) == original);
+        EXPECT_FALSE(fs::exists(plan.string() + ".bak"));
+    };
+    const filter::FixedOptions rightToLeft(false);
+    const auto report = filter::convertDrawing(fonts, rightToLeft, {}, plan, plan, {}, hooks);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(report.status, filter::RunStatus::Done);
+    EXPECT_TRUE(support::readFileBytes(plan.string() + ".bak") == original);
+    EXPECT_EQ(firstText(plan), u"\u05E9\u05D1\u05EA");
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "in"), {}), 2);  // no temporary file left
+
+    // Stopped by an older program after moving the drawing away: restored, then converted.
+    fs::remove(plan);
+    auto restored = runCli({"convert", "--in-place", "--fonts", m_fonts.string(), plan.string()});
+    EXPECT_EQ(restored.status, 0) << restored.out << restored.err;
+    EXPECT_THAT(restored.err, HasSubstr("restored " + plan.string() + " from " + plan.string() + ".bak"));
+    EXPECT_EQ(firstText(plan), u"\u05E9\u05D1\u05EA");
+    EXPECT_TRUE(support::readFileBytes(plan.string() + ".bak") == original);
+
+    // Stopped between keeping the backup and putting the result in place.
+    fs::remove(plan);
+    fs::create_hard_link(plan.string() + ".bak", plan);
+    auto resumed = runCli({"convert", "--in-place", "--fonts", m_fonts.string(), plan.string()});
+    EXPECT_EQ(resumed.status, 0) << resumed.out << resumed.err;
+    EXPECT_EQ(firstText(plan), u"\u05E9\u05D1\u05EA");
+    EXPECT_TRUE(support::readFileBytes(plan.string() + ".bak") == original);
+}
+
+// Another link to the input is another name: it is replaced by the result,
+// and the input is never touched. Names as long as the file system allows
+// convert too, and nothing but regular files is ever read.
+TEST_F(ConvertCommand, LinksLongNamesAndFilesThatAreNoFiles) {
+    const auto a = drawing("a.dwg");
+    const auto b = drawing("b.dwg");
+    const std::string originalA = support::readFileBytes(a), originalB = support::readFileBytes(b);
+    fs::create_directories(m_dir / "out");
+    fs::create_hard_link(a, m_dir / "out" / "a.dwg");
+    fs::create_symlink(b, m_dir / "out" / "b.dwg");
+    auto r = runCli({"convert", "--output-dir", (m_dir / "out").string(), "--fonts", m_fonts.string(), a.string(),
+                     b.string()});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_THAT(r.out, HasSubstr(a.string() + " -> " + (m_dir / "out" / "a.dwg").string()));
+    EXPECT_TRUE(support::readFileBytes(a) == originalA && support::readFileBytes(b) == originalB);
+    for (const auto& input : {a, b}) {
+        const auto output = m_dir / "out" / input.filename();
+        EXPECT_FALSE(fs::is_symlink(output));
+        EXPECT_EQ(fs::hard_link_count(input), 1u);
+        EXPECT_EQ(firstText(output), u"\u05E9\u05D1\u05EA");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "in"), {}), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "out"), {}), 2);
+
+    const auto longName = drawing(std::string(240, 'x') + ".dwg");  // 244 bytes, as long as ".bak" allows
+    auto intoFolder = runCli({"convert", "--output-dir", (m_dir / "out").string(), "--fonts", m_fonts.string(),
+                              longName.string()});
+    EXPECT_EQ(intoFolder.status, 0) << intoFolder.out << intoFolder.err;
+    auto inPlace = runCli({"convert", "--in-place", "--fonts", m_fonts.string(), longName.string()});
+    EXPECT_EQ(inPlace.status, 0) << inPlace.out << inPlace.err;
+    EXPECT_EQ(firstText(longName), u"\u05E9\u05D1\u05EA");
+
+    // A FIFO in a folder is no drawing; named, it is refused without waiting for a writer.
+    fs::create_directories(m_dir / "fifo");
+    const auto fifo = m_dir / "fifo" / "pipe.dwg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    auto folder = runCli({"check", (m_dir / "fifo").string()});
+    EXPECT_EQ(folder.err, "corvelin-cli check: no drawings in " + (m_dir / "fifo").string() + "\n");
+    auto named = runCli({"check", fifo.string(), "/dev/zero"});
+    EXPECT_EQ(named.status, 1);
+    EXPECT_THAT(named.err, HasSubstr(fifo.string() + "\". Not a regular file"));
+    EXPECT_THAT(named.err, HasSubstr("/dev/zero\". Not a regular file"));
 }
 
 TEST_F(ConvertCommand, AFailedDrawingIsReportedAndLosesNothing) {

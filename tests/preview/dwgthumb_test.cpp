@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -213,6 +214,70 @@ TEST_F(DwgThumb, ThreeEntriesWithSentinelShowTheBitmapEntry)
 
     DrawDwgThumbnail(p, m_target);
     expectQuarteredPreview();
+}
+
+// An 8-bit run-length bitmap of `width` x `height` with a two-colour palette
+// (black, white): each of `rowsStored` rows in runs of white pixels, then
+// end of line.
+Bytes rle8Dib(int width, int height, int rowsStored)
+{
+    Bytes b(40 + 8, 0);
+    put32(b, 0, 40);
+    put32(b, 4, static_cast<std::uint32_t>(width));
+    put32(b, 8, static_cast<std::uint32_t>(height));
+    b[12] = 1;
+    b[14] = 8;
+    b[16] = 1;   // BI_RLE8
+    put32(b, 32, 2);
+    put32(b, 44, 0x00FFFFFF);
+    for (int row = 0; row < rowsStored; ++row) {
+        for (int x = 0; x < width; x += 255) {
+            b.push_back(static_cast<std::uint8_t>(std::min(255, width - x)));
+            b.push_back(1);
+        }
+        b.push_back(0);
+        b.push_back(0);   // end of line
+    }
+    b.push_back(0);
+    b.push_back(1);   // end of bitmap
+    put32(b, 20, static_cast<std::uint32_t>(b.size() - 48));
+    return b;
+}
+
+// A preview may declare no more than its bytes can hold and no more than any
+// drawing program stores; beyond that it is damage (or a trap), never decoded.
+TEST_F(DwgThumb, PreviewsLargerThanTheirBytesCanHoldGiveThePlaceholder)
+{
+    const std::vector<std::pair<std::string, Bytes>> refused = {
+        {"8192-square.dwg", rle8Dib(8192, 8192, 0)},   // a side beyond any stored preview
+        {"2000-square.dwg", rle8Dib(2000, 2000, 1)},   // 4 MB of pixels from 70 bytes
+    };
+    for (const auto& [name, dib] : refused) {
+        SCOPED_TRACE(name);
+        const fs::path p = write(name, makeDwg({{1, kHeaderData}, {2, dib}, {3, kMetafile}}));
+        m_target = Picture::blank(180, 113);
+        DrawDwgThumbnail(p, m_target);
+        EXPECT_TRUE(isPlaceholder());
+    }
+    // A real run-length preview, 400 x 200 of white runs, is still shown.
+    const fs::path p = write("rle.dwg", makeDwg({{1, kHeaderData}, {2, rle8Dib(400, 200, 200)}, {3, kMetafile}}));
+    DrawDwgThumbnail(p, m_target);
+    expectColor(90, 56, {255, 255, 255}, 4);
+    EXPECT_FALSE(isPlaceholder());
+}
+
+// Selecting a FIFO or a device named *.dwg must not wait for a writer or read on without end.
+TEST_F(DwgThumb, FilesThatAreNoRegularFilesAreNeverRead)
+{
+    const fs::path fifo = m_dir / "pipe.dwg";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    for (const fs::path& p : {fifo, fs::path("/dev/zero")}) {
+        SCOPED_TRACE(p.string());
+        EXPECT_FALSE(LoadDwgThumbnail(p).versionAccepted);
+        m_target = Picture::blank(180, 113);
+        DrawDwgThumbnail(p, m_target);
+        EXPECT_TRUE(isPlaceholder());
+    }
 }
 
 TEST_F(DwgThumb, WrongSentinelGivesThePlaceholder)
