@@ -12,19 +12,20 @@ namespace {
 
 constexpr std::string_view kKindNames[] = {"DosHebrew", "DosEnglish", "DosEnglishR", "Windows", "TrueType"};
 
-// The lines of a text file as a string list reads them: ended by CR LF, LF
-// or CR; a last line without an ending still counts.
+// The lines of the file as the INI reader sees them: each ends at a line
+// feed, a carriage return before it included.
 std::vector<std::string_view> splitLines(std::string_view bytes) {
     std::vector<std::string_view> lines;
     std::size_t start = 0;
     while (start < bytes.size()) {
-        std::size_t end = bytes.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(bytes.substr(start));
-            break;
-        }
+        std::size_t end = bytes.find('\n', start);
+        const std::size_t next = end == std::string_view::npos ? bytes.size() : end + 1;
+        if (end == std::string_view::npos)
+            end = bytes.size();
+        if (end > start && bytes[end - 1] == '\r')
+            --end;
         lines.push_back(bytes.substr(start, end - start));
-        start = end + (bytes[end] == '\r' && end + 1 < bytes.size() && bytes[end + 1] == '\n' ? 2 : 1);
+        start = next;
     }
     return lines;
 }
@@ -135,7 +136,8 @@ void FontTable::Readfonts(const std::filesystem::path& file) {
     for (std::size_t i = 1; i < lines.size(); ++i) {
         std::string_view line = lines[i];
         std::size_t equals = line.find('=');
-        std::string name(equals == std::string_view::npos ? std::string_view() : line.substr(0, equals));
+        // Blanks around a name are no part of it, as for any key of the file.
+        std::string name(support::trimBlanks(equals == std::string_view::npos ? std::string_view() : line.substr(0, equals)));
         auto at = std::lower_bound(names.begin(), names.end(), name, [](const std::string& a, const std::string& b) {
             return support::compareIgnoringAsciiCase(a, b) < 0;
         });

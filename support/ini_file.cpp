@@ -15,14 +15,6 @@ constexpr std::string_view kNewLine = "\r\n";
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The name of a section header ("[name]", blanks allowed around the name and
 // before the bracket), or nothing for any other line. A header without "]"
 // names the rest of its line.
@@ -53,6 +45,18 @@ std::string_view valueOf(std::string_view text) {
         value.back() == value.front())
         value = value.substr(1, value.size() - 2);
     return value;
+}
+
+// A value as written, so that valueOf gives it back: one with blanks at an
+// end, or enclosed in a pair of matching quotes, goes inside double quotes
+// (which reading removes); any other value is written as it is.
+std::string storedValue(std::string_view value) {
+    const bool blankEnds = !value.empty() && (isBlank(value.front()) || isBlank(value.back()));
+    const bool quoted = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+                        value.back() == value.front();
+    if (!blankEnds && !quoted)
+        return std::string(value);
+    return "\"" + std::string(value) + "\"";
 }
 
 // The lines of a file and where its sections lie. It views the bytes, so it
@@ -157,9 +161,11 @@ std::string IniFile::readString(std::string_view section, std::string_view key,
     return std::string(defaultValue);
 }
 
-void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view text) {
     section = trimBlanks(section);
     key = trimBlanks(key);
+    const std::string stored = storedValue(text);
+    const std::string_view value = stored;
     const Lines lines(m_bytes);
     auto found = lines.findSection(section);
     if (!found) {

@@ -33,7 +33,9 @@ public:
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
     // Rewrites the key's line in place, else adds "key=value" after the last
-    // non-blank line of the section, else appends the section at the end.
+    // non-blank line of the section, else appends the section at the end. A
+    // value that reading would change (blanks at an end, enclosing quotes) is
+    // written inside double quotes, so that readString gives it back.
     void writeString(std::string_view section, std::string_view key, std::string_view value);
     // Removes the first section of that name: its header and every line up to
     // the next header. A missing section changes nothing.

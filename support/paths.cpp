@@ -92,6 +92,14 @@ bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && compareIgnoringAsciiCase(a, b) == 0;
 }
 
+std::string_view trimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
 bool sameDirectoryEntry(const std::filesystem::path& a, const std::filesystem::path& b) {
     if (a.filename() != b.filename())
         return false;

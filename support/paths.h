@@ -19,6 +19,9 @@ std::string_view extensionPart(std::string_view path);
 // `path` without its extension.
 std::string_view withoutExtension(std::string_view path);
 
+// `text` without the blanks and tabs at its ends, as INI keys and values are read.
+std::string_view trimBlanks(std::string_view text);
+
 // ASCII-only case mapping and comparison, as font names and INI keys need.
 std::string upperAscii(std::string_view text);
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);

@@ -91,7 +91,7 @@ std::vector<ObjectMapEntry> readObjectMap(std::span<const std::uint8_t> bytes) {
         const auto section = bytes.subspan(pos, size);
         const std::uint16_t stored = static_cast<std::uint16_t>((bytes[pos + size] << 8) | bytes[pos + size + 1]);
         const std::uint16_t computed = crc16(kCrc16Seed, section);
-        if (stored != computed)
+        if (!checksumMatches(stored, computed))
             throw FormatError("object map: section at byte " + std::to_string(pos) + ": CRC expected " +
                               hex(computed) + ", found " + hex(stored));
         if (size == 2) return entries;
@@ -211,7 +211,7 @@ void collectObjects(std::span<const std::uint8_t> region, std::int64_t regionSta
         const auto bytes = region.subspan(offset, total);
         const std::uint16_t stored = static_cast<std::uint16_t>(bytes[total - 2] | (bytes[total - 1] << 8));
         const std::uint16_t computed = crc16(kCrc16Seed, bytes.first(total - 2));
-        if (stored != computed) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
+        if (!checksumMatches(stored, computed)) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
 
         file.objects.push_back(
             {entry.handle, static_cast<std::uint32_t>(offset), static_cast<std::uint32_t>(total)});

@@ -150,7 +150,7 @@ std::vector<Locator> readLocators(ByteSpan file) {
                           " section locators, found " + num(file.size()));
     const std::uint16_t stored = support::loadLE16(file, crcAt);
     const auto computed = static_cast<std::uint16_t>(crc16(0, file.first(crcAt)) ^ kLocatorCrcXor[count - kMinLocators]);
-    if (stored != computed)
+    if (!checksumMatches(stored, computed))
         throw FormatError("file header: section locator CRC expected " + hex(computed) + ", found " + hex(stored));
     if (!sentinelAt(file, crcAt + 2, kLocatorsEnd))
         throw FormatError("file header: expected the sentinel after the section locators at byte " + num(crcAt + 2));
@@ -191,7 +191,7 @@ ByteSpan readFramedSection(ByteSpan file, std::size_t at, const Sentinel& start,
         fail("declares " + num(size) + " bytes at byte " + num(at) + ", only " + num(room) + " left in the file");
     const std::uint16_t stored = support::loadLE16(file, at + 20 + size);
     const std::uint16_t computed = crc16(kCrc16Seed, file.subspan(at + 16, 4 + std::size_t{size}));
-    if (stored != computed) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
+    if (!checksumMatches(stored, computed)) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
     if (!sentinelAt(file, at + 22 + size, end)) fail("expected its end sentinel at byte " + num(at + 22 + size));
     sectionEnd = at + 38 + size;
     return file.subspan(at + 20, size);
@@ -290,7 +290,7 @@ Stretch readSecondHeader(ByteSpan file, std::size_t at, R13SecondHeader& header)
     header.padBits = padCount == 0 ? 0 : static_cast<std::uint8_t>(body[streamBytes - 1] & ((1U << padCount) - 1));
     const std::uint16_t stored = support::loadLE16(body, streamBytes);
     const std::uint16_t computed = crc16(kCrc16Seed, file.subspan(at + 16, 4 + streamBytes));
-    if (stored != computed) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
+    if (!checksumMatches(stored, computed)) fail("CRC expected " + hex(computed) + ", found " + hex(stored));
     header.trailer.assign(body.begin() + static_cast<std::ptrdiff_t>(streamBytes + 2), body.end());
     return {R13Part::SecondHeader, at, end + 16, {}};
 }

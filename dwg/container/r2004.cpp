@@ -183,7 +183,7 @@ private:
         std::fill_n(zeroed.begin() + 0x68, 4, std::uint8_t{0});
         const std::uint32_t computed = crc32(0, zeroed);
         const std::uint32_t stored = support::loadLE32(data, 0x68);
-        if (computed != stored)
+        if (!checksumMatches(stored, computed))
             throw FormatError("file header data: CRC-32 expected " + hex(computed) + ", found " + hex(stored));
     }
 
@@ -213,7 +213,7 @@ private:
         std::copy(header.begin(), header.end(), zeroed.begin());
         std::fill_n(zeroed.begin() + 16, 4, std::uint8_t{0});
         const std::uint32_t computed = pageChecksum(pageChecksum(0, zeroed), data);
-        if (computed != stored)
+        if (!checksumMatches(stored, computed))
             throw FormatError(name + ": page checksum expected " + hex(computed) + ", found " + hex(stored));
 
         std::vector<std::uint8_t> out(decompressedSize);
@@ -377,12 +377,12 @@ private:
                               " bytes of data run past the end of the file");
         const auto data = m_file.subspan(at + kDataPageHeaderSize, dataSize);
         const std::uint32_t computedData = pageChecksum(0, data);
-        if (computedData != dataChecksum)
+        if (!checksumMatches(dataChecksum, computedData))
             throw FormatError(context + ": page checksum expected " + hex(computedData) + ", found " +
                               hex(dataChecksum));
         support::storeLE32(header, 24, 0);
         const std::uint32_t computedHeader = pageChecksum(computedData, header);
-        if (computedHeader != headerChecksum)
+        if (!checksumMatches(headerChecksum, computedHeader))
             throw FormatError(context + ": page header checksum expected " + hex(computedHeader) + ", found " +
                               hex(headerChecksum));
 
@@ -418,7 +418,7 @@ private:
                               std::to_string(room) + " left before the CRC and end sentinel");
         const std::uint16_t stored = support::loadLE16(section, 20 + size);
         const std::uint16_t computed = crc16(kCrc16Seed, section.subspan(16, 4 + size));
-        if (stored != computed)
+        if (!checksumMatches(stored, computed))
             throw FormatError(where + ": CRC expected " + hex(computed) + ", found " + hex(stored));
         const auto endAt = section.subspan(22 + size, end.size());
         if (!std::equal(end.begin(), end.end(), endAt.begin()))

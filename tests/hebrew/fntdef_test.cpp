@@ -142,7 +142,7 @@ TEST_F(TempFolder, ReadfontsSortsAndKeepsTheFirstOfNamesEqualIgnoringCase) {
 TEST_F(TempFolder, ReadfontsGivesOneEmptyRowForBlankAndEqualsLessLines) {
     FontTable table;
     table.Readfonts(file("f.txt", "[Fonts]\nX = Windows \n\nno equals sign\n"));
-    EXPECT_THAT(table.rows(), ElementsAre(FontRow{"", ""}, FontRow{"X ", "Windows"}));
+    EXPECT_THAT(table.rows(), ElementsAre(FontRow{"", ""}, FontRow{"X", "Windows"}));
 }
 
 TEST_F(TempFolder, ReadfontsDropsTheFirstLineWhateverItHolds) {

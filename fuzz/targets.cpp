@@ -1,0 +1,278 @@
+#include "fuzz/targets.h"
+
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include "dwg/container/dwg_file.h"
+#include "dwg/drawing/drawing.h"
+#include "dwg/errors.h"
+#include "hebrew/fntdef.h"
+#include "preview/dwgthumb.h"
+#include "support/atomic_file.h"
+#include "support/hex.h"
+#include "support/ini_file.h"
+#include "support/paths.h"
+
+namespace fuzz {
+namespace {
+
+void require(bool holds, const std::string& what) {
+    if (!holds)
+        throw Finding(what);
+}
+
+// The input as a regular file that exists in memory only, for the readers
+// that take a path.
+class MemoryFile {
+public:
+    explicit MemoryFile(Input bytes) : m_fd(::memfd_create("fuzz-input", MFD_CLOEXEC)) {
+        require(m_fd >= 0, "memfd_create failed");
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t wrote = ::write(m_fd, bytes.data() + done, bytes.size() - done);
+            require(wrote > 0, "writing the memory file failed");
+            done += static_cast<std::size_t>(wrote);
+        }
+    }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+    ~MemoryFile() { ::close(m_fd); }
+    std::filesystem::path path() const { return "/proc/self/fd/" + std::to_string(m_fd); }
+
+private:
+    int m_fd;
+};
+
+// A folder of this process's own for the readers whose round trip writes a file.
+const std::filesystem::path& scratchFolder() {
+    static const std::filesystem::path folder = [] {
+        auto f = std::filesystem::temp_directory_path() / ("corvelin-fuzz-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(f);
+        return f;
+    }();
+    return folder;
+}
+
+std::string hexOf(std::u16string_view text) {
+    std::string out;
+    for (char16_t c : text) {
+        out += support::hexNumber(c);
+        out += '.';
+    }
+    return out;
+}
+
+std::string bitsOf(double value) {
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return std::to_string(bits);
+}
+
+std::string bitsOf(const dwg::Point3& p) { return bitsOf(p.x) + "," + bitsOf(p.y) + "," + bitsOf(p.z); }
+
+// What a conversion reads of a drawing, one line per thing, in walk order.
+std::vector<std::string> walkRecord(const dwg::Drawing& d) {
+    std::vector<std::string> lines;
+    for (std::uint64_t style : d.textStyles())
+        lines.push_back("style " + std::to_string(style) + " " + hexOf(d.styleName(style)) + " " +
+                        hexOf(d.styleFontFile(style)) + " " + std::to_string(d.style(style).generation));
+    auto text = [&](std::uint64_t h) {
+        lines.push_back("text " + std::to_string(h) + " " + hexOf(d.textString(h)) + " " +
+                        hexOf(d.textStyleName(h)) + " " + std::to_string(d.textGeneration(h)) + " " +
+                        bitsOf(d.insertionPoint(h)));
+    };
+    auto entity = [&](std::uint64_t h) {
+        if (d.isText(h)) {
+            text(h);
+        } else if (d.isBlockReference(h)) {
+            lines.push_back("insert " + std::to_string(h));
+            for (std::uint64_t a : d.attributes(h))
+                text(a);
+        }
+    };
+    for (std::uint64_t block : d.blocks()) {
+        lines.push_back("block " + std::to_string(block) + " " + hexOf(d.blockName(block)));
+        for (std::uint64_t h : d.blockEntities(block))
+            entity(h);
+    }
+    for (std::uint64_t h : d.selectAll("INSERT"))
+        entity(h);
+    for (std::uint64_t h : d.selectAll("TEXT"))
+        entity(h);
+    return lines;
+}
+
+// Changes the drawing as a conversion does: every style to Arial.ttf, every
+// text and attribute to a new string with generation 0, mirrored ones moved.
+void convert(dwg::Drawing& d) {
+    for (std::uint64_t style : d.textStyles()) {
+        d.setStyleFontFile(style, u"Arial.ttf");
+        d.setStyleGeneration(style, 0);
+    }
+    std::set<std::uint64_t> done;
+    auto text = [&](std::uint64_t h, std::uint64_t boxEntity) {
+        if (!done.insert(h).second)
+            return;
+        const std::u16string value = d.textString(h);
+        const std::int16_t generation = d.textGeneration(h);
+        d.setTextString(h, u"\u05E9" + value);
+        if (generation & 6) {
+            const dwg::Box3 box = d.boundingBox(boxEntity);
+            if (!box.empty) {
+                const dwg::Point3 from = d.insertionPoint(h);
+                dwg::Point3 to = from;
+                to.x -= box.max.x - box.min.x;
+                d.move(h, from, to);
+            }
+        }
+        d.setTextGeneration(h, 0);
+    };
+    auto entity = [&](std::uint64_t h) {
+        if (d.isText(h))
+            text(h, h);
+        else if (d.isBlockReference(h))
+            for (std::uint64_t a : d.attributes(h))
+                text(a, h);
+    };
+    for (std::uint64_t block : d.blocks())
+        for (std::uint64_t h : d.blockEntities(block))
+            entity(h);
+    for (std::uint64_t h : d.selectAll("INSERT"))
+        entity(h);
+    for (std::uint64_t h : d.selectAll("TEXT"))
+        entity(h);
+}
+
+void requireSameRecord(const std::vector<std::string>& saved, const std::vector<std::string>& reopened) {
+    for (std::size_t i = 0; i < std::min(saved.size(), reopened.size()); ++i)
+        require(saved[i] == reopened[i], "re-opened drawing differs: saved '" + saved[i] + "', read '" +
+                                             reopened[i] + "'");
+    require(saved.size() == reopened.size(), "re-opened drawing differs: " + std::to_string(saved.size()) +
+                                                 " walk lines saved, " + std::to_string(reopened.size()) + " read");
+}
+
+bool startsWithAny(Input bytes, std::initializer_list<std::string_view> versions) {
+    for (std::string_view v : versions)
+        if (bytes.size() >= v.size() && std::memcmp(bytes.data(), v.data(), v.size()) == 0)
+            return true;
+    return false;
+}
+
+void containerRoundTrip(Input bytes) {
+    dwg::DwgFile file;
+    try {
+        file = dwg::readDwgFile(bytes);
+    } catch (const dwg::FormatError&) {
+        return;
+    } catch (const dwg::UnsupportedRelease&) {
+        return;
+    }
+    // A file that was read is written back whole, and reads as it was.
+    const std::vector<std::uint8_t> written = dwg::writeDwgFile(file);
+    const dwg::DwgFile again = dwg::readDwgFile(written);
+    require(again.release == file.release && again.codePage == file.codePage, "release or code page changed");
+    require(again.headerVariables == file.headerVariables, "header variables changed");
+    require(again.classes == file.classes, "classes changed");
+    require(again.objects.size() == file.objects.size(), "object count changed");
+    for (std::size_t i = 0; i < file.objects.size(); ++i) {
+        const auto before = file.bytesOf(file.objects[i]);
+        const auto after = again.bytesOf(again.objects[i]);
+        require(file.objects[i].handle == again.objects[i].handle &&
+                    std::equal(before.begin(), before.end(), after.begin(), after.end()),
+                "object " + std::to_string(file.objects[i].handle) + " changed");
+    }
+}
+
+}  // namespace
+
+void drawing(Input bytes) {
+    std::optional<dwg::Drawing> d;
+    std::vector<std::uint8_t> saved;
+    std::vector<std::string> record;
+    try {
+        d.emplace(dwg::Drawing::fromBytes(bytes, "fuzz.dwg"));
+        // Damage in an object shows only when the walk decodes it.
+        convert(*d);
+        record = walkRecord(*d);
+        saved = d->toBytes();
+    } catch (const dwg::FormatError&) {
+        return;
+    } catch (const dwg::UnsupportedRelease&) {
+        return;
+    }
+    // What we wrote must open, and hold what was written.
+    dwg::Drawing again = dwg::Drawing::fromBytes(saved, "saved.dwg");
+    requireSameRecord(record, walkRecord(again));
+}
+
+void containerR13To2000(Input bytes) {
+    if (startsWithAny(bytes, {"AC1012", "AC1014", "AC1015"}))
+        containerRoundTrip(bytes);
+}
+
+void container2004(Input bytes) {
+    if (startsWithAny(bytes, {"AC1018"}))
+        containerRoundTrip(bytes);
+}
+
+void preview(Input bytes) {
+    const MemoryFile file(bytes);
+    preview::LoadDwgThumbnail(file.path());
+    preview::Picture target = preview::Picture::blank(180, 113);
+    preview::DrawDwgThumbnail(file.path(), target);
+}
+
+void ini(Input bytes) {
+    auto file = support::IniFile::fromBytes(std::string(bytes.begin(), bytes.end()));
+    for (const std::string& section : file.sectionNames())
+        for (const std::string& key : file.keys(section))
+            file.readString(section, key, "");
+    // A key written reads back as written, in an existing section and in a new one.
+    const auto sections = file.sectionNames();
+    if (!sections.empty()) {
+        const auto keys = file.keys(sections.front());
+        const std::string key = keys.empty() ? "fuzz" : keys.front();
+        if (!key.empty() && key.front() != '[') {
+            file.writeString(sections.front(), key, " 'kept' ");
+            require(file.readString(sections.front(), key, "") == " 'kept' ",
+                    "key '" + key + "' of section '" + sections.front() + "' did not read back");
+        }
+    }
+    file.writeString("Fuzz Section", "key", "value");
+    require(file.readString("Fuzz Section", "key", "") == "value", "new section did not read back");
+    file.eraseSection("Fuzz Section");
+    require(file.readString("Fuzz Section", "key", "gone") == "gone", "erased section still read");
+}
+
+void fontTable(Input bytes) {
+    const MemoryFile file(bytes);
+    hebrew::FontTable table;
+    table.Readfonts(file.path());
+    // Written and read back, the table is the same: same names, same mappings.
+    const std::filesystem::path written = scratchFolder() / "HebFonts.txt";
+    std::filesystem::remove(written);
+    table.write(written, /*skipEmptyNames=*/false);
+    hebrew::FontTable again;
+    again.Readfonts(written);
+    require(again.rows().size() == table.rows().size(),
+            std::to_string(table.rows().size()) + " rows written, " + std::to_string(again.rows().size()) + " read");
+    for (std::size_t i = 0; i < table.rows().size(); ++i)
+        require(again.rows()[i] == table.rows()[i], "row '" + table.rows()[i].name + "=" + table.rows()[i].mapping +
+                                                        "' read back as '" + again.rows()[i].name + "=" +
+                                                        again.rows()[i].mapping + "'");
+}
+
+const Target& targetNamed(std::string_view name) {
+    for (const Target& target : kTargets)
+        if (target.name == name)
+            return target;
+    throw std::invalid_argument("no fuzz target '" + std::string(name) + "'");
+}
+
+}  // namespace fuzz
