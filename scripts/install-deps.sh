@@ -3,8 +3,8 @@
 # Skips apt entirely when everything is already there.
 set -euo pipefail
 
-packages=(cmake g++ ninja-build pkg-config libfribidi-dev libgtest-dev libgmock-dev libbenchmark-dev
-          qt6-base-dev fonts-dejavu-core)
+packages=(cmake g++ clang libclang-rt-dev ninja-build pkg-config libfribidi-dev libgtest-dev libgmock-dev
+          libbenchmark-dev qt6-base-dev fonts-dejavu-core)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the dependencies, builds the whole project twice (optimised, and with
-# address and undefined-behaviour sanitizers) and runs the full test suite on both.
+# Installs the dependencies, builds the whole project twice (optimised with
+# gcc, and with clang's address and undefined-behaviour sanitizers), runs the
+# full test suite on both, and runs every fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -12,6 +13,15 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVELIN_SANITIZE=ON -DCORVELIN_BENCHMARKS=OFF
+# Every fuzz target for a short while (the sanitizer suite's summary stays last).
+if command -v clang++ >/dev/null; then
+  ./scripts/fuzz.sh --seconds 20
+else
+  echo "test.sh: clang++ is missing; the fuzz targets were not run"
+fi
+
+# The second compiler catches what the first lets pass; both treat warnings as errors.
+CC=clang CXX=clang++ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCORVELIN_SANITIZE=ON \
+  -DCORVELIN_BENCHMARKS=OFF
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"

@@ -467,8 +467,8 @@ TEST(Builder, StoresTextBytesInTheDrawingsCodePage) {
 }
 
 TEST(Builder, RefusesWhatADrawingCannotHold) {
-    EXPECT_THROW(DrawingBuilder(Release::R14), dwg::UnsupportedRelease);
-    EXPECT_THROW(DrawingBuilder(Release::R2007), dwg::UnsupportedRelease);
+    EXPECT_THROW(DrawingBuilder{Release::R14}, dwg::UnsupportedRelease);
+    EXPECT_THROW(DrawingBuilder{Release::R2007}, dwg::UnsupportedRelease);
     DrawingBuilder b(Release::R2000);
     EXPECT_THAT([&] { b.addTextStyle("standard", "x.shx"); },
                 ::testing::ThrowsMessage<std::invalid_argument>(HasSubstr("already has one named")));

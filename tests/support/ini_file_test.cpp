@@ -127,7 +127,8 @@ TEST(IniFileWrite, MissingSectionIsAppendedAtTheEnd) {
     EXPECT_EQ(written("[S]\r\nA=1\r\n", "Fonts", "K", "V"), "[S]\r\nA=1\r\n[Fonts]\r\nK=V\r\n");
     EXPECT_EQ(written("[S]\nA=1\n\n", "Fonts", "K", "V"), "[S]\nA=1\n\n[Fonts]\r\nK=V\r\n");
     EXPECT_EQ(written("[S]\r\nA=1", "Fonts", "K", "V"), "[S]\r\nA=1\r\n[Fonts]\r\nK=V\r\n");
-    EXPECT_EQ(written("loose", " Fonts ", " K ", " V"), "loose\r\n[Fonts]\r\nK= V\r\n");
+    // A value with a blank at an end is quoted, so that it reads back whole.
+    EXPECT_EQ(written("loose", " Fonts ", " K ", " V"), "loose\r\n[Fonts]\r\nK=\" V\"\r\n");
 }
 
 TEST(IniFileErase, RemovesOneSectionAndKeepsEveryOtherByte) {
