@@ -27,10 +27,11 @@ std::string convertUsage() {
            "Hebrew setting (\"RightTo Left\" unless --ltr). One line per drawing as it\n"
            "finishes (FAILED lines on standard error), then a summary line.\n"
            "\n"
-           "  -o, --output-dir DIR    write the converted drawings into DIR (created when its\n"
-           "                          parent exists); drawings of a folder given keep their\n"
-           "                          subfolders below DIR. Two drawings that would land on\n"
-           "                          one output refuse the run before anything is written\n"
+           "  -o, --output-dir DIR    write the converted drawings into DIR (created, with\n"
+           "                          any missing folder above it); drawings of a folder\n"
+           "                          given keep their subfolders below DIR. Two drawings\n"
+           "                          that would land on one output refuse the run before\n"
+           "                          anything is written\n"
            "      --in-place          convert in place, keeping each original as <name>.bak;\n"
            "                          a drawing whose backup exists is skipped\n"
            "      --rtl               convert for the \"RightTo Left\" ESRI Hebrew setting (default)\n"
@@ -306,7 +307,7 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         if (!o.reportFile.empty())
             checkReportTarget(o.reportFile);
         if (!check && !o.inPlace && !inputs.empty())
-            filter::prepareOutputFolder(o.outputDir);
+            filter::prepareOutputFolder(o.outputDir, /*withParents=*/true);
     } catch (const std::exception& e) {
         err << prefix << e.what() << '\n';
         return kExitFailure;

@@ -182,7 +182,7 @@ std::vector<std::filesystem::path> planOutputs(const std::vector<BatchInput>& in
     return outputs;
 }
 
-void prepareOutputFolder(const std::filesystem::path& folder) {
+void prepareOutputFolder(const std::filesystem::path& folder, bool withParents) {
     std::error_code error;
     if (std::filesystem::is_directory(folder, error))
         return;
@@ -192,10 +192,13 @@ void prepareOutputFolder(const std::filesystem::path& folder) {
     if (normal.filename().empty())  // "out/" names the folder "out"
         normal = normal.parent_path();
     const std::filesystem::path parent = normal.parent_path();
-    if (!parent.empty() && !std::filesystem::is_directory(parent, error))
+    if (!withParents && !parent.empty() && !std::filesystem::is_directory(parent, error))
         throw std::runtime_error("output folder " + folder.string() + " does not exist, nor does its parent folder " +
                                  parent.string());
-    std::filesystem::create_directory(folder, error);
+    if (withParents)
+        std::filesystem::create_directories(folder, error);
+    else
+        std::filesystem::create_directory(folder, error);
     if (error)
         throw std::runtime_error("cannot create the output folder " + folder.string() + ": " + error.message());
 }

@@ -59,9 +59,10 @@ std::vector<std::filesystem::path> planOutputs(const std::vector<BatchInput>& in
                                                const std::filesystem::path& outputDir);
 
 // Makes sure an output folder exists before a run starts: an existing folder
-// is taken, a missing one is created when its parent exists. Anything else
-// is a std::runtime_error that says why.
-void prepareOutputFolder(const std::filesystem::path& folder);
+// is taken; a missing one is created when its parent exists, or with every
+// missing folder above it when `withParents` (as the command-line tool always
+// did). Anything else is a std::runtime_error that says why.
+void prepareOutputFolder(const std::filesystem::path& folder, bool withParents = false);
 
 using ProgressHandler = std::function<void(int percent)>;
 

@@ -258,9 +258,9 @@ TEST_F(ConvertCommand, RecursiveRunsMirrorTheTreeAndCollisionsAreRefusedFirst) {
 TEST_F(ConvertCommand, OutputFolderAndReportAreCheckedBeforeAnyWork) {
     const auto plan = drawing("plan.dwg");
     const std::string before = support::readFileBytes(plan);
-    auto noParent = runCli({"convert", "--output-dir", (m_dir / "x" / "y").string(), plan.string()});
-    EXPECT_EQ(noParent.status, 1);
-    EXPECT_THAT(noParent.err, HasSubstr("does not exist, nor does its parent folder"));
+    auto underAFile = runCli({"convert", "--output-dir", (plan / "y").string(), plan.string()});
+    EXPECT_EQ(underAFile.status, 1);
+    EXPECT_THAT(underAFile.err, HasSubstr("cannot create the output folder " + (plan / "y").string()));
     auto noReport = runCli({"convert", "--in-place", "--report", (m_dir / "x" / "r.json").string(), plan.string()});
     EXPECT_EQ(noReport.status, 1);
     EXPECT_THAT(noReport.err, HasSubstr("cannot write the report"));
