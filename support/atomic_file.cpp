@@ -99,21 +99,29 @@ void syncFolder(const std::filesystem::path& folder) {
     ::close(fd);
 }
 
+// Creates "<folder>/<prefix>XXXXXX<suffix>" with a unique name and gives its
+// open descriptor; the name goes to `path`. Short on purpose: the name a file
+// is made for may already be as long as the file system allows.
+int openTemporary(const std::filesystem::path& folder, std::string_view prefix, std::string_view suffix,
+                  const std::filesystem::path& forTarget, std::string& path) {
+    path = folder.empty() ? std::string(".") : folder.string();
+    path += '/';
+    path += prefix;
+    path += "XXXXXX";
+    path += suffix;
+    int fd = ::mkostemps(path.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
+    if (fd < 0)
+        throwWriteError(forTarget, errno);
+    return fd;
+}
+
 }  // namespace
 
 std::filesystem::path createTemporaryFile(const std::filesystem::path& folder, std::string_view prefix,
                                           std::string_view suffix, const std::filesystem::path& forTarget) {
-    std::string name(prefix);
-    name += "XXXXXX";
-    name += suffix;
-    std::string pattern = (folder.empty() ? std::filesystem::path(".") : folder).string();
-    pattern += '/';
-    pattern += name;
-    int fd = ::mkostemps(pattern.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
-    if (fd < 0)
-        throwWriteError(forTarget, errno);
-    ::close(fd);
-    return pattern;
+    std::string path;
+    ::close(openTemporary(folder, prefix, suffix, forTarget, path));
+    return path;
 }
 
 void writeFileAtomically(const std::filesystem::path& target, std::string_view bytes, Links links) {
@@ -121,14 +129,9 @@ void writeFileAtomically(const std::filesystem::path& target, std::string_view b
     if (real.filename().empty())
         throwWriteError(target, real.empty() ? ENOENT : EISDIR);
     const std::filesystem::path folder = real.parent_path();
-    // A short name of its own: the target's name may already be as long as
-    // the file system allows.
-    std::string pattern = (folder.empty() ? std::string(".") : folder.string()) + "/.corvelin-XXXXXX.tmp";
-
-    int fd = ::mkostemps(pattern.data(), 4, O_CLOEXEC);
-    if (fd < 0)
-        throwWriteError(target, errno);
-    TempFile temp(fd, pattern);
+    std::string path;
+    const int fd = openTemporary(folder, ".corvelin-", ".tmp", target, path);
+    TempFile temp(fd, path);
 
     // mkstemp creates the file with 0600; give it the mode the target has or
     // a newly created file would have.
