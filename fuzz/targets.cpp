@@ -14,7 +14,10 @@
 #include "dwg/drawing/drawing.h"
 #include "dwg/errors.h"
 #include "hebrew/fntdef.h"
+#include "preview/bmp.h"
 #include "preview/dwgthumb.h"
+#include "preview/inflate.h"
+#include "preview/png.h"
 #include "support/atomic_file.h"
 #include "support/hex.h"
 #include "support/ini_file.h"
@@ -222,10 +225,27 @@ void container2004(Input bytes) {
 }
 
 void preview(Input bytes) {
-    const MemoryFile file(bytes);
-    preview::LoadDwgThumbnail(file.path());
-    preview::Picture target = preview::Picture::blank(180, 113);
-    preview::DrawDwgThumbnail(file.path(), target);
+    // A drawing goes through the whole reader, which never throws; a bare
+    // image or stream (as the seeds under fuzz/seeds/preview hold) straight
+    // into its decoder, so that mutations are not spent on drawing bytes.
+    if (startsWithAny(bytes, {"AC10"})) {
+        const MemoryFile file(bytes);
+        preview::LoadDwgThumbnail(file.path());
+        preview::Picture target = preview::Picture::blank(180, 113);
+        preview::DrawDwgThumbnail(file.path(), target);
+        return;
+    }
+    try {
+        if (preview::isPng(bytes))
+            preview::decodePng(bytes);
+        else if (startsWithAny(bytes, {"BM"}))
+            preview::decodeBmp(bytes);
+        else if (!bytes.empty() && bytes[0] == 0x78)
+            preview::zlibDecompress(bytes, std::size_t{1} << 22);
+        else
+            preview::decodeDib(bytes);
+    } catch (const preview::ImageError&) {
+    }
 }
 
 void ini(Input bytes) {

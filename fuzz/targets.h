@@ -30,7 +30,8 @@ void drawing(Input bytes);
 // read again to the same sections and objects.
 void containerR13To2000(Input bytes);
 void container2004(Input bytes);
-// The preview of a drawing file: the image block, BMP, PNG and inflate.
+// The preview: a drawing file through the whole reader (image block, BMP,
+// PNG, inflate), or a bare PNG, BMP, zlib stream or bitmap through its decoder.
 void preview(Input bytes);
 // An INI file: every section and key read; a written key reads back.
 void ini(Input bytes);

@@ -71,7 +71,7 @@ status=0
 for target in "${targets[@]}"; do
   seeds=$(seed_folder "$target")
   corpus="$build/corpus/$target"
-  crashes="$build/crashes/$target/"
+  crashes="build-fuzz/crashes/$target/"
   mkdir -p "$corpus" "$crashes"
   kept=()
   [ -d "tests/data/fuzz/$target" ] && kept+=("tests/data/fuzz/$target")
