@@ -79,28 +79,22 @@ std::string bitsOf(double value) {
 
 std::string bitsOf(const dwg::Point3& p) { return bitsOf(p.x) + "," + bitsOf(p.y) + "," + bitsOf(p.z); }
 
-// What a conversion reads of a drawing, one line per thing, in walk order.
-std::vector<std::string> walkRecord(const dwg::Drawing& d) {
-    std::vector<std::string> lines;
-    for (std::uint64_t style : d.textStyles())
-        lines.push_back("style " + std::to_string(style) + " " + hexOf(d.styleName(style)) + " " +
-                        hexOf(d.styleFontFile(style)) + " " + std::to_string(d.style(style).generation));
-    auto text = [&](std::uint64_t h) {
-        lines.push_back("text " + std::to_string(h) + " " + hexOf(d.textString(h)) + " " +
-                        hexOf(d.textStyleName(h)) + " " + std::to_string(d.textGeneration(h)) + " " +
-                        bitsOf(d.insertionPoint(h)));
-    };
+// The walk of a conversion pass: each block's entities, then every block
+// reference, then every text. `onText` gets each text and attribute with the
+// entity whose box would move it.
+template <typename OnBlock, typename OnInsert, typename OnText>
+void walkTexts(const dwg::Drawing& d, OnBlock onBlock, OnInsert onInsert, OnText onText) {
     auto entity = [&](std::uint64_t h) {
         if (d.isText(h)) {
-            text(h);
+            onText(h, h);
         } else if (d.isBlockReference(h)) {
-            lines.push_back("insert " + std::to_string(h));
+            onInsert(h);
             for (std::uint64_t a : d.attributes(h))
-                text(a);
+                onText(a, h);
         }
     };
     for (std::uint64_t block : d.blocks()) {
-        lines.push_back("block " + std::to_string(block) + " " + hexOf(d.blockName(block)));
+        onBlock(block);
         for (std::uint64_t h : d.blockEntities(block))
             entity(h);
     }
@@ -108,6 +102,25 @@ std::vector<std::string> walkRecord(const dwg::Drawing& d) {
         entity(h);
     for (std::uint64_t h : d.selectAll("TEXT"))
         entity(h);
+}
+
+// What a conversion reads of a drawing, one line per thing, in walk order.
+std::vector<std::string> walkRecord(const dwg::Drawing& d) {
+    std::vector<std::string> lines;
+    for (std::uint64_t style : d.textStyles())
+        lines.push_back("style " + std::to_string(style) + " " + hexOf(d.styleName(style)) + " " +
+                        hexOf(d.styleFontFile(style)) + " " + std::to_string(d.style(style).generation));
+    walkTexts(
+        d,
+        [&](std::uint64_t block) {
+            lines.push_back("block " + std::to_string(block) + " " + hexOf(d.blockName(block)));
+        },
+        [&](std::uint64_t insert) { lines.push_back("insert " + std::to_string(insert)); },
+        [&](std::uint64_t h, std::uint64_t) {
+            lines.push_back("text " + std::to_string(h) + " " + hexOf(d.textString(h)) + " " +
+                            hexOf(d.textStyleName(h)) + " " + std::to_string(d.textGeneration(h)) + " " +
+                            bitsOf(d.insertionPoint(h)));
+        });
     return lines;
 }
 
@@ -119,37 +132,25 @@ void convert(dwg::Drawing& d) {
         d.setStyleGeneration(style, 0);
     }
     std::set<std::uint64_t> done;
-    auto text = [&](std::uint64_t h, std::uint64_t boxEntity) {
-        if (!done.insert(h).second)
-            return;
-        const std::u16string value = d.textString(h);
-        const std::int16_t generation = d.textGeneration(h);
-        d.setTextString(h, u"\u05E9" + value);
-        if (generation & 6) {
-            const dwg::Box3 box = d.boundingBox(boxEntity);
-            if (!box.empty) {
-                const dwg::Point3 from = d.insertionPoint(h);
-                dwg::Point3 to = from;
-                to.x -= box.max.x - box.min.x;
-                d.move(h, from, to);
+    walkTexts(
+        d, [](std::uint64_t) {}, [](std::uint64_t) {},
+        [&](std::uint64_t h, std::uint64_t boxEntity) {
+            if (!done.insert(h).second)
+                return;
+            const std::u16string value = d.textString(h);
+            const std::int16_t generation = d.textGeneration(h);
+            d.setTextString(h, u"\u05E9" + value);
+            if (generation & 6) {
+                const dwg::Box3 box = d.boundingBox(boxEntity);
+                if (!box.empty) {
+                    const dwg::Point3 from = d.insertionPoint(h);
+                    dwg::Point3 to = from;
+                    to.x -= box.max.x - box.min.x;
+                    d.move(h, from, to);
+                }
             }
-        }
-        d.setTextGeneration(h, 0);
-    };
-    auto entity = [&](std::uint64_t h) {
-        if (d.isText(h))
-            text(h, h);
-        else if (d.isBlockReference(h))
-            for (std::uint64_t a : d.attributes(h))
-                text(a, h);
-    };
-    for (std::uint64_t block : d.blocks())
-        for (std::uint64_t h : d.blockEntities(block))
-            entity(h);
-    for (std::uint64_t h : d.selectAll("INSERT"))
-        entity(h);
-    for (std::uint64_t h : d.selectAll("TEXT"))
-        entity(h);
+            d.setTextGeneration(h, 0);
+        });
 }
 
 void requireSameRecord(const std::vector<std::string>& saved, const std::vector<std::string>& reopened) {
