@@ -71,6 +71,8 @@ Drawing::Drawing(DwgFile file, std::string name)
             throw UnsupportedRelease("release " + std::string(releaseName(m_store.release())) +
                                      " cannot be edited yet");
         checkDroppedObjects();
+        for (const Repair& repair : m_store.file().repairs)
+            m_warnings.push_back(repair.structure + ": " + repair.problem + "; a save writes " + repair.onSave);
         const auto styleControls = m_store.handlesOfType(type::StyleControl);
         const auto blockControls = m_store.handlesOfType(type::BlockControl);
         if (styleControls.size() != 1 || blockControls.size() != 1)

@@ -38,6 +38,8 @@ public:
     const ObjectStore& objects() const { return m_store; }
     // Harmless oddities found on reading, for reports.
     const std::vector<std::string>& warnings() const { return m_warnings; }
+    // The redundant structures found damaged, which a save rebuilds.
+    const std::vector<Repair>& repairs() const { return m_store.file().repairs; }
 
     // Text styles in table order, shape files left out.
     const std::vector<std::uint64_t>& textStyles() const { return m_styles; }
