@@ -208,7 +208,10 @@ public:
                 if (isEssential(d->section.name)) throw;
                 // Only the sections the drawing's content needs must be sound.
                 std::string_view problem = error.what();
-                if (problem.starts_with(name + ": ")) problem.remove_prefix(name.size() + 2);
+                if (problem.starts_with(name + ": "))
+                    problem.remove_prefix(name.size() + 2);
+                else if (problem.starts_with(name + " "))
+                    problem.remove_prefix(name.size() + 1);
                 m_repairs.push_back({name, std::string(problem), onSaveOf(d->section.name)});
                 d->section.data.clear();
                 d->damaged = true;
