@@ -370,6 +370,7 @@ private:
                                      label + " is listed twice (description " + std::to_string(i + 1) + ")" +
                                          (samePages ? " with the same pages" : ""),
                                      "it once"});
+                if (sectionName.empty()) first->damaged = true;
                 continue;
             }
             descriptions.push_back(std::move(d));
@@ -535,6 +536,18 @@ private:
             collectObjects(objects, 0, map, file);
         } catch (const FormatError& error) {
             throw error.withContext(std::string(kObjectsName));
+        }
+        // An unnamed section that was listed twice or could not be read is
+        // written as AutoCAD writes it: empty, number 0, first in the map
+        // (LibreDWG's reader refuses an empty one numbered past the others).
+        const auto unnamed = std::find_if(descriptions.begin(), descriptions.end(),
+                                          [](const Description& d) { return d.section.name.empty() && d.damaged; });
+        if (unnamed != descriptions.end() &&
+            std::none_of(descriptions.begin(), descriptions.end(),
+                         [](const Description& d) { return !d.section.name.empty() && d.section.number == 0; })) {
+            unnamed->section.number = 0;
+            unnamed->pages.clear();
+            std::rotate(descriptions.begin(), unnamed, unnamed + 1);
         }
         for (Description& d : descriptions) {
             if (d.damaged) {
