@@ -86,6 +86,12 @@ struct DwgFile {
 // it is used.
 DwgFile readDwgFile(std::span<const std::uint8_t> bytes);
 
+// The program that wrote the file, as far as the file says: the product
+// and version of AcDb:AppInfo (2004) where that section was read intact, else
+// the release of the file header's application version bytes 0x11-0x12
+// (ODA §3.2, §4.1, with the codes of ODA §27); empty where neither says.
+std::string writerOf(const DwgFile& file);
+
 // Writes a complete file of `file.release`.
 std::vector<std::uint8_t> writeDwgFile(const DwgFile& file);
 

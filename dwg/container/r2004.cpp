@@ -140,7 +140,7 @@ std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, con
 
 const char* onSaveOf(std::string_view name) {
     if (name == kPreviewName) return "an empty preview";
-    if (name.empty()) return "it empty";
+    if (name.empty()) return "an empty one";
     if (name == kSummaryInfoName || name == kAppInfoName || name == kRevHistoryName || name == kObjFreeSpaceName ||
         name == kTemplateName || name == kAuxHeaderName)
         return "a fresh one";
@@ -369,7 +369,7 @@ private:
                 m_repairs.push_back({"section map",
                                      label + " is listed twice (description " + std::to_string(i + 1) + ")" +
                                          (samePages ? " with the same pages" : ""),
-                                     "it once"});
+                                     "the section once"});
                 if (sectionName.empty()) first->damaged = true;
                 continue;
             }

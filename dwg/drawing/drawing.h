@@ -33,6 +33,8 @@ public:
 
     const std::string& name() const { return m_name; }
     Release release() const { return m_store.release(); }
+    // The program that wrote the drawing, as far as it says (writerOf).
+    std::string writer() const { return writerOf(m_store.file()); }
     std::uint16_t codePage() const { return m_store.file().codePage; }
     const support::CodePage& textCodePage() const { return *m_codePage; }
     const ObjectStore& objects() const { return m_store; }
