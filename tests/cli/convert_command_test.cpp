@@ -222,7 +222,7 @@ TEST_F(ConvertCommand, CheckReportsTheWriterWarningsAndWhatASaveRebuilds) {
                                  "  warning: second file header: expected its end sentinel"));
     EXPECT_THAT(r.out, HasSubstr("  a save rebuilds: second file header: a fresh one\n"));
     EXPECT_THAT(r.out, HasSubstr("checked " + plan.string() +
-                                 "\n  release 2000, written by a program of AC1015 (2000), maintenance 0\nchecked"));
+                                 "\n  release 2000, written by a program of AC1015 (2000), maintenance 0\n2 checked"));
     const std::string json = support::readFileBytes(report);
     EXPECT_THAT(json, HasSubstr("\"writer\": \"a program of AC1018 (2004), maintenance 0\""));
     EXPECT_THAT(json, HasSubstr("\"second file header: a fresh one\""));
