@@ -40,20 +40,19 @@ bool looksLikeDxf(std::span<const std::uint8_t> bytes) {
 // ODA §27: the application version codes of the releases this engine
 // meets; the odd codes are the releases, the even ones their betas.
 std::string applicationRelease(std::uint8_t code, std::uint8_t maintenance) {
-    static constexpr std::array<std::pair<std::uint8_t, const char*>, 9> kCodes{{{19, "AC1012 (R13)"},
+    static constexpr std::array<std::pair<std::uint8_t, const char*>, 8> kCodes{{{19, "AC1012 (R13)"},
                                                                                  {21, "AC1014 (R14)"},
                                                                                  {23, "AC1015 (2000)"},
                                                                                  {25, "AC1018 (2004)"},
                                                                                  {27, "AC1021 (2007)"},
                                                                                  {29, "AC1024 (2010)"},
                                                                                  {31, "AC1027 (2013)"},
-                                                                                 {33, "AC1032 (2018)"},
-                                                                                 {0, nullptr}}};
+                                                                                 {33, "AC1032 (2018)"}}};
     if (code == 0)
         return {};
     std::string name = "application version " + std::to_string(code);
     for (const auto& [known, release] : kCodes)
-        if (known == code && release != nullptr)
+        if (known == code)
             name = std::string("a program of ") + release;
     return name + ", maintenance " + std::to_string(maintenance);
 }

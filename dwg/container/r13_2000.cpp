@@ -641,7 +641,11 @@ void completeLayout(R13Layout& layout, std::size_t secondAt, bool auxLocated, st
     };
     // AutoCAD writes a second header from R13C3 on; R13 files may lack one.
     if (!layout.hasSecondHeader && layout.release != Release::R13) {
-        repairs.push_back({"second file header", "missing: no start sentinel at byte " + num(secondAt), "a fresh one"});
+        // One that overlapped another stretch was reported when it was left out.
+        if (std::none_of(repairs.begin(), repairs.end(),
+                         [](const Repair& r) { return r.structure == "second file header"; }))
+            repairs.push_back(
+                {"second file header", "missing: no start sentinel at byte " + num(secondAt), "a fresh one"});
         const R13Part before = has(R13Part::ObjFreeSpace) ? R13Part::ObjFreeSpace : R13Part::ObjectMap;
         pieces.insert(after(before), {R13Part::SecondHeader, {}});
         layout.hasSecondHeader = true;
