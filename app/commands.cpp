@@ -212,6 +212,9 @@ void TForm1::Checkit() {
     ProgressBar1->setMaximum(count);
 
     const QStringList inputs = FileList;
+    // Drawings that opened with warnings, for one box at the end: the boxes
+    // of drawings that cannot be opened stay as they are.
+    QStringList withWarnings;
     for (int i = 0; i < count && !m_stopRequested; ++i) {
         const QString& input = inputs[i];
         showRunPosition(input, QStringLiteral("Check File %1 From %2").arg(i + 1).arg(count));
@@ -219,9 +222,16 @@ void TForm1::Checkit() {
         const filter::RunReport report = filter::checkDrawing(
             m_fontTable, settings, ui::toPath(input), [this](int percent) { Progress(percent); }, runHooks());
         afterRun(report);
+        if (!report.readWarnings.empty())
+            withWarnings << input + QLatin1Char('\n') + joined(report.readWarnings);
         ProgressBar1->setValue(i + 1);
     }
     Label3->show();
+    if (!withWarnings.isEmpty())
+        ui::showMessage(this, {ui::MessageKind::Warning,
+                               QStringLiteral("%1 of the drawings opened with warnings; a save rebuilds what they name.")
+                                   .arg(withWarnings.size()),
+                               withWarnings.join(QStringLiteral("\n\n"))});
 }
 
 void TForm1::Fixdont() {

@@ -161,6 +161,15 @@ void writeReport(JsonWriter& json, const std::string& command, const std::string
             json.member("output", r.output);
         json.member("status", statusName(r.status));
         json.member("releaseRead", r.releaseRead);
+        json.member("writer", r.writer);
+        json.key("readWarnings").beginArray();
+        for (const auto& w : r.readWarnings)
+            json.value(w);
+        json.endArray();
+        json.key("rebuiltOnSave").beginArray();
+        for (const auto& b : r.rebuiltOnSave)
+            json.value(b);
+        json.endArray();
         if (command == "convert")
             json.member("releaseWritten", r.status == filter::RunStatus::Done ? r.releaseWritten : std::string());
         json.key("styles").beginArray();
@@ -334,7 +343,19 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 if (!check)
                     out << " -> " << r.output << " (" << counted(r.statistics.textsConverted, "text") << ", "
                         << counted(r.statistics.attributesConverted, "attribute") << ")";
-                out << '\n' << std::flush;
+                out << '\n';
+                if (check)
+                    out << "  release " << r.releaseRead << ", written by "
+                        << (r.writer.empty() ? std::string("a program the drawing does not name") : r.writer) << '\n';
+                for (const auto& w : r.readWarnings)
+                    out << "  warning: " << w << '\n';
+                if (!r.rebuiltOnSave.empty()) {
+                    out << (check ? "  a save rebuilds: " : "  rebuilt: ");
+                    for (std::size_t i = 0; i < r.rebuiltOnSave.size(); ++i)
+                        out << (i == 0 ? "" : "; ") << r.rebuiltOnSave[i];
+                    out << '\n';
+                }
+                out << std::flush;
                 break;
             case filter::RunStatus::Skipped:
                 out << "skipped " << r.input << ": " << r.errors.front() << '\n' << std::flush;

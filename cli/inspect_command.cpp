@@ -133,7 +133,6 @@ public:
         report.file = m_drawing.name();
         report.release = std::string(dwg::releaseName(m_drawing.release()));
         report.codePage = m_drawing.codePage();
-        report.warnings = m_drawing.warnings();
         for (std::uint64_t handle : m_drawing.textStyles())
             guarded(report, [&] { report.styles.push_back(styleRow(handle)); });
         // Every block record: the spaces and layouts, then the definitions.
@@ -148,6 +147,10 @@ public:
             for (std::uint64_t entity : entities)
                 guarded(report, [&] { addEntity(report, owner, entity); });
         }
+        // The walk may add warnings of its own (lists recovered from owners);
+        // the drawing's come first, then what could not be read.
+        const std::vector<std::string>& found = m_drawing.warnings();
+        report.warnings.insert(report.warnings.begin(), found.begin(), found.end());
         return report;
     }
 

@@ -100,8 +100,12 @@ void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport&
         report.openFailed = true;
         report.errors.push_back("Problem with opening file: " + f.OpenFailure);
     }
-    if (f.Document)
+    if (f.Document) {
         report.releaseRead = report.releaseWritten = f.Document->release();
+        report.writer = f.Document->writer();
+        report.readWarnings = f.Document->readWarnings();
+        report.rebuiltOnSave = f.Document->rebuiltOnSave();
+    }
     // Warnings of the run itself (a restored backup) come before the pass's own.
     std::vector<std::string> warnings = std::move(report.statistics.warnings);
     report.statistics = f.Statistics();

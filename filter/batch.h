@@ -32,6 +32,11 @@ struct RunReport {
     RunStatus status = RunStatus::Done;
     std::string releaseRead;
     std::string releaseWritten;
+    // What opening the drawing found: the program that wrote it (empty when
+    // it does not say), harmless oddities, and what a save rebuilds.
+    std::string writer;
+    std::vector<std::string> readWarnings;
+    std::vector<std::string> rebuiltOnSave;
     struct Style {
         std::string name, fontFile, kind;
         bool backward = false;

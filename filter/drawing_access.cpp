@@ -45,6 +45,14 @@ public:
     explicit EngineDrawing(dwg::Drawing drawing) : m_drawing(std::move(drawing)) {}
 
     std::string release() const override { return std::string(dwg::releaseName(m_drawing.release())); }
+    std::string writer() const override { return m_drawing.writer(); }
+    std::vector<std::string> readWarnings() const override { return m_drawing.warnings(); }
+    std::vector<std::string> rebuiltOnSave() const override {
+        std::vector<std::string> rebuilt;
+        for (const dwg::Repair& repair : m_drawing.repairs())
+            rebuilt.push_back(repair.structure + ": " + repair.onSave);
+        return rebuilt;
+    }
     int codePage() const override { return m_drawing.codePage(); }
 
     int styleCount() const override { return static_cast<int>(m_drawing.textStyles().size()); }

@@ -34,6 +34,12 @@ public:
     virtual ~DrawingAccess() = default;
 
     virtual std::string release() const = 0;  // "R13" ... "2004"
+    // What reading found, for reports: the program that wrote the drawing
+    // (empty when it does not say), harmless oddities, and the redundant
+    // structures a save rebuilds ("second file header: a fresh one").
+    virtual std::string writer() const { return {}; }
+    virtual std::vector<std::string> readWarnings() const { return {}; }
+    virtual std::vector<std::string> rebuiltOnSave() const { return {}; }
     virtual int codePage() const = 0;         // DWGCODEPAGE
 
     // Text styles by index.

@@ -184,6 +184,10 @@ void containerRoundTrip(Input bytes) {
     require(again.headerVariables == file.headerVariables, "header variables changed");
     require(again.classes == file.classes, "classes changed");
     require(again.objects.size() == file.objects.size(), "object count changed");
+    // A save rebuilds every redundant structure that was found damaged.
+    require(again.repairs.empty(), again.repairs.empty() ? std::string()
+                                                         : "a save left " + again.repairs.front().structure +
+                                                               " to repair: " + again.repairs.front().problem);
     for (std::size_t i = 0; i < file.objects.size(); ++i) {
         const auto before = file.bytesOf(file.objects[i]);
         const auto after = again.bytesOf(again.objects[i]);

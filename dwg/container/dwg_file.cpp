@@ -1,10 +1,12 @@
 #include "dwg/container/dwg_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "dwg/container/r13_2000.h"
 #include "dwg/container/r2004.h"
@@ -35,7 +37,81 @@ bool looksLikeDxf(std::span<const std::uint8_t> bytes) {
     return text.substr(i).starts_with("SECTION");
 }
 
+// ODA §27: the application version codes of the releases this engine
+// meets; the odd codes are the releases, the even ones their betas.
+std::string applicationRelease(std::uint8_t code, std::uint8_t maintenance) {
+    static constexpr std::array<std::pair<std::uint8_t, const char*>, 8> kCodes{{{19, "AC1012 (R13)"},
+                                                                                 {21, "AC1014 (R14)"},
+                                                                                 {23, "AC1015 (2000)"},
+                                                                                 {25, "AC1018 (2004)"},
+                                                                                 {27, "AC1021 (2007)"},
+                                                                                 {29, "AC1024 (2010)"},
+                                                                                 {31, "AC1027 (2013)"},
+                                                                                 {33, "AC1032 (2018)"}}};
+    if (code == 0)
+        return {};
+    std::string name = "application version " + std::to_string(code);
+    for (const auto& [known, release] : kCodes)
+        if (known == code)
+            name = std::string("a program of ") + release;
+    return name + ", maintenance " + std::to_string(maintenance);
+}
+
+// ODA §16.1: RS length counting a terminating zero, the bytes, the zero.
+std::optional<std::string> readString16(std::span<const std::uint8_t> data, std::size_t& at) {
+    if (data.size() - at < 2)
+        return std::nullopt;
+    const std::size_t length = data[at] | (std::size_t{data[at + 1]} << 8);
+    at += 2;
+    if (data.size() - at < length)
+        return std::nullopt;
+    std::string text(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + length));
+    at += length;
+    while (!text.empty() && text.back() == '\0')
+        text.pop_back();
+    return text;
+}
+
+// The product name and version of an R18 AppInfo, e.g. "AutoCAD 16.0".
+std::string appInfoWriter(std::span<const std::uint8_t> data) {
+    std::size_t at = 0;
+    if (!readString16(data, at) || data.size() - at < 4)
+        return {};
+    at += 4;
+    const auto comment = readString16(data, at);
+    const auto product = readString16(data, at);
+    const auto version = readString16(data, at);
+    if (!comment || !product || !version)
+        return {};
+    std::string name;
+    if (const std::size_t n = product->find("name =\""); n != std::string::npos) {
+        const std::size_t from = n + 7;
+        name = product->substr(from, product->find('"', from) - from);
+    } else if (const std::size_t m = product->find("name=\""); m != std::string::npos) {
+        const std::size_t from = m + 6;
+        name = product->substr(from, product->find('"', from) - from);
+    }
+    if (name.empty())
+        return {};
+    return version->empty() ? name : name + " " + *version;
+}
+
 }  // namespace
+
+std::string writerOf(const DwgFile& file) {
+    if (const auto* r2004 = dynamic_cast<const R2004Layout*>(file.layout.get())) {
+        const bool repaired = std::any_of(file.repairs.begin(), file.repairs.end(),
+                                          [](const Repair& r) { return r.structure == "AcDb:AppInfo"; });
+        if (const R2004Section* appInfo = r2004->find("AcDb:AppInfo"); appInfo != nullptr && !repaired) {
+            if (std::string name = appInfoWriter(appInfo->data); !name.empty())
+                return name;
+        }
+        return applicationRelease(r2004->fileHeader[0x11], r2004->fileHeader[0x12]);
+    }
+    if (const auto* r13 = dynamic_cast<const R13Layout*>(file.layout.get()))
+        return applicationRelease(r13->writerBytes[0], r13->writerBytes[1]);
+    return {};
+}
 
 DwgFile readDwgFile(std::span<const std::uint8_t> bytes) {
     if (bytes.empty())

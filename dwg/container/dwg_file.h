@@ -36,6 +36,17 @@ struct DroppedObject {
     std::string reason;
 };
 
+// A fault in a structure that the drawing's content does not depend on (the
+// second file header, the preview, the aux header, the informational 2004
+// sections, a section listed twice): the reader goes on without the
+// structure as stored and the writer rebuilds it.
+struct Repair {
+    std::string structure;  // "second file header", "AcDb:Preview" ...
+    std::string problem;    // what the reader found
+    std::string onSave;     // what a save writes instead: "a fresh one", "no preview" ...
+    friend bool operator==(const Repair&, const Repair&) = default;
+};
+
 struct ContainerLayout {
     virtual ~ContainerLayout() = default;
 };
@@ -58,6 +69,8 @@ struct DwgFile {
     std::vector<ObjectLocation> objects;
     // Map entries that pointed at no valid object; not written back.
     std::vector<DroppedObject> droppedObjects;
+    // Faults of redundant structures, in the order they were found.
+    std::vector<Repair> repairs;
     // Null for a drawing made from scratch: the writer then makes the
     // release's other sections with default content.
     std::shared_ptr<const ContainerLayout> layout;
@@ -72,6 +85,12 @@ struct DwgFile {
 // reason for damaged files. Every declared size and offset is checked before
 // it is used.
 DwgFile readDwgFile(std::span<const std::uint8_t> bytes);
+
+// The program that wrote the file, as far as the file says: the product
+// and version of AcDb:AppInfo (2004) where that section was read intact, else
+// the release of the file header's application version bytes 0x11-0x12
+// (ODA §3.2, §4.1, with the codes of ODA §27); empty where neither says.
+std::string writerOf(const DwgFile& file);
 
 // Writes a complete file of `file.release`.
 std::vector<std::uint8_t> writeDwgFile(const DwgFile& file);

@@ -120,6 +120,30 @@ const char* partName(R13Part part) {
     return "section";
 }
 
+// The stretches the drawing's content does not depend on: a fault in one is
+// a repair, and the writer rebuilds or leaves out the stretch.
+bool isRedundant(R13Part part) {
+    return part == R13Part::AuxHeader || part == R13Part::Image || part == R13Part::ObjFreeSpace ||
+           part == R13Part::SecondHeader || part == R13Part::Template;
+}
+
+const char* onSave(R13Part part) {
+    switch (part) {
+        case R13Part::Image: return "no preview";
+        case R13Part::AuxHeader:
+        case R13Part::SecondHeader: return "a fresh one";
+        default: return "none";
+    }
+}
+
+// The reason of an error without the structure's name that starts it.
+std::string problemOf(const FormatError& error, std::string_view structure) {
+    std::string_view what = error.what();
+    if (what.starts_with(structure) && what.substr(structure.size()).starts_with(": "))
+        what.remove_prefix(structure.size() + 2);
+    return std::string(what);
+}
+
 // ---------------------------------------------------------------- reading
 
 struct Locator {
@@ -137,7 +161,23 @@ struct Stretch {
     Bytes bytes;
 };
 
-std::vector<Locator> readLocators(ByteSpan file) {
+// The section of each optional locator record (ODA §3.2.6), and what a save
+// writes when the record points outside the file.
+const char* optionalRecordName(std::size_t record) {
+    switch (record) {
+        case kFreeSpaceRecord: return "AcDb:ObjFreeSpace";
+        case kTemplateRecord: return "AcDb:Template";
+        default: return "AcDb:AuxHeader";
+    }
+}
+
+const char* optionalRecordOnSave(std::size_t record) {
+    return record == kAuxRecord ? "a fresh one" : "none";
+}
+
+// The records of the header variables, classes and object map must be sound;
+// a later record that points outside the file is left out with a repair.
+std::vector<Locator> readLocators(ByteSpan file, std::vector<Repair>& repairs) {
     if (file.size() < kLocatorsAt)
         throw FormatError("file header: expected " + num(kLocatorsAt) + " bytes, found " + num(file.size()));
     const std::uint32_t count = support::loadLE32(file, kLocatorCountAt);
@@ -167,12 +207,17 @@ std::vector<Locator> readLocators(ByteSpan file) {
             if (i <= kMapRecord) throw FormatError(name + ": size 0, expected a section");
             continue;
         }
+        std::string problem;
         if (locator.seeker >= file.size())
-            throw FormatError(name + ": seeker " + num(locator.seeker) + " past the end of the file (" +
-                              num(file.size()) + " bytes)");
-        if (locator.size > file.size() - locator.seeker)
-            throw FormatError(name + ": " + num(locator.size) + " bytes at " + num(locator.seeker) +
-                              " run past the end of the file (" + num(file.size()) + " bytes)");
+            problem = name + ": seeker " + num(locator.seeker) + " past the end of the file (" + num(file.size()) +
+                      " bytes)";
+        else if (locator.size > file.size() - locator.seeker)
+            problem = name + ": " + num(locator.size) + " bytes at " + num(locator.seeker) +
+                      " run past the end of the file (" + num(file.size()) + " bytes)";
+        if (problem.empty()) continue;
+        if (i <= kMapRecord) throw FormatError(problem);
+        repairs.push_back({optionalRecordName(i), problem, optionalRecordOnSave(i)});
+        locator.size = 0;
     }
     return locators;
 }
@@ -295,6 +340,22 @@ Stretch readSecondHeader(ByteSpan file, std::size_t at, R13SecondHeader& header)
     return {R13Part::SecondHeader, at, end + 16, {}};
 }
 
+// The stretch of a second header that cannot be read: up to its end
+// sentinel where one follows before the next stretch, else up to that
+// stretch, so that none of its bytes are written back.
+Stretch damagedSecondHeader(ByteSpan file, std::size_t at, const std::vector<Stretch>& stretches) {
+    std::size_t limit = file.size();
+    for (const Stretch& stretch : stretches) {
+        if (stretch.begin > at) limit = std::min(limit, stretch.begin);
+    }
+    limit = std::max(limit, at + kSecondHeaderStart.size());
+    const auto begin = file.begin() + static_cast<std::ptrdiff_t>(at + kSecondHeaderStart.size());
+    const auto stop = file.begin() + static_cast<std::ptrdiff_t>(limit);
+    const auto found = std::search(begin, stop, kSecondHeaderEnd.begin(), kSecondHeaderEnd.end());
+    const std::size_t end = found == stop ? limit : static_cast<std::size_t>(found - file.begin()) + kSecondHeaderEnd.size();
+    return {R13Part::SecondHeader, at, end, {}};
+}
+
 Stretch rawSection(ByteSpan file, R13Part part, const Locator& locator) {
     const auto begin = file.begin() + static_cast<std::ptrdiff_t>(locator.seeker);
     return {part, locator.seeker, std::size_t{locator.seeker} + locator.size, Bytes(begin, begin + locator.size)};
@@ -303,16 +364,31 @@ Stretch rawSection(ByteSpan file, R13Part part, const Locator& locator) {
 // The stretches in file order with the bytes between them as fillers. The
 // objects take the place of the first of them; the gaps among the objects
 // (space left by older saves) are not kept.
+// A redundant stretch that overlaps another is left out with a repair; two
+// essential ones that overlap are an error.
 std::vector<R13Layout::Piece> orderPieces(ByteSpan file, std::vector<Stretch> stretches, std::size_t objectsBegin,
-                                          std::size_t objectsEnd) {
+                                          std::size_t objectsEnd, R13Layout& layout, std::vector<Repair>& repairs) {
     std::sort(stretches.begin(), stretches.end(),
               [](const Stretch& a, const Stretch& b) { return a.begin < b.begin; });
-    for (std::size_t i = 1; i < stretches.size(); ++i) {
+    for (std::size_t i = 1; i < stretches.size();) {
         const Stretch& before = stretches[i - 1];
         const Stretch& after = stretches[i];
-        if (after.begin < before.end)
-            throw FormatError(std::string(partName(after.part)) + " at byte " + num(after.begin) + " overlaps the " +
-                              partName(before.part) + " (bytes " + num(before.begin) + " to " + num(before.end) + ")");
+        if (after.begin >= before.end) {
+            ++i;
+            continue;
+        }
+        const std::string problem = std::string("at byte ") + num(after.begin) + " overlaps the " +
+                                    partName(before.part) + " (bytes " + num(before.begin) + " to " +
+                                    num(before.end) + ")";
+        const std::size_t dropped = isRedundant(after.part) ? i : i - 1;
+        const R13Part part = stretches[dropped].part;
+        if (!isRedundant(part)) throw FormatError(std::string(partName(after.part)) + " " + problem);
+        repairs.push_back({partName(part), dropped == i ? problem : "the " + std::string(partName(after.part)) + " " + problem,
+                           onSave(part)});
+        if (part == R13Part::Image) layout.imageAddressFields.clear();
+        if (part == R13Part::SecondHeader) layout.hasSecondHeader = false;
+        stretches.erase(stretches.begin() + static_cast<std::ptrdiff_t>(dropped));
+        i = std::max<std::size_t>(1, i - 1);
     }
 
     std::vector<R13Layout::Piece> pieces;
@@ -489,9 +565,31 @@ Bytes emptyImage() {
     return image;
 }
 
+// The second header AutoCAD writes for a new drawing, with the file header's
+// version and writer bytes and locator records of `layout`.
+R13SecondHeader freshSecondHeader(const R13Layout& layout) {
+    R13SecondHeader second;
+    second.versionBytes = layout.versionBytes;
+    second.writer = static_cast<std::uint16_t>(layout.writerBytes[0] | (layout.writerBytes[1] << 8));
+    second.sectionIds = layout.locatorNumbers;
+    // The control objects at the handles AutoCAD gives them in a new
+    // drawing: block records, layers, styles, linetypes, views, UCSs,
+    // viewports, applications, dimension styles, viewport entity headers,
+    // the named object dictionary, the STANDARD multiline style and the
+    // group dictionary.
+    static constexpr std::array<std::uint8_t, 13> kControlHandles{0x01, 0x02, 0x03, 0x05, 0x06, 0x07, 0x08,
+                                                                  0x09, 0x0A, 0x0B, 0x0C, 0x17, 0x0D};
+    // HANDSEED 0: the writer raises it to the drawing's.
+    second.handles.push_back({kHandseedIndex, bigEndianBytes(0)});
+    for (std::size_t i = 0; i < kControlHandles.size(); ++i)
+        second.handles.push_back({static_cast<std::uint8_t>(i + 1), {kControlHandles[i]}});
+    if (layout.release != Release::R13) second.trailer.assign(8, 0);
+    return second;
+}
+
 // What AutoCAD writes for a drawing of `file.release`, for a drawing that
 // was not read from a file.
-R13Layout defaultLayout(const DwgFile& file, std::uint64_t handseed) {
+R13Layout defaultLayout(const DwgFile& file) {
     R13Layout layout;
     layout.release = file.release;
     const bool r2000 = file.release == Release::R2000;
@@ -526,22 +624,37 @@ R13Layout defaultLayout(const DwgFile& file, std::uint64_t handseed) {
     if (!r13) pieces.push_back({R13Part::Template, measurement});
 
     layout.hasSecondHeader = true;
-    R13SecondHeader& second = layout.secondHeader;
-    second.versionBytes = layout.versionBytes;
-    second.writer = static_cast<std::uint16_t>(layout.writerBytes[0] | (layout.writerBytes[1] << 8));
-    second.sectionIds = layout.locatorNumbers;
-    // The control objects at the handles AutoCAD gives them in a new
-    // drawing: block records, layers, styles, linetypes, views, UCSs,
-    // viewports, applications, dimension styles, viewport entity headers,
-    // the named object dictionary, the STANDARD multiline style and the
-    // group dictionary.
-    static constexpr std::array<std::uint8_t, 13> kControlHandles{0x01, 0x02, 0x03, 0x05, 0x06, 0x07, 0x08,
-                                                                  0x09, 0x0A, 0x0B, 0x0C, 0x17, 0x0D};
-    second.handles.push_back({kHandseedIndex, bigEndianBytes(handseed)});
-    for (std::size_t i = 0; i < kControlHandles.size(); ++i)
-        second.handles.push_back({static_cast<std::uint8_t>(i + 1), {kControlHandles[i]}});
-    if (!r13) second.trailer.assign(8, 0);
+    layout.secondHeader = freshSecondHeader(layout);
     return layout;
+}
+
+// Puts a fresh second header or aux header where the file had none or a
+// damaged one, with a repair for each that was missing.
+void completeLayout(R13Layout& layout, std::size_t secondAt, bool auxLocated, std::vector<Repair>& repairs) {
+    auto& pieces = layout.pieces;
+    auto has = [&](R13Part part) {
+        return std::any_of(pieces.begin(), pieces.end(), [part](const R13Layout::Piece& p) { return p.part == part; });
+    };
+    auto after = [&](R13Part part) {
+        auto at = std::find_if(pieces.begin(), pieces.end(), [part](const R13Layout::Piece& p) { return p.part == part; });
+        return at == pieces.end() ? at : at + 1;
+    };
+    // AutoCAD writes a second header from R13C3 on; R13 files may lack one.
+    if (!layout.hasSecondHeader && layout.release != Release::R13) {
+        // One that overlapped another stretch was reported when it was left out.
+        if (std::none_of(repairs.begin(), repairs.end(),
+                         [](const Repair& r) { return r.structure == "second file header"; }))
+            repairs.push_back(
+                {"second file header", "missing: no start sentinel at byte " + num(secondAt), "a fresh one"});
+        const R13Part before = has(R13Part::ObjFreeSpace) ? R13Part::ObjFreeSpace : R13Part::ObjectMap;
+        pieces.insert(after(before), {R13Part::SecondHeader, {}});
+        layout.hasSecondHeader = true;
+        layout.secondHeader = freshSecondHeader(layout);
+    }
+    if (layout.release == Release::R2000 && layout.locatorNumbers.size() > kAuxRecord && !has(R13Part::AuxHeader)) {
+        if (!auxLocated) repairs.push_back({"AcDb:AuxHeader", "missing: section locator 5 is empty", "a fresh one"});
+        pieces.insert(after(R13Part::FileHeader), {R13Part::AuxHeader, defaultAuxHeader(0)});
+    }
 }
 
 void checkLayout(const R13Layout& layout) {
@@ -597,9 +710,9 @@ void checkLayout(const R13Layout& layout) {
 DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
         throw FormatError("file: " + num(bytes.size()) + " bytes, more than the RL offsets of R13-2000 reach");
-    const std::vector<Locator> locators = readLocators(bytes);
-
     DwgFile file;
+    const std::vector<Locator> locators = readLocators(bytes, file.repairs);
+
     file.release = release;
     file.codePage = support::loadLE16(bytes, kCodePageAt);
     auto layout = std::make_shared<R13Layout>();
@@ -654,19 +767,38 @@ DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
     if (locators.size() > kAuxRecord && locators[kAuxRecord].present())
         stretches.push_back(rawSection(bytes, R13Part::AuxHeader, locators[kAuxRecord]));
 
-    if (const std::uint32_t seeker = support::loadLE32(bytes, kImageSeekerAt); seeker != 0)
-        stretches.push_back(readImage(bytes, seeker, layout->imageAddressFields));
+    // Seeker 0 is a file without a preview, which the format allows.
+    if (const std::uint32_t seeker = support::loadLE32(bytes, kImageSeekerAt); seeker != 0) {
+        try {
+            stretches.push_back(readImage(bytes, seeker, layout->imageAddressFields));
+        } catch (const FormatError& error) {
+            layout->imageAddressFields.clear();
+            file.repairs.push_back({"preview image", problemOf(error, "preview image"), onSave(R13Part::Image)});
+        }
+    }
 
     // The errata: the second header follows the ObjFreeSpace section; files
     // without that section have it right after the object map.
     const Locator& before = hasFreeSpace ? locators[kFreeSpaceRecord] : mapLocator;
     const std::size_t secondAt = std::size_t{before.seeker} + before.size;
     if (sentinelAt(bytes, secondAt, kSecondHeaderStart)) {
-        stretches.push_back(readSecondHeader(bytes, secondAt, layout->secondHeader));
+        try {
+            stretches.push_back(readSecondHeader(bytes, secondAt, layout->secondHeader));
+        } catch (const FormatError& error) {
+            file.repairs.push_back(
+                {"second file header", problemOf(error, "second file header"), onSave(R13Part::SecondHeader)});
+            stretches.push_back(damagedSecondHeader(bytes, secondAt, stretches));
+            layout->secondHeader = freshSecondHeader(*layout);
+        }
         layout->hasSecondHeader = true;
     }
 
-    layout->pieces = orderPieces(bytes, std::move(stretches), objectsBegin, objectsEnd);
+    layout->pieces = orderPieces(bytes, std::move(stretches), objectsBegin, objectsEnd, *layout, file.repairs);
+    const bool auxLocated = locators.size() > kAuxRecord &&
+                            (locators[kAuxRecord].present() ||
+                             std::any_of(file.repairs.begin(), file.repairs.end(),
+                                         [](const Repair& r) { return r.structure == "AcDb:AuxHeader"; }));
+    completeLayout(*layout, secondAt, auxLocated, file.repairs);
     file.layout = std::move(layout);
     return file;
 }
@@ -690,7 +822,7 @@ std::vector<std::uint8_t> writeR13To2000(const DwgFile& file) {
 
     const auto* given = dynamic_cast<const R13Layout*>(file.layout.get());
     R13Layout made;
-    if (given == nullptr || given->release != file.release) made = defaultLayout(file, handseed);
+    if (given == nullptr || given->release != file.release) made = defaultLayout(file);
     const R13Layout& layout = (given != nullptr && given->release == file.release) ? *given : made;
     checkLayout(layout);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -124,7 +125,27 @@ struct Description {
     R2004Section section;
     std::uint64_t size = 0;
     std::vector<PageRef> pages;
+    bool damaged = false;  // a redundant section that could not be read
 };
+
+// The sections the drawing's content is made of; the others are redundant
+// or informational (ODA §4.5 lists them all).
+bool isEssential(std::string_view name) {
+    return name == kHeaderName || name == kClassesName || name == kHandlesName || name == kObjectsName;
+}
+
+// The content a save writes for a redundant section that could not be read,
+// or nothing where the section is left out.
+std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file);
+
+const char* onSaveOf(std::string_view name) {
+    if (name == kPreviewName) return "an empty preview";
+    if (name.empty()) return "an empty one";
+    if (name == kSummaryInfoName || name == kAppInfoName || name == kRevHistoryName || name == kObjFreeSpaceName ||
+        name == kTemplateName || name == kAuxHeaderName)
+        return "a fresh one";
+    return "none";
+}
 
 class Reader2004 {
 public:
@@ -155,18 +176,46 @@ public:
 
         // The password check comes first: such a file fails later checks too.
         for (const Description& d : descriptions) {
-            if (d.section.encrypted == 1)
+            if (d.section.encrypted == 1 && isEssential(d.section.name))
                 throw UnsupportedRelease("the drawing is password protected (" + d.section.name + " is encrypted)");
         }
         const std::uint64_t budget = decompressedBudget(m_file.size());
         std::uint64_t total = 0;
+        // The essential sections first, so that a redundant one cannot claim
+        // their pages.
+        std::vector<Description*> order;
         for (Description& d : descriptions) {
-            if (d.size > budget - total)
-                throw FormatError(d.section.name + ": declares " + std::to_string(d.size) +
-                                  " bytes, more than a file of " + std::to_string(m_file.size()) +
-                                  " bytes can hold");
-            total += d.size;
-            d.section.data = readSection(d);
+            if (isEssential(d.section.name)) order.push_back(&d);
+        }
+        for (Description& d : descriptions) {
+            if (!isEssential(d.section.name)) order.push_back(&d);
+        }
+        for (Description* d : order) {
+            const std::string name = d->section.name.empty() ? std::string("unnamed section") : d->section.name;
+            try {
+                // Without the file header's password flags nothing is
+                // encrypted; the flag on a redundant section is not trusted,
+                // and neither is its content.
+                if (d->section.encrypted == 1)
+                    throw FormatError(name + ": marked encrypted (1) in the section map, in a drawing without a password");
+                if (d->size > budget - total)
+                    throw FormatError(name + ": declares " + std::to_string(d->size) +
+                                      " bytes, more than a file of " + std::to_string(m_file.size()) +
+                                      " bytes can hold");
+                d->section.data = readSection(*d);
+                total += d->size;
+            } catch (const FormatError& error) {
+                if (isEssential(d->section.name)) throw;
+                // Only the sections the drawing's content needs must be sound.
+                std::string_view problem = error.what();
+                if (problem.starts_with(name + ": "))
+                    problem.remove_prefix(name.size() + 2);
+                else if (problem.starts_with(name + " "))
+                    problem.remove_prefix(name.size() + 1);
+                m_repairs.push_back({name, std::string(problem), onSaveOf(d->section.name)});
+                d->section.data.clear();
+                d->damaged = true;
+            }
         }
         return finish(std::move(descriptions), std::move(layout));
     }
@@ -304,8 +353,26 @@ private:
                 d.pages.push_back({support::loadLE32(map, pos), support::loadLE32(map, pos + 4), support::loadLE64(map, pos + 8)});
                 pos += kPageRefSize;
             }
-            if (!names.insert(sectionName).second)
-                throw FormatError("section map: section " + sectionName + " is listed twice");
+            if (!names.insert(sectionName).second) {
+                // The first listing is read. A second one is harmless when it
+                // names no section or repeats the pages, or when the section
+                // is redundant; else it is unclear which holds the data.
+                const auto first = std::find_if(descriptions.begin(), descriptions.end(),
+                                                [&](const Description& e) { return e.section.name == sectionName; });
+                const bool samePages = std::equal(first->pages.begin(), first->pages.end(), d.pages.begin(),
+                                                  d.pages.end(), [](const PageRef& a, const PageRef& b) {
+                                                      return a.number == b.number && a.offset == b.offset;
+                                                  });
+                const std::string label = sectionName.empty() ? std::string("an unnamed section") : sectionName;
+                if (!sectionName.empty() && !samePages && isEssential(sectionName))
+                    throw FormatError("section map: section " + sectionName + " is listed twice");
+                m_repairs.push_back({"section map",
+                                     label + " is listed twice (description " + std::to_string(i + 1) + ")" +
+                                         (samePages ? " with the same pages" : ""),
+                                     "the section once"});
+                if (sectionName.empty()) first->damaged = true;
+                continue;
+            }
             descriptions.push_back(std::move(d));
         }
         return descriptions;
@@ -315,7 +382,7 @@ private:
     // skip ahead leave zero pages, which AutoCAD does not write.
     std::vector<std::uint8_t> readSection(Description& d) {
         const R2004Section& section = d.section;
-        const std::string& name = section.name;
+        const std::string name = section.name.empty() ? std::string("unnamed section") : section.name;
         const std::uint64_t pageLimit = section.compressed ? 0x100000 : std::max<std::uint64_t>(m_file.size(), 0x100);
         if (section.maxPageSize < (section.compressed ? 4U : 1U) || section.maxPageSize > pageLimit)
             throw FormatError(name + ": page size " + std::to_string(section.maxPageSize) + " out of range");
@@ -470,16 +537,39 @@ private:
         } catch (const FormatError& error) {
             throw error.withContext(std::string(kObjectsName));
         }
+        // An unnamed section that was listed twice or could not be read is
+        // written as AutoCAD writes it: empty, number 0, first in the map
+        // (LibreDWG's reader refuses an empty one numbered past the others).
+        const auto unnamed = std::find_if(descriptions.begin(), descriptions.end(),
+                                          [](const Description& d) { return d.section.name.empty() && d.damaged; });
+        if (unnamed != descriptions.end() &&
+            std::none_of(descriptions.begin(), descriptions.end(),
+                         [](const Description& d) { return !d.section.name.empty() && d.section.number == 0; })) {
+            unnamed->section.number = 0;
+            unnamed->pages.clear();
+            std::rotate(descriptions.begin(), unnamed, unnamed + 1);
+        }
         for (Description& d : descriptions) {
+            if (d.damaged) {
+                std::optional<std::vector<std::uint8_t>> fresh = freshSection(d.section.name, file);
+                if (!fresh) continue;
+                d.section.data = std::move(*fresh);
+                d.section.encrypted = 0;
+                if (!d.section.compressed)
+                    d.section.maxPageSize = std::max<std::uint32_t>(
+                        d.section.maxPageSize, static_cast<std::uint32_t>(d.section.data.size()));
+            }
             d.section.data.shrink_to_fit();
             layout->sections.push_back(std::move(d.section));
         }
+        file.repairs = std::move(m_repairs);
         file.layout = std::move(layout);
         return file;
     }
 
     std::span<const std::uint8_t> m_file;
     std::unordered_map<std::uint32_t, PageEntry> m_pages;
+    std::vector<Repair> m_repairs;
 };
 
 // ---------------------------------------------------------------- writing
@@ -597,6 +687,18 @@ std::vector<std::uint8_t> defaultAuxHeader(const DwgFile& file) {
     support::appendLE32(out, 1);  // number of saves
     for (int i = 0; i < 4; ++i) support::appendLE32(out, 0);
     return out;
+}
+
+std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file) {
+    if (name.empty()) return std::vector<std::uint8_t>{};  // AutoCAD's unnamed section holds nothing
+    if (name == kPreviewName) return defaultPreview();
+    if (name == kSummaryInfoName) return defaultSummaryInfo();
+    if (name == kAppInfoName) return defaultAppInfo();
+    if (name == kRevHistoryName) return defaultRevHistory();
+    if (name == kObjFreeSpaceName) return defaultObjFreeSpace(file);
+    if (name == kTemplateName) return defaultTemplate();
+    if (name == kAuxHeaderName) return defaultAuxHeader(file);
+    return std::nullopt;
 }
 
 // Uncompressed sections get one page of their size rounded up as AutoCAD

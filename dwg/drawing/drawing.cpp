@@ -2,11 +2,13 @@
 
 #include <algorithm>
 
+#include "dwg/bits/bit_reader.h"
 #include "dwg/container/dwg_file.h"
 #include "dwg/drawing/ownership.h"
 #include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
 #include "dwg/objects/header_variables.h"
+#include "dwg/objects/object_header.h"
 #include "support/atomic_file.h"
 #include "support/paths.h"
 
@@ -71,6 +73,8 @@ Drawing::Drawing(DwgFile file, std::string name)
             throw UnsupportedRelease("release " + std::string(releaseName(m_store.release())) +
                                      " cannot be edited yet");
         checkDroppedObjects();
+        for (const Repair& repair : m_store.file().repairs)
+            m_warnings.push_back(repair.structure + ": " + repair.problem + "; a save writes " + repair.onSave);
         const auto styleControls = m_store.handlesOfType(type::StyleControl);
         const auto blockControls = m_store.handlesOfType(type::BlockControl);
         if (styleControls.size() != 1 || blockControls.size() != 1)
@@ -179,6 +183,17 @@ std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
         const BlockHeaderObject& b = block(handle);
         auto entities =
             withContext(m_name + ": block " + handleText(handle), [&] { return dwg::blockEntities(m_store, b); });
+        if (entities.empty()) {
+            const std::vector<std::uint64_t>& owned = ownedBy(handle);
+            if (!owned.empty()) {
+                entities = owned;
+                if (!m_entitiesRecovered)
+                    m_warnings.push_back("block " + handleText(handle) + " (" +
+                                         std::string(withoutTerminator(b.name)) + ", and maybe others) lists no "
+                                         "entities, though some name it as their owner; they are taken in file order");
+                m_entitiesRecovered = true;
+            }
+        }
         it = m_blockEntities.emplace(handle, std::move(entities)).first;
     }
     return it->second;
@@ -221,8 +236,52 @@ const InsertObject& Drawing::insert(std::uint64_t handle) const {
 
 std::vector<std::uint64_t> Drawing::attributes(std::uint64_t insertHandle) const {
     const InsertObject& o = insert(insertHandle);
-    return withContext(m_name + ": block reference " + handleText(insertHandle),
-                       [&] { return insertAttributes(m_store, o); });
+    std::vector<std::uint64_t> list = withContext(m_name + ": block reference " + handleText(insertHandle),
+                                                  [&] { return insertAttributes(m_store, o); });
+    if (!list.empty() || !o.hasAttributes)
+        return list;
+    for (const std::uint64_t handle : ownedBy(insertHandle))
+        if (m_store.typeOf(handle) == type::Attrib)
+            list.push_back(handle);
+    if (!list.empty() && !m_attributesRecovered) {
+        m_attributesRecovered = true;
+        m_warnings.push_back("block reference " + handleText(insertHandle) +
+                             " (and maybe others) lists no attributes, though some name it as their owner; "
+                             "they are taken in file order");
+    }
+    return list;
+}
+
+const std::vector<std::uint64_t>& Drawing::ownedBy(std::uint64_t owner) const {
+    if (!m_owned) {
+        std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> owned;
+        withContext(m_name, [&] {
+            for (const ObjectLocation& object : m_store.file().objects) {
+                // BLOCK and ENDBLK frame a block and SEQEND ends a run; none is listed.
+                const auto kind = m_store.typeOf(object.handle);
+                if (!m_store.isEntity(object.handle) || kind == type::Block || kind == type::Endblk ||
+                    kind == type::Seqend)
+                    continue;
+                const ObjectView view = m_store.view(object.handle);
+                std::uint64_t by = 0;
+                if (view.header.entityMode == 2) {
+                    by = m_modelSpace;
+                } else if (view.header.entityMode == 1) {
+                    by = m_paperSpace;
+                } else {
+                    BitReader in(view.data, m_store.release());
+                    in.seekBit(view.header.handlesAt);
+                    by = readCommonHandles(in, view.header).owner;
+                }
+                owned[by].push_back(object.handle);
+            }
+            return 0;
+        });
+        m_owned = std::move(owned);
+    }
+    static const std::vector<std::uint64_t> kNone;
+    const auto it = m_owned->find(owner);
+    return it == m_owned->end() ? kNone : it->second;
 }
 
 const TextObject& Drawing::text(std::uint64_t handle) const {

@@ -33,11 +33,16 @@ public:
 
     const std::string& name() const { return m_name; }
     Release release() const { return m_store.release(); }
+    // The program that wrote the drawing, as far as it says (writerOf).
+    std::string writer() const { return writerOf(m_store.file()); }
     std::uint16_t codePage() const { return m_store.file().codePage; }
     const support::CodePage& textCodePage() const { return *m_codePage; }
     const ObjectStore& objects() const { return m_store; }
-    // Harmless oddities found on reading, for reports.
+    // Harmless oddities found on reading, for reports; walking the drawing
+    // may add some (an entity list recovered from the entities' owners).
     const std::vector<std::string>& warnings() const { return m_warnings; }
+    // The redundant structures found damaged, which a save rebuilds.
+    const std::vector<Repair>& repairs() const { return m_store.file().repairs; }
 
     // Text styles in table order, shape files left out.
     const std::vector<std::uint64_t>& textStyles() const { return m_styles; }
@@ -97,6 +102,9 @@ private:
     void applyChanges();
     [[noreturn]] void fail(const std::string& what) const;
     void checkDroppedObjects();
+    // The entities that name `owner` as theirs (ODA §20.4.1: entity mode 2
+    // is model space, 1 paper space, 0 an owner handle), in file order.
+    const std::vector<std::uint64_t>& ownedBy(std::uint64_t owner) const;
 
     std::string m_name;
     ObjectStore m_store;
@@ -119,7 +127,11 @@ private:
     mutable std::unordered_map<std::uint64_t, StyleObject> m_styleObjects;
     mutable std::unordered_map<std::uint64_t, BlockHeaderObject> m_blockObjects;
     mutable std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_blockEntities;
-    std::vector<std::string> m_warnings;
+    // Built on first need: some writers leave the block's entity list or the
+    // reference's attribute list empty and only the entities name their owner.
+    mutable std::optional<std::unordered_map<std::uint64_t, std::vector<std::uint64_t>>> m_owned;
+    mutable bool m_entitiesRecovered = false, m_attributesRecovered = false;
+    mutable std::vector<std::string> m_warnings;
 };
 
 }  // namespace dwg

@@ -33,6 +33,7 @@
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 namespace {
 
@@ -434,6 +435,27 @@ TEST_F(MainWindow, CheckFolderChangesNothingAndCountsDrawings) {
     EXPECT_FALSE(w->Label3->isHidden());
     EXPECT_EQ(readAll(m_dir / "in" / "a.dwg"), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "in"), fs::directory_iterator()), 2);
+}
+
+TEST_F(MainWindow, CheckFolderListsTheDrawingsThatOpenedWithWarningsInOneBox) {
+    const fs::path foreign = fs::path(CORVELIN_SAMPLES_DIR) / "dwg" / "foreign" / "rw2000_sample_2000.dwg";
+    if (!fs::exists(foreign))
+        GTEST_SKIP() << "no foreign sample drawing " << foreign;
+    fs::copy_file(foreign, m_dir / "in" / "b.dwg");
+    fs::copy_file(foreign, m_dir / "in" / "c.dwg");
+    drawing(m_dir / "in" / "a.dwg");
+    auto w = window();
+    w->CheckBox1->setChecked(true);
+    ASSERT_TRUE(w->selectPath(q(m_dir / "in")));
+    w->Button2Click();
+
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].kind, ui::MessageKind::Warning);
+    EXPECT_THAT(ui::toUtf8(m_messages[0].text), HasSubstr("2 of the drawings opened with warnings"));
+    const std::string details = ui::toUtf8(m_messages[0].details);
+    EXPECT_THAT(details, HasSubstr("b.dwg\nsecond file header: expected its end sentinel"));
+    EXPECT_THAT(details, HasSubstr("c.dwg\nsecond file header"));
+    EXPECT_THAT(details, Not(HasSubstr("a.dwg")));
 }
 
 TEST_F(MainWindow, AFolderWithoutDrawingsAsksForASelection) {

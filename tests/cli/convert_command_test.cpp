@@ -204,6 +204,32 @@ TEST_F(ConvertCommand, CheckChangesAndCreatesNothing) {
     EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "in"), {}), 2);
 }
 
+// A drawing of another program's writer: check names its release, its
+// writer, what was repaired and what a save rebuilds, on standard output
+// and in the report; an intact drawing has nothing of the kind.
+TEST_F(ConvertCommand, CheckReportsTheWriterWarningsAndWhatASaveRebuilds) {
+    const fs::path foreign = fs::path(CORVELIN_SAMPLES_DIR) / "dwg" / "foreign" / "rw2000_sample_2000.dwg";
+    if (!fs::exists(foreign))
+        GTEST_SKIP() << "no foreign sample drawing " << foreign;
+    fs::copy_file(foreign, m_dir / "in" / "foreign.dwg");
+    const auto plan = drawing("plan.dwg");
+    const auto report = m_dir / "report.json";
+    auto r = runCli({"check", "--jobs", "1", "--fonts", m_fonts.string(), "--report", report.string(),
+                     (m_dir / "in").string()});
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_THAT(r.out, HasSubstr("checked " + (m_dir / "in" / "foreign.dwg").string() +
+                                 "\n  release 2000, written by a program of AC1018 (2004), maintenance 0\n"
+                                 "  warning: second file header: expected its end sentinel"));
+    EXPECT_THAT(r.out, HasSubstr("  a save rebuilds: second file header: a fresh one\n"));
+    EXPECT_THAT(r.out, HasSubstr("checked " + plan.string() +
+                                 "\n  release 2000, written by a program of AC1015 (2000), maintenance 0\n2 checked"));
+    const std::string json = support::readFileBytes(report);
+    EXPECT_THAT(json, HasSubstr("\"writer\": \"a program of AC1018 (2004), maintenance 0\""));
+    EXPECT_THAT(json, HasSubstr("\"second file header: a fresh one\""));
+    EXPECT_THAT(json, HasSubstr("\"rebuiltOnSave\""));
+    EXPECT_THAT(json, HasSubstr("\"readWarnings\""));
+}
+
 TEST_F(ConvertCommand, ParallelRunsGiveTheSameReport) {
     for (int i = 0; i < 6; ++i)
         drawing("d" + std::to_string(i) + ".dwg", i % 2 ? dwg::Release::R2004 : dwg::Release::R2000);

@@ -11,6 +11,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -457,25 +458,50 @@ TEST_F(DamagedR2000, ObjectByteFlipNamesTheObject) {
     EXPECT_THAT([&] { read(); }, ThrowsMessage<FormatError>(AllOf(HasSubstr("objects: object 10 at"), HasSubstr("CRC"))));
 }
 
-TEST_F(DamagedR2000, SecondHeaderByteFlipIsACrcError) {
+// Each redundant structure damaged alone (flipped, cut or missing): the
+// drawing reads with one repair naming the structure, and its save reads
+// back with the same content and nothing left to repair.
+TEST_F(DamagedR2000, DamagedRedundantStructuresAreRepaired) {
+    const DwgFile intact = readDwgFile(bytes);
+    ASSERT_TRUE(intact.repairs.empty());
     const std::size_t second = records[2].seeker + records[2].size;
-    bytes[second + 16 + 4 + 8] ^= 0x02;
-    EXPECT_THAT([&] { read(); },
-                ThrowsMessage<FormatError>(AllOf(HasSubstr("second file header"), HasSubstr("CRC"))));
-}
-
-TEST_F(DamagedR2000, BrokenImageSentinelIsNamed) {
     const std::uint32_t image = rl(bytes, 0x0D);
-    bytes[image + 5] ^= 0xFF;
-    EXPECT_THAT([&] { read(); },
-                ThrowsMessage<FormatError>(HasSubstr("preview image: expected its start sentinel at byte " +
-                                                     std::to_string(image))));
-}
-
-TEST_F(DamagedR2000, SectionsThatOverlapAreReported) {
-    setLocator(bytes, 4, records[1].seeker + 2, 4);  // the template inside the classes
-    EXPECT_THAT([&] { read(); },
-                ThrowsMessage<FormatError>(AllOf(HasSubstr("AcDb:Template"), HasSubstr("overlaps the AcDb:Classes"))));
+    struct Damage {
+        const char* what;
+        std::function<void(Bytes&)> apply;
+        const char* structure;
+    };
+    const std::vector<Damage> damages{
+        {"second header flipped", [&](Bytes& b) { b[second + 16 + 4 + 8] ^= 0x02; }, "second file header"},
+        // LibreDWG's habit: a size that does not reach the end sentinel.
+        {"second header cut", [&](Bytes& b) { b[second + 16] -= 14; }, "second file header"},
+        {"second header missing", [&](Bytes& b) { b[second] ^= 0xFF; }, "second file header"},
+        {"preview sentinel flipped", [&](Bytes& b) { b[image + 5] ^= 0xFF; }, "preview image"},
+        {"preview size wrong", [&](Bytes& b) { b[image + 16] += 5; }, "preview image"},
+        {"preview seeker past the end",
+         [&](Bytes& b) {
+             for (int i = 0; i < 4; ++i) b[0x0D + static_cast<std::size_t>(i)] = 0xEE;
+             fixLocatorCrc(b);
+         },
+         "preview image"},
+        {"aux header past the end", [&](Bytes& b) { setLocator(b, 5, records[5].seeker, 0x7FFFFFF); }, "AcDb:AuxHeader"},
+        {"aux header missing", [&](Bytes& b) { setLocator(b, 5, 0, 0); }, "AcDb:AuxHeader"},
+        {"template inside the classes", [&](Bytes& b) { setLocator(b, 4, records[1].seeker + 2, 4); }, "AcDb:Template"},
+        {"template past the end", [&](Bytes& b) { setLocator(b, 4, 0x7FFFFFF, 4); }, "AcDb:Template"},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        Bytes damaged = bytes;
+        damage.apply(damaged);
+        const DwgFile file = readDwgFile(damaged);
+        ASSERT_EQ(file.repairs.size(), 1u);
+        EXPECT_EQ(file.repairs.front().structure, damage.structure);
+        EXPECT_FALSE(file.repairs.front().problem.empty());
+        expectSameContent(intact, file);
+        const DwgFile saved = readDwgFile(writeDwgFile(file));
+        EXPECT_TRUE(saved.repairs.empty()) << saved.repairs.front().structure << ": " << saved.repairs.front().problem;
+        expectSameContent(intact, saved);
+    }
 }
 
 // Random damage: every outcome is a clean read (and then a clean write) or

@@ -479,6 +479,41 @@ TEST(Container2004, DamagedHeadersAreReported) {
     EXPECT_THAT([&] { readR2004(data); }, ThrowsMessage<FormatError>(HasSubstr("section map: page checksum")));
 }
 
+// Each redundant section damaged alone (a flipped page, or an encrypted flag
+// in a drawing without a password): one repair naming it, the drawing reads,
+// and its save reads back with the same objects and nothing to repair.
+TEST(Container2004, DamagedRedundantSectionsAreRepaired) {
+    const DwgFile fresh = readR2004(writeR2004(freshDrawing(30, 20)));
+    const auto good = writeR2004(fresh);
+    const Walk w = walk(good);
+    auto check = [&](const std::vector<std::uint8_t>& damaged, const std::string& name) {
+        SCOPED_TRACE(name);
+        const DwgFile file = readR2004(damaged);
+        ASSERT_EQ(file.repairs.size(), 1u);
+        EXPECT_EQ(file.repairs.front().structure, name);
+        EXPECT_EQ(objectsByHandle(file), objectsByHandle(fresh));
+        const DwgFile saved = readR2004(writeR2004(file));
+        EXPECT_TRUE(saved.repairs.empty());
+        EXPECT_EQ(objectsByHandle(saved), objectsByHandle(fresh));
+        EXPECT_EQ(saved.headerVariables, fresh.headerVariables);
+        ASSERT_NE(layoutOf(saved).find(name), nullptr);
+    };
+    for (const char* name : {"AcDb:Preview", "AcDb:SummaryInfo", "AcDb:AppInfo", "AcDb:RevHistory",
+                             "AcDb:ObjFreeSpace", "AcDb:Template", "AcDb:AuxHeader"}) {
+        auto damaged = good;
+        const std::uint32_t page = w.sections.at(name).pages.at(0);
+        damaged.at(w.pages.at(page).address + 0x20 + 1) ^= 0x04;
+        check(damaged, name);
+    }
+    DwgFile file = fresh;
+    auto layout = std::make_shared<R2004Layout>(layoutOf(file));
+    for (R2004Section& section : layout->sections) {
+        if (section.name == "AcDb:AppInfo") section.encrypted = 1;
+    }
+    file.layout = layout;
+    check(writeR2004(file), "AcDb:AppInfo");
+}
+
 TEST(Container2004, TruncatedFilesAreReported) {
     const auto good = writeR2004(freshDrawing(400, 30));
     const Walk w = walk(good);
