@@ -47,14 +47,7 @@ std::map<std::string, int> objectsPerType(const Drawing& d) {
 // The handles of every text and attribute the walk reaches.
 std::set<std::uint64_t> textsListed(const Drawing& d) {
     std::set<std::uint64_t> texts;
-    for (std::uint64_t block : d.blocks())
-        for (std::uint64_t e : d.blockEntities(block)) {
-            if (d.isText(e))
-                texts.insert(e);
-            if (d.isBlockReference(e))
-                for (std::uint64_t a : d.attributes(e))
-                    texts.insert(a);
-        }
+    dwg::test::forEachBlockText(d, [&](std::uint64_t h, bool) { texts.insert(h); });
     return texts;
 }
 

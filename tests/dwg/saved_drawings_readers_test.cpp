@@ -44,14 +44,9 @@ protected:
         const std::u16string hebrew = u"\u05D0\u05D1\u05D2 ";
         Saved saved;
         std::set<std::uint64_t> texts, attributes;
-        for (std::uint64_t block : d.blocks())
-            for (std::uint64_t e : d.blockEntities(block)) {
-                if (d.isText(e))
-                    texts.insert(e);
-                if (d.isBlockReference(e))
-                    for (std::uint64_t a : d.attributes(e))
-                        attributes.insert(a);
-            }
+        dwg::test::forEachBlockText(d, [&](std::uint64_t h, bool attribute) {
+            (attribute ? attributes : texts).insert(h);
+        });
         for (std::uint64_t t : texts) {
             d.setTextString(t, hebrew + d.textString(t));
             saved.texts[dwg::handleText(t)] = support::toUtf8(d.textString(t));

@@ -91,4 +91,18 @@ inline std::uint16_t rs(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint16_t>(bytes[at] | bytes[at + 1] << 8);
 }
 
+// Every text of every block, and every attribute of its block references:
+// `visit(handle, isAttribute)`.
+template <typename Drawing, typename Visit>
+void forEachBlockText(const Drawing& d, Visit visit) {
+    for (std::uint64_t block : d.blocks())
+        for (std::uint64_t e : d.blockEntities(block)) {
+            if (d.isText(e))
+                visit(e, false);
+            if (d.isBlockReference(e))
+                for (std::uint64_t a : d.attributes(e))
+                    visit(a, true);
+        }
+}
+
 }  // namespace dwg::test
