@@ -13,9 +13,12 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-# Every fuzz target for a short while (the sanitizer suite's summary stays last).
+# Every fuzz target for a short while, and the drawing readers once more with
+# every checksum accepted (which also replays the inputs kept from such runs);
+# the sanitizer suite's summary stays last.
 if command -v clang++ >/dev/null; then
   ./scripts/fuzz.sh --seconds 20
+  ./scripts/fuzz.sh --seconds 20 --no-checksums --targets drawing,container_r13_2000,container_2004
 else
   echo "test.sh: clang++ is missing; the fuzz targets were not run"
 fi

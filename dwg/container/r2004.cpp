@@ -502,8 +502,13 @@ private:
         for (const Description& d : descriptions) {
             if (d.pages.empty()) continue;
             std::uint64_t first = UINT64_MAX;
-            for (const PageRef& ref : d.pages) first = std::min(first, m_pages.at(ref.number).address);
-            firstPages.emplace_back(first, d.section.name);
+            // A damaged redundant section may name pages the page map lacks;
+            // the writer places a section that has no known page itself.
+            for (const PageRef& ref : d.pages) {
+                if (const auto page = m_pages.find(ref.number); page != m_pages.end())
+                    first = std::min(first, page->second.address);
+            }
+            if (first != UINT64_MAX) firstPages.emplace_back(first, d.section.name);
         }
         std::sort(firstPages.begin(), firstPages.end());
         for (auto& [address, name] : firstPages) layout->fileOrder.push_back(std::move(name));
