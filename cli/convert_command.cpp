@@ -162,14 +162,8 @@ void writeReport(JsonWriter& json, const std::string& command, const std::string
         json.member("status", statusName(r.status));
         json.member("releaseRead", r.releaseRead);
         json.member("writer", r.writer);
-        json.key("readWarnings").beginArray();
-        for (const auto& w : r.readWarnings)
-            json.value(w);
-        json.endArray();
-        json.key("rebuiltOnSave").beginArray();
-        for (const auto& b : r.rebuiltOnSave)
-            json.value(b);
-        json.endArray();
+        json.member("readWarnings", r.readWarnings);
+        json.member("rebuiltOnSave", r.rebuiltOnSave);
         if (command == "convert")
             json.member("releaseWritten", r.status == filter::RunStatus::Done ? r.releaseWritten : std::string());
         json.key("styles").beginArray();
@@ -184,14 +178,8 @@ void writeReport(JsonWriter& json, const std::string& command, const std::string
         json.member("attributesConverted", r.statistics.attributesConverted);
         json.member("repaired", r.statistics.repaired);
         json.member("leftUnchanged", r.statistics.leftUnchanged);
-        json.key("warnings").beginArray();
-        for (const auto& w : r.statistics.warnings)
-            json.value(w);
-        json.endArray();
-        json.key("errors").beginArray();
-        for (const auto& e : r.errors)
-            json.value(e);
-        json.endArray();
+        json.member("warnings", r.statistics.warnings);
+        json.member("errors", r.errors);
         json.member("seconds", r.seconds);
         json.endObject();
     }

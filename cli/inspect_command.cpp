@@ -253,10 +253,7 @@ void printJson(const Report& report, std::ostream& out) {
     json.member("number", static_cast<int>(report.codePage));
     json.member("name", codePageName(report.codePage));
     json.endObject();
-    json.key("warnings").beginArray();
-    for (const std::string& warning : report.warnings)
-        json.value(warning);
-    json.endArray();
+    json.member("warnings", report.warnings);
 
     json.key("styles").beginArray();
     for (const StyleRow& s : report.styles) {

@@ -36,6 +36,14 @@ public:
         return value(v);
     }
 
+    // key(name) and an array of the texts.
+    JsonWriter& member(std::string_view name, const std::vector<std::string>& texts) {
+        key(name).beginArray();
+        for (const std::string& text : texts)
+            value(text);
+        return endArray();
+    }
+
 private:
     void separate();
     void newline();
