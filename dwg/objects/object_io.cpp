@@ -1,0 +1,164 @@
+#include "dwg/objects/object_io.h"
+
+#include <cstdio>
+
+#include "dwg/bits/crc.h"
+#include "dwg/objects/object.h"
+#include "support/hex.h"
+
+namespace dwg {
+
+RawBits FieldReader::take(BitReader& in, std::uint64_t bitCount) {
+    RawBits out;
+    if (bitCount > in.bitsLeft())
+        throw FormatError("bits: expected " + std::to_string(bitCount) + ", found " + std::to_string(in.bitsLeft()) +
+                          " at bit " + std::to_string(in.bitPos()));
+    out.bitCount = bitCount;
+    out.bytes.resize(static_cast<std::size_t>((bitCount + 7) / 8));
+    std::uint64_t left = bitCount;
+    for (std::uint8_t& byte : out.bytes) {
+        const unsigned n = left >= 8 ? 8U : static_cast<unsigned>(left);
+        byte = static_cast<std::uint8_t>(in.readBits(n) << (8 - n));
+        left -= n;
+    }
+    return out;
+}
+
+void FieldReader::sizeInBits(const char*) {
+    const std::uint64_t at = m_data.bitPos();
+    m_handlesAt = m_data.readRL();
+    if (m_handlesAt > m_data.endBit() || m_handlesAt < at + 32)
+        throw FormatError("object size: expected a handle stream start between bit " + std::to_string(at + 32) +
+                          " and bit " + std::to_string(m_data.endBit()) + ", found bit " + std::to_string(m_handlesAt));
+    m_handles = BitReader(m_data.bytes(), m_data.release());
+    m_handles.setEndBit(m_data.endBit());
+    m_handles.seekBit(m_handlesAt);
+    m_data.setEndBit(m_handlesAt);
+    m_split = true;
+}
+
+void FieldWriter::TF(const char* name, std::vector<std::uint8_t>& v, std::size_t count) {
+    if (v.size() != count)
+        throw std::out_of_range(std::string(name) + ": " + std::to_string(v.size()) + " bytes where " +
+                                std::to_string(count) + " are stored");
+    m_data.writeBytes(v);
+}
+
+void FieldWriter::count(const char* name, CountCode code, std::size_t& n, unsigned) {
+    auto fits = [&](std::uint64_t max) {
+        if (n > max) throw std::out_of_range(std::string(name) + ": " + std::to_string(n) + " items do not fit");
+    };
+    switch (code) {
+    case CountCode::BS: fits(0xFFFF); m_data.writeBS(static_cast<std::int16_t>(static_cast<std::uint16_t>(n))); break;
+    case CountCode::BL: fits(0x7FFFFFFF); m_data.writeBL(static_cast<std::int32_t>(n)); break;
+    case CountCode::RS: fits(0xFFFF); m_data.writeRS(static_cast<std::uint16_t>(n)); break;
+    case CountCode::RL: fits(0xFFFFFFFF); m_data.writeRL(static_cast<std::uint32_t>(n)); break;
+    case CountCode::RC: fits(0xFF); m_data.writeRC(static_cast<std::uint8_t>(n)); break;
+    }
+}
+
+void FieldWriter::sizeInBits(const char*) {
+    m_sizeAt = m_data.bitPos();
+    m_hasSize = true;
+    m_data.writeRL(0);
+}
+
+std::vector<std::uint8_t> FieldWriter::finish() {
+    const Release r = m_data.release();
+    if (r >= Release::R2007)
+        throw UnsupportedRelease("writing objects of release " + std::string(releaseName(r)));
+    if (m_hasSize)
+        m_data.overwriteRL(m_sizeAt, static_cast<std::uint32_t>(m_data.bitPos()));
+    m_data.writeBits(m_handles.bytes(), m_handles.bitPos());
+    const RawBits& padding = m_common.handlePadding;
+    if ((m_data.bitPos() + padding.bitCount) % 8 == 0)
+        m_data.writeBits(padding.bytes, padding.bitCount);
+    m_data.alignToByte();
+    const std::vector<std::uint8_t>& data = m_data.bytes();
+    if (data.size() >= (std::size_t{1} << 30))
+        throw std::out_of_range("object " + support::hexNumber(m_common.handle.value) + ": too large for its MS size");
+    BitWriter stored(r);
+    stored.reserveBytes(data.size() + 8);
+    stored.writeMS(static_cast<std::uint32_t>(data.size()));
+    stored.writeBytes(data);
+    stored.writeRS(crc16(kCrc16Seed, stored.bytes()));
+    return stored.takeBytes();
+}
+
+void FieldPrinter::line(const char* name, std::string_view value) {
+    m_text.append(name).append(": ").append(value).push_back('\n');
+}
+
+void FieldPrinter::real(const char* name, double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.17g", value);
+    line(name, buffer);
+}
+
+void FieldPrinter::point(const char* name, const Point2& p) {
+    char buffer[80];
+    std::snprintf(buffer, sizeof buffer, "(%.17g, %.17g)", p.x, p.y);
+    line(name, buffer);
+}
+
+void FieldPrinter::point(const char* name, const Point3& p) {
+    char buffer[120];
+    std::snprintf(buffer, sizeof buffer, "(%.17g, %.17g, %.17g)", p.x, p.y, p.z);
+    line(name, buffer);
+}
+
+void FieldPrinter::hex(const char* name, const std::vector<std::uint8_t>& bytes) {
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(bytes.size() * 2);
+    for (std::uint8_t b : bytes) {
+        text.push_back(digits[b >> 4]);
+        text.push_back(digits[b & 15]);
+    }
+    line(name, text);
+}
+
+void FieldPrinter::rawBits(const char* name, const RawBits& bits) {
+    hex(name, bits.bytes);
+    m_text.append("  (").append(std::to_string(bits.bitCount)).append(" bits)\n");
+}
+
+void FieldPrinter::T(const char* name, std::string& v) {
+    // Printable ASCII as it is, other bytes as \xNN, so that any code page prints.
+    std::string text = "\"";
+    for (unsigned char ch : v) {
+        if (ch >= 0x20 && ch < 0x7F && ch != '"' && ch != '\\') {
+            text.push_back(static_cast<char>(ch));
+        } else {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\x%02X", ch);
+            text.append(buffer);
+        }
+    }
+    text.push_back('"');
+    line(name, text);
+}
+
+void FieldPrinter::CMC(const char* name, CmColor& v) {
+    std::string text = std::to_string(v.index);
+    if (m_release >= Release::R2004) {
+        char buffer[40];
+        std::snprintf(buffer, sizeof buffer, " rgb %08X flags %u", v.rgb, v.flags);
+        text.append(buffer);
+        if (!v.name.empty()) text.append(" name \"").append(v.name).append("\"");
+        if (!v.bookName.empty()) text.append(" book \"").append(v.bookName).append("\"");
+    }
+    line(name, text);
+}
+
+void FieldPrinter::H(const char* name, HandleRef& v) {
+    std::uint64_t value = v.value;
+    try {
+        value = m_common.resolve(v);
+    } catch (const FormatError&) {
+        // An undefined code prints as stored.
+    }
+    line(name, support::hexNumber(value));
+}
+
+}  // namespace dwg

@@ -1,0 +1,55 @@
+#include "dwg/objects/registry.h"
+
+namespace dwg {
+namespace {
+
+std::vector<ObjectKind> makeKinds() {
+    std::vector<ObjectKind> kinds;
+    addEntityKinds(kinds);
+    addTextKinds(kinds);
+    addPolylineKinds(kinds);
+    addDimensionKinds(kinds);
+    addComplexEntityKinds(kinds);
+    addTableKinds(kinds);
+    addDictionaryKinds(kinds);
+    addStyleObjectKinds(kinds);
+    return kinds;
+}
+
+const std::vector<ObjectKind>& allKinds() {
+    static const std::vector<ObjectKind> kinds = makeKinds();
+    return kinds;
+}
+
+// Fixed types by number, for a lookup in one step.
+const std::vector<const ObjectKind*>& fixedKinds() {
+    static const std::vector<const ObjectKind*> table = [] {
+        std::vector<const ObjectKind*> t(500, nullptr);
+        for (const ObjectKind& k : allKinds())
+            if (k.type != 0 && k.type < t.size())
+                t[k.type] = &k;
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+std::span<const ObjectKind> objectKinds() { return allKinds(); }
+
+const ObjectKind* findObjectKind(std::uint16_t type, const ClassList& classes) {
+    if (type < 500)
+        return fixedKinds()[type];
+    const ClassDefinition* c = classes.find(type);
+    if (c == nullptr)
+        return nullptr;
+    // 2004 stores the names with their terminating zero.
+    std::string_view name = c->dxfName;
+    while (!name.empty() && name.back() == '\0') name.remove_suffix(1);
+    for (const ObjectKind& k : allKinds())
+        if (k.type == 0 && k.dxfName == name)
+            return &k;
+    return nullptr;
+}
+
+}  // namespace dwg

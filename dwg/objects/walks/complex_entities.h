@@ -1,0 +1,7 @@
+#pragma once
+
+#include "dwg/objects/object.h"
+
+namespace dwg {
+
+}  // namespace dwg
