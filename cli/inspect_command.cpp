@@ -22,7 +22,7 @@ namespace cli {
 namespace {
 
 constexpr const char* kInspectUsage =
-    "Usage: corvelin-cli inspect [--json] DRAWING\n"
+    "Usage: corvelin-cli inspect [--json] [--all] DRAWING\n"
     "\n"
     "Lists a drawing's release, code page, reading warnings, text styles, and every\n"
     "TEXT and ATTRIB (of model space, every layout and every block definition),\n"
@@ -30,6 +30,11 @@ constexpr const char* kInspectUsage =
     "generation flags, alignment, height and insertion point. Nothing is changed.\n"
     "\n"
     "  --json  print the same as one JSON document\n"
+    "  --all   also list every object of the drawing in handle order with every\n"
+    "          field of its type by name (handles as the absolute handle they name,\n"
+    "          strings as their stored bytes, with \\xNN for bytes outside ASCII);\n"
+    "          an object of a type whose fields the engine does not know lists its\n"
+    "          bits as stored\n"
     "\n"
     "Strings are printed in UTF-8. Texts converted for \"Left To Right\" are stored in\n"
     "visual order (left to right as they are drawn), as are many legacy texts, so a\n"
@@ -41,6 +46,7 @@ constexpr const char* kInspectUsage =
 
 struct InspectOptions {
     bool json = false;
+    bool all = false;
     std::string drawing;
 };
 
@@ -50,6 +56,8 @@ InspectOptions parse(const std::vector<std::string>& args) {
     while (in.nextOption()) {
         if (in.option() == "--json")
             options.json = true;
+        else if (in.option() == "--all")
+            options.all = true;
         else
             in.unknownOption();
     }
@@ -115,12 +123,20 @@ struct TextRow {
     dwg::Point3 insertion;
 };
 
+struct ObjectRow {
+    std::uint64_t handle = 0;
+    std::string type;
+    bool described = false;  // a walk knows the type's fields
+    std::vector<dwg::PrintedField> fields;
+};
+
 struct Report {
     std::string file, release;
     std::uint16_t codePage = 0;
     std::vector<std::string> warnings;
     std::vector<StyleRow> styles;
     std::vector<TextRow> texts;
+    std::vector<ObjectRow> objects;  // with --all
     bool incomplete = false;  // some object could not be read
 };
 
@@ -128,7 +144,7 @@ class Inspector {
 public:
     explicit Inspector(const dwg::Drawing& drawing) : m_drawing(drawing) {}
 
-    Report run() {
+    Report run(bool allObjects) {
         Report report;
         report.file = m_drawing.name();
         report.release = std::string(dwg::releaseName(m_drawing.release()));
@@ -151,6 +167,8 @@ public:
         // the drawing's come first, then what could not be read.
         const std::vector<std::string>& found = m_drawing.warnings();
         report.warnings.insert(report.warnings.begin(), found.begin(), found.end());
+        if (allObjects)
+            addObjects(report);
         return report;
     }
 
@@ -166,6 +184,29 @@ private:
             report.incomplete = true;
             return false;
         }
+    }
+
+    void addObjects(Report& report) const {
+        const dwg::ObjectStore& store = m_drawing.objects();
+        if (dwg::isUnicode(m_drawing.release())) {
+            report.warnings.push_back("not read: the objects of release " + report.release +
+                                      " cannot be listed field by field yet");
+            report.incomplete = true;
+            return;
+        }
+        for (std::uint64_t handle : store.handles())
+            guarded(report, [&] {
+                dwg::Object object = store.decode(handle);
+                ObjectRow row;
+                row.handle = handle;
+                row.type = object.kind != nullptr ? std::string(object.kind->dxfName)
+                                                  : std::string(store.dxfNameOf(handle));
+                if (row.type.empty())
+                    row.type = "type " + std::to_string(object.common.type);
+                row.described = object.kind != nullptr;
+                row.fields = dwg::describeObject(object, m_drawing.release());
+                report.objects.push_back(std::move(row));
+            });
     }
 
     std::string utf8(std::string_view bytes) const {
@@ -242,6 +283,16 @@ void printText(const Report& report, std::ostream& out) {
                    number(t.insertion.x) + "," + number(t.insertion.y) + "," + number(t.insertion.z),
                    support::hexBytes(t.bytes), printable(t.text16, true)});
     texts.print(out, "  ");
+
+    if (report.objects.empty())
+        return;
+    out << "\nObjects: " << report.objects.size() << '\n';
+    for (const ObjectRow& o : report.objects) {
+        out << "  " << dwg::handleText(o.handle) << ' ' << o.type << (o.described ? "" : " (fields not known)")
+            << '\n';
+        for (const dwg::PrintedField& f : o.fields)
+            out << "    " << f.name << ": " << f.value << '\n';
+    }
 }
 
 void printJson(const Report& report, std::ostream& out) {
@@ -288,6 +339,22 @@ void printJson(const Report& report, std::ostream& out) {
         json.endObject();
     }
     json.endArray();
+
+    if (!report.objects.empty()) {
+        json.key("objects").beginArray();
+        for (const ObjectRow& o : report.objects) {
+            json.beginObject();
+            json.member("handle", dwg::handleText(o.handle));
+            json.member("type", o.type);
+            json.member("fieldsKnown", o.described);
+            json.key("fields").beginArray();
+            for (const dwg::PrintedField& f : o.fields)
+                json.beginArray().value(f.name).value(f.value).endArray();
+            json.endArray();
+            json.endObject();
+        }
+        json.endArray();
+    }
     json.endObject();
 }
 
@@ -301,7 +368,7 @@ int runInspect(const std::vector<std::string>& args, std::ostream& out, std::ost
     Report report;
     try {
         const dwg::Drawing drawing = dwg::Drawing::open(options.drawing);
-        report = Inspector(drawing).run();
+        report = Inspector(drawing).run(options.all);
     } catch (const std::exception& e) {
         err << "corvelin-cli inspect: " << e.what() << '\n';
         return kExitFailure;

@@ -43,4 +43,27 @@ std::uint64_t resolveHandle(const HandleRef& ref, std::uint64_t referenceHandle)
     }
 }
 
+CmColor colorForRelease(const CmColor& color, Release target) {
+    CmColor out = color;
+    const bool methodForm = (color.rgb >> 24) >= 0xC0;
+    if (target >= Release::R2004 && !methodForm) {
+        out = CmColor{};
+        if (color.index == 256)
+            out.rgb = 0xC0000000U;
+        else if (color.index == 0)
+            out.rgb = 0xC1000000U;
+        else
+            out.rgb = 0xC3000000U | static_cast<std::uint8_t>(color.index);
+    } else if (target < Release::R2004 && methodForm) {
+        out = CmColor{};
+        switch (color.rgb >> 24) {
+        case 0xC0: out.index = 256; break;
+        case 0xC1: out.index = 0; break;
+        case 0xC3: out.index = static_cast<std::int16_t>(color.rgb & 0xFF); break;
+        default: out.index = color.index; break;  // a true colour keeps its nearest index
+        }
+    }
+    return out;
+}
+
 }  // namespace dwg

@@ -133,6 +133,29 @@ ObjectView ObjectStore::view(std::uint64_t handle) const {
     }
 }
 
+Object ObjectStore::decode(std::uint64_t handle) const {
+    auto index = indexOf(handle);
+    if (!index)
+        throw FormatError("object " + handleText(handle) + ": referenced but not in the drawing");
+    try {
+        Object o = decodeObject(m_file.bytesOf(m_file.objects[*index]), m_file.release, m_classes);
+        if (o.common.handle.value != handle)
+            throw FormatError("expected handle " + handleText(handle) + ", found " +
+                              handleText(o.common.handle.value));
+        return o;
+    } catch (const FormatError& e) {
+        throw e.withContext("object " + handleText(handle));
+    }
+}
+
+std::vector<std::uint64_t> ObjectStore::handles() const {
+    std::vector<std::uint64_t> out;
+    out.reserve(m_byHandle.size());
+    for (const auto& entry : m_byHandle)
+        out.push_back(entry.first);
+    return out;
+}
+
 std::vector<std::uint64_t> ObjectStore::handlesOfType(std::uint16_t objectType) const {
     std::vector<std::uint64_t> out;
     for (const auto& [handle, index] : m_byHandle)

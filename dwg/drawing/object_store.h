@@ -10,6 +10,7 @@
 
 #include "dwg/container/dwg_file.h"
 #include "dwg/objects/classes.h"
+#include "dwg/objects/object.h"
 #include "dwg/objects/object_header.h"
 
 namespace dwg {
@@ -45,6 +46,12 @@ public:
     // The object's data and header; FormatError naming the handle when it is
     // missing or damaged.
     ObjectView view(std::uint64_t handle) const;
+
+    // Every field of the object through its walk; FormatError naming the
+    // handle when it is missing or its fields do not match what it stores.
+    Object decode(std::uint64_t handle) const;
+    // Every handle, in ascending order.
+    std::vector<std::uint64_t> handles() const;
 
     // All handles of one type, in ascending handle order.
     std::vector<std::uint64_t> handlesOfType(std::uint16_t objectType) const;

@@ -93,6 +93,15 @@ public:
     // gives each new drawing: the dates and the GUIDs.
     static HeaderVariables defaults(Release release);
 
+    // The variables for another release (R2000 -> 2004 so far): every
+    // variable both releases have keeps its value, colours in the target
+    // release's form (colorForRelease); a variable the source lacks gets the
+    // value AutoCAD gives it in a drawing saved in the target release (see
+    // the table in the definition). Values not carried are the saving
+    // program's own: dates, timers and the per-save random shorts stay as the
+    // source has them where the target has them too.
+    HeaderVariables convertedTo(Release target) const;
+
     Release release() const noexcept { return m_release; }
     bool has(std::string_view name) const noexcept;
     // std::out_of_range naming the variable if the release has no such one.

@@ -30,8 +30,10 @@ void walkExtendedData(Io& io, std::vector<ExtendedData>& list) {
             io.Hd("eed application", block.application);
             io.bytes("eed", block.bytes, size);
         }
-        std::uint16_t end = 0;
-        io.BS("eed size", end);
+        if constexpr (Io::writing) {
+            std::uint16_t end = 0;
+            io.BS("eed size", end);
+        }
     }
 }
 
@@ -96,7 +98,8 @@ void walkCommonHandles(Io& io, CommonData& c) {
         io.H("owner", c.owner);
     for (HandleRef& reactor : c.reactors)
         io.H("reactor", reactor);
-    if (!c.xdictionaryMissing)
+    // Before 2004 every object stores the handle, null for none.
+    if (r < Release::R2004 || !c.xdictionaryMissing)
         io.H("xdictionary", c.xdictionary);
     if (!c.isEntity)
         return;
@@ -211,11 +214,19 @@ std::vector<std::uint8_t> encodeObject(Object& object, Release release, Release 
     return io.finish();
 }
 
-std::string printObject(Object& object, Release release) {
+namespace {
+FieldPrinter printed(Object& object, Release release) {
     FieldPrinter io(release, object.common);
     walkCommon(io, object.common, nullptr);
     object.body->print(io);
-    return io.text();
+    return io;
 }
+}  // namespace
+
+std::vector<PrintedField> describeObject(Object& object, Release release) {
+    return printed(object, release).fields();
+}
+
+std::string printObject(Object& object, Release release) { return printed(object, release).text(); }
 
 }  // namespace dwg

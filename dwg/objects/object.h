@@ -132,7 +132,9 @@ Object decodeObject(std::span<const std::uint8_t> stored, Release release, const
 // otherwise, and from 2007 on.
 std::vector<std::uint8_t> encodeObject(Object& object, Release release, Release readIn);
 
-// Every field as "name: value" lines, the common data first.
+// Every field by name, the common data first.
+std::vector<PrintedField> describeObject(Object& object, Release release);
+// The same as "name: value" lines.
 std::string printObject(Object& object, Release release);
 
 }  // namespace dwg

@@ -86,7 +86,13 @@ std::vector<std::uint8_t> FieldWriter::finish() {
 }
 
 void FieldPrinter::line(const char* name, std::string_view value) {
-    m_text.append(name).append(": ").append(value).push_back('\n');
+    m_fields.push_back({name, std::string(value)});
+}
+
+std::string FieldPrinter::text() const {
+    std::string out;
+    for (const PrintedField& f : m_fields) out.append(f.name).append(": ").append(f.value).push_back('\n');
+    return out;
 }
 
 void FieldPrinter::real(const char* name, double value) {
@@ -120,11 +126,12 @@ void FieldPrinter::hex(const char* name, const std::vector<std::uint8_t>& bytes)
 
 void FieldPrinter::rawBits(const char* name, const RawBits& bits) {
     hex(name, bits.bytes);
-    m_text.append("  (").append(std::to_string(bits.bitCount)).append(" bits)\n");
+    m_fields.back().value.append(" (").append(std::to_string(bits.bitCount)).append(" bits)");
 }
 
-void FieldPrinter::T(const char* name, std::string& v) {
-    // Printable ASCII as it is, other bytes as \xNN, so that any code page prints.
+namespace {
+// Printable ASCII as it is, other bytes as \xNN, so that any code page prints.
+std::string quoted(std::string_view v) {
     std::string text = "\"";
     for (unsigned char ch : v) {
         if (ch >= 0x20 && ch < 0x7F && ch != '"' && ch != '\\') {
@@ -136,8 +143,11 @@ void FieldPrinter::T(const char* name, std::string& v) {
         }
     }
     text.push_back('"');
-    line(name, text);
+    return text;
 }
+}  // namespace
+
+void FieldPrinter::T(const char* name, std::string& v) { line(name, quoted(v)); }
 
 void FieldPrinter::CMC(const char* name, CmColor& v) {
     std::string text = std::to_string(v.index);
@@ -145,8 +155,8 @@ void FieldPrinter::CMC(const char* name, CmColor& v) {
         char buffer[40];
         std::snprintf(buffer, sizeof buffer, " rgb %08X flags %u", v.rgb, v.flags);
         text.append(buffer);
-        if (!v.name.empty()) text.append(" name \"").append(v.name).append("\"");
-        if (!v.bookName.empty()) text.append(" book \"").append(v.bookName).append("\"");
+        if (!v.name.empty()) text.append(" name ").append(quoted(v.name));
+        if (!v.bookName.empty()) text.append(" book ").append(quoted(v.bookName));
     }
     line(name, text);
 }

@@ -229,7 +229,13 @@ private:
     bool m_hasSize = false;
 };
 
-// Lists every field as "name: value", one a line; handles as the absolute
+// One field as the printer lists it.
+struct PrintedField {
+    std::string name, value;
+    friend bool operator==(const PrintedField&, const PrintedField&) = default;
+};
+
+// Lists every field by name with its value as text; handles as the absolute
 // handle they stand for, in AutoCAD's hexadecimal. Two objects that print
 // the same hold the same values.
 class FieldPrinter {
@@ -242,7 +248,9 @@ public:
 
     Release release() const noexcept { return m_release; }
     const CommonData& common() const noexcept { return m_common; }
-    const std::string& text() const noexcept { return m_text; }
+    const std::vector<PrintedField>& fields() const noexcept { return m_fields; }
+    // "name: value", one a line.
+    std::string text() const;
 
     void B(const char* n, bool& v) { line(n, v ? "1" : "0"); }
     bool flag(const char* n, bool value) {
@@ -300,7 +308,7 @@ private:
 
     Release m_release;
     const CommonData& m_common;
-    std::string m_text;
+    std::vector<PrintedField> m_fields;
 };
 
 }  // namespace dwg

@@ -298,7 +298,7 @@ TEST_F(InspectCommand, FailuresAndBadCommandLines) {
     }
     const auto help = runCli({"inspect", "--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_THAT(help.out, StartsWith("Usage: corvelin-cli inspect [--json] DRAWING"));
+    EXPECT_THAT(help.out, StartsWith("Usage: corvelin-cli inspect [--json] [--all] DRAWING"));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -532,6 +533,51 @@ TEST(HeaderVariables, NamesAreUniqueWithinEachRelease) {
             }
         }
     }
+}
+
+}  // namespace
+}  // namespace dwg
+
+namespace dwg {
+namespace {
+
+// The same drawings saved by AutoCAD as 2000 and as 2004: the 2000 header
+// converted to 2004 holds what AutoCAD's 2004 save holds, but for what is the
+// saving program's own.
+TEST(HeaderVariables, AutoCad2000HeaderConvertedTo2004MatchesAutoCads2004Save) {
+    // Dates, timers, the handle seed and the per-save random shorts belong to
+    // the save; AutoCAD's 2004 save also makes the ACAD_MATERIAL and
+    // ACAD_COLOR dictionaries, which a 2000 drawing has not.
+    const std::set<std::string> savers = {"TDUUPDATE",  "TDINDWG",    "TDUSRTIMER", "HANDSEED",
+                                          "UNKNOWN_25", "UNKNOWN_26", "UNKNOWN_27", "UNKNOWN_28",
+                                          "DICTIONARY_MATERIALS", "DICTIONARY_COLORS"};
+    const std::filesystem::path series = std::filesystem::path(CORVELIN_SAMPLES_DIR) / "dwg" / "series";
+    if (!std::filesystem::is_directory(series / "2000"))
+        GTEST_SKIP() << "no series drawings in " << series;
+    int compared = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(series / "2000")) {
+        if (entry.path().extension() != ".dwg" || !std::filesystem::exists(series / "2004" / entry.path().filename()))
+            continue;
+        SCOPED_TRACE(entry.path().filename().string());
+        const auto from = test::loadSample("series/2000/" + entry.path().filename().string());
+        const auto to = test::loadSample("series/2004/" + entry.path().filename().string());
+        ASSERT_TRUE(from && to);
+        const DwgFile a = readDwgFile(*from), b = readDwgFile(*to);
+        const HeaderVariables converted = HeaderVariables::decode(a.headerVariables, a.release).convertedTo(Release::R2004);
+        const HeaderVariables autocad = HeaderVariables::decode(b.headerVariables, b.release);
+        // What the conversion writes reads back as itself.
+        const HeaderVariables reread = HeaderVariables::decode(converted.encode(), Release::R2004);
+        ASSERT_EQ(converted.size(), autocad.size());
+        for (std::size_t i = 0; i < autocad.size(); ++i) {
+            const std::string name(autocad.infoAt(i).name);
+            EXPECT_EQ(formatHeaderValue(reread.valueAt(i)), formatHeaderValue(converted.valueAt(i))) << name;
+            if (!savers.contains(name)) {
+                EXPECT_EQ(formatHeaderValue(converted.valueAt(i)), formatHeaderValue(autocad.valueAt(i))) << name;
+            }
+        }
+        ++compared;
+    }
+    EXPECT_GT(compared, 0);
 }
 
 }  // namespace
