@@ -5,11 +5,25 @@
 
 namespace dwg {
 
+namespace {
+// Fixed types object_header.h does not name (ODA §20.3).
+constexpr std::uint16_t kShape = 33, kRay = 40, kXLine = 41, kSpline = 36;
+}  // namespace
+
 void addEntityKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<LineObject>(type::Line, "LINE", true));
     kinds.push_back(kindOf<CircleObject>(type::Circle, "CIRCLE", true));
     kinds.push_back(kindOf<ArcObject>(type::Arc, "ARC", true));
     kinds.push_back(kindOf<PointObject>(type::Point, "POINT", true));
+    kinds.push_back(kindOf<SolidObject>(type::Solid, "SOLID", true));
+    kinds.push_back(kindOf<SolidObject>(type::Trace, "TRACE", true));
+    kinds.push_back(kindOf<Face3dObject>(type::Face3d, "3DFACE", true));
+    kinds.push_back(kindOf<ShapeObject>(kShape, "SHAPE", true));
+    kinds.push_back(kindOf<EllipseObject>(type::Ellipse, "ELLIPSE", true));
+    kinds.push_back(kindOf<RayObject>(kRay, "RAY", true));
+    kinds.push_back(kindOf<XLineObject>(kXLine, "XLINE", true));
+    kinds.push_back(kindOf<SplineObject>(kSpline, "SPLINE", true));
+    kinds.push_back(kindOf<ViewportObject>(type::Viewport, "VIEWPORT", true));
 }
 
 }  // namespace dwg
