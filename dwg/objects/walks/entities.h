@@ -1,7 +1,12 @@
 #pragma once
-// The simple drawable entities (ODA §20.4.11-12, .16-18, .20-21, .31-35...).
-// Coordinates as the format stores them: WCS for LINE and POINT, the
-// entity's OCS (given by its extrusion) for ARC and CIRCLE.
+// The drawable entities that stand alone (ODA §20.4.17-20, .27, .32, .35-43,
+// .88 and the classes IMAGE, WIPEOUT, HELIX and LIGHT): lines, curves,
+// faces, viewports, images, lights and ACIS solids. Coordinates as the
+// format stores them: WCS for LINE, POINT, 3DFACE, ELLIPSE, SPLINE, RAY and
+// XLINE, the entity's OCS (given by its extrusion) for ARC, CIRCLE, SOLID,
+// TRACE and SHAPE. Some field sets serve two types (SOLID and TRACE, IMAGE
+// and WIPEOUT, REGION, 3DSOLID and BODY): the common data's type tells them
+// apart.
 
 #include <algorithm>
 #include <cstddef>
@@ -538,9 +543,9 @@ void walk(Io& io, LightObject& l) {
     io.BL("shadow type", l.shadowType);
     io.BS("shadow map size", l.shadowMapSize);
     io.RC("shadow map softness", l.shadowMapSoftness);
-    // Photometric lights (LIGHTINGUNITS 1 or 2, a drawing variable the walk
-    // cannot see) store more: read when the data goes on. Not yet seen in
-    // a sample.
+    // Photometric lights (as the drawing's LIGHTINGUNITS, which the walk
+    // cannot see, makes them) store more: read when the data goes on. Not
+    // yet seen in a sample.
     if constexpr (Io::reading)
         l.photometric = io.data().bitsLeft() > 0;
     if (!l.photometric)
@@ -582,6 +587,15 @@ struct AcisData {
     // Version 2: the SAB bytes through its end marker (no size is stored).
     std::vector<std::uint8_t> binary;
 };
+
+// The SAT text of version 1 data: the blocks joined, each byte above 32
+// standing for 159 minus it (control characters and spaces are kept).
+inline std::string acisText(const AcisData& a) {
+    std::string text;
+    for (const std::vector<std::uint8_t>& block : a.blocks)
+        for (std::uint8_t c : block) text += static_cast<char>(c > 32 ? 159 - c : c);
+    return text;
+}
 
 namespace entity_walks {
 // Whether SAB bytes end with "End-of-ACIS-data" or "End-of-ASM-data" in
