@@ -410,7 +410,7 @@ struct HelixObject {
     double radius = 0.0;
     double turns = 0.0;
     double turnHeight = 0.0;
-    bool clockwise = false;
+    bool rightHanded = true;     // DXF 290: 0 left, 1 right
     std::uint8_t constraint = 0;  // 0 turn height, 1 turns, 2 height
 };
 
@@ -425,7 +425,7 @@ void walk(Io& io, HelixObject& h) {
     io.BD("radius", h.radius);
     io.BD("turns", h.turns);
     io.BD("turn height", h.turnHeight);
-    io.B("clockwise", h.clockwise);
+    io.B("right handed", h.rightHanded);
     io.RC("constraint", h.constraint);
 }
 
@@ -785,7 +785,7 @@ void walk(Io& io, ModelerGeometryObject& m) {
 
 // OLE2FRAME (ODA §20.4.88): an embedded OLE object, its data kept as stored.
 struct Ole2FrameObject {
-    std::int16_t flags = 0;  // 1 link, 2 embedded, 3 static
+    std::int16_t objectType = 2;  // 1 link, 2 embedded, 3 static
     std::int16_t mode = 0;   // 2000+: 0 model space, 1 paper space
     std::vector<std::uint8_t> data;
     std::uint8_t lockAspect = 0;  // 2000+
@@ -793,7 +793,7 @@ struct Ole2FrameObject {
 
 template <class Io>
 void walk(Io& io, Ole2FrameObject& o) {
-    io.BS("flags", o.flags);
+    io.BS("object type", o.objectType);
     if (io.release() >= Release::R2000)
         io.BS("mode", o.mode);
     std::size_t n = o.data.size();
