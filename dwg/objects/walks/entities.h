@@ -653,7 +653,7 @@ void walk(Io& io, AcisData& a) {
     }
 }
 
-// One curve of the wireframe.
+// One curve of the wireframe. Samples have wires without a transform only.
 struct AcisWire {
     std::uint8_t type = 0;
     std::int32_t selectionMarker = 0;
@@ -687,11 +687,13 @@ void walk(Io& io, AcisWire& w) {
     }
 }
 
-// The wireframe as seen in one viewport.
+// The wireframe as seen in one viewport. No sample has one yet: the bit
+// before the wires is as other readers have it; ODA §20.4.41 lacks it.
 struct AcisSilhouette {
     std::int32_t viewportId = 0;
     Point3 target, direction, up;
     bool perspective = false;
+    bool hasWires = false;
     std::vector<AcisWire> wires;
 };
 
@@ -702,8 +704,13 @@ void walk(Io& io, AcisSilhouette& s) {
     io.BD3("viewport direction", s.direction);
     io.BD3("viewport up", s.up);
     io.B("viewport perspective", s.perspective);
-    entity_walks::countOf(io, "wire count", CountCode::BL, s.wires, 8);
-    for (AcisWire& w : s.wires) walk(io, w);
+    io.B("has wires", s.hasWires);
+    if (s.hasWires) {
+        entity_walks::countOf(io, "wire count", CountCode::BL, s.wires, 8);
+        for (AcisWire& w : s.wires) walk(io, w);
+    } else if constexpr (Io::reading) {
+        s.wires.clear();
+    }
 }
 
 struct AcisMaterial {
@@ -721,7 +728,7 @@ struct ModelerGeometryObject {
     bool isolinesPresent = false;
     std::vector<AcisWire> wires;
     std::vector<AcisSilhouette> silhouettes;
-    bool acisEmptyBit = true;  // stored after the wireframe, normally 1
+    AcisData moreAcis;  // after the wireframe, normally empty
     std::vector<AcisMaterial> materials;  // 2007+, binary data
     // 2013+.
     bool hasRevisionGuid = false;
@@ -754,7 +761,9 @@ void walk(Io& io, ModelerGeometryObject& m) {
         entity_walks::countOf(io, "silhouette count", CountCode::BL, m.silhouettes, 8);
         for (AcisSilhouette& s : m.silhouettes) walk(io, s);
     }
-    io.B("acis empty bit", m.acisEmptyBit);
+    // A bit that is normally 1; 0 says more ACIS data follows, in the same
+    // form as the first (not yet seen in a sample).
+    walk(io, m.moreAcis);
     // Not yet seen in a sample: the materials of binary data from 2007 on,
     // and the revision GUID from 2013 on.
     if (m.acis.version > 1 && io.release() >= Release::R2007) {
