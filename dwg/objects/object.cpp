@@ -223,6 +223,12 @@ FieldPrinter printed(Object& object, Release release) {
 }
 }  // namespace
 
+void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit) {
+    HandleVisitor io(release, object.common, visit);
+    walkCommon(io, object.common, nullptr);
+    object.body->visit(io);
+}
+
 std::vector<PrintedField> describeObject(Object& object, Release release) {
     return printed(object, release).fields();
 }

@@ -77,6 +77,7 @@ public:
     virtual void read(FieldReader& io) = 0;
     virtual void write(FieldWriter& io) = 0;
     virtual void print(FieldPrinter& io) = 0;
+    virtual void visit(HandleVisitor& io) = 0;
     virtual std::unique_ptr<ObjectBody> clone() const = 0;
 };
 
@@ -87,6 +88,7 @@ public:
     void read(FieldReader& io) override { walk(io, fields); }
     void write(FieldWriter& io) override { walk(io, fields); }
     void print(FieldPrinter& io) override { walk(io, fields); }
+    void visit(HandleVisitor& io) override { walk(io, fields); }
     std::unique_ptr<ObjectBody> clone() const override { return std::make_unique<BodyOf>(*this); }
 };
 
@@ -131,6 +133,10 @@ Object decodeObject(std::span<const std::uint8_t> stored, Release release, const
 // written only in the release it was read in (`readIn`); UnsupportedRelease
 // otherwise, and from 2007 on.
 std::vector<std::uint8_t> encodeObject(Object& object, Release release, Release readIn);
+
+// Calls `visit` on every handle reference of the object, the common ones
+// first, in stream order.
+void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit);
 
 // Every field by name, the common data first.
 std::vector<PrintedField> describeObject(Object& object, Release release);

@@ -21,6 +21,7 @@
 // the bits that remain before anything is allocated.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -309,6 +310,66 @@ private:
     Release m_release;
     const CommonData& m_common;
     std::vector<PrintedField> m_fields;
+};
+
+// Calls a function on every handle reference of an object (data and handle
+// streams alike) and reads or writes nothing else: for following and
+// cleaning references.
+class HandleVisitor {
+public:
+    static constexpr bool reading = false;
+    static constexpr bool writing = false;
+    static constexpr bool printing = false;
+
+    using Visit = std::function<void(const char* name, HandleRef& ref)>;
+    HandleVisitor(Release release, const CommonData& common, Visit visit)
+        : m_release(release), m_common(common), m_visit(std::move(visit)) {}
+
+    Release release() const noexcept { return m_release; }
+    const CommonData& common() const noexcept { return m_common; }
+
+    void H(const char* n, HandleRef& v) { m_visit(n, v); }
+    void Hd(const char* n, HandleRef& v) { m_visit(n, v); }
+    void handlesToEnd(const char* n, std::vector<HandleRef>& v) {
+        for (HandleRef& h : v) m_visit(n, h);
+    }
+    bool flag(const char*, bool value) { return value; }
+    template <class V> void B(const char*, V&) {}
+    template <class V> void BB(const char*, V&) {}
+    template <class V> void B3(const char*, V&) {}
+    template <class V> void BS(const char*, V&) {}
+    template <class V> void BL(const char*, V&) {}
+    template <class V> void BLL(const char*, V&) {}
+    template <class V> void BD(const char*, V&) {}
+    template <class V> void BD2(const char*, V&) {}
+    template <class V> void BD3(const char*, V&) {}
+    template <class V> void RC(const char*, V&) {}
+    template <class V> void RS(const char*, V&) {}
+    template <class V> void RL(const char*, V&) {}
+    template <class V> void RD(const char*, V&) {}
+    template <class V> void RD2(const char*, V&) {}
+    template <class V> void RD3(const char*, V&) {}
+    template <class V, class D> void DD(const char*, V&, const D&) {}
+    template <class V, class D> void DD2(const char*, V&, const D&) {}
+    template <class V> void BT(const char*, V&) {}
+    template <class V> void BE(const char*, V&) {}
+    template <class V> void MC(const char*, V&) {}
+    template <class V> void MS(const char*, V&) {}
+    template <class V> void OT(const char*, V&) {}
+    template <class V> void T(const char*, V&) {}
+    template <class V> void CMC(const char*, V&) {}
+    template <class V, class N> void TF(const char*, V&, N) {}
+    template <class V, class N> void bytes(const char*, V&, N) {}
+    template <class N> void count(const char*, CountCode, N&, unsigned) {}
+    template <class V> void restOfData(const char*, V&) {}
+    template <class V> void restOfHandles(const char*, V&) {}
+    template <class V, class N> void raw(const char*, V&, N) {}
+    void sizeInBits(const char*) {}
+
+private:
+    Release m_release;
+    const CommonData& m_common;
+    Visit m_visit;
 };
 
 }  // namespace dwg
