@@ -12,13 +12,13 @@
 namespace dwg {
 
 // Two times as stored by the indexes (ODA §2.8 TIMEBLL): days, milliseconds.
-struct Timestamp {
+struct IndexTimestamp {
     std::int32_t days = 0;
     std::int32_t milliseconds = 0;
 };
 
 template <class Io>
-void walk(Io& io, Timestamp& t) {
+void walk(Io& io, IndexTimestamp& t) {
     io.BL("days", t.days);
     io.BL("milliseconds", t.milliseconds);
 }
@@ -153,7 +153,8 @@ struct PlaceholderObject {};
 template <class Io>
 void walk(Io&, PlaceholderObject&) {}
 
-// VBA_PROJECT (81): 2000+ keeps the project as bytes.
+// VBA_PROJECT (81): 2000+ keeps the project as bytes. Not registered: no
+// sample holds one.
 struct VbaProjectObject {
     std::vector<std::uint8_t> data;
 };
@@ -262,6 +263,8 @@ template <class Io>
 void walk(Io& io, LayoutObject& l) {
     walk(io, l.settings);
     io.T("layout name", l.name);
+    // ODA gives a BL; DXF 71 is a 16-bit integer, and a BS reads the same
+    // bits for every order below 256.
     io.BS("tab order", l.tabOrder);
     io.BS("layout flags", l.flags);
     io.BD3("ucs origin", l.ucsOrigin);
@@ -276,6 +279,7 @@ void walk(Io& io, LayoutObject& l) {
     io.BD3("extents max", l.extentsMax);
     std::size_t n = l.viewports.size();
     if (io.release() >= Release::R2004) {
+        // A BL in the samples (ODA says RL).
         io.count("viewports", CountCode::BL, n, 8);
         l.viewports.resize(n);
     }
@@ -316,7 +320,8 @@ void walk(Io& io, ScaleObject& s) {
     io.B("unit scale", s.unitScale);
 }
 
-// IDBUFFER (ODA §20.4.79): the objects of an xref.
+// IDBUFFER (ODA §20.4.79): the objects of an xref. Not registered: no
+// sample holds one.
 struct IdBufferObject {
     std::uint8_t unknown = 0;
     std::vector<HandleRef> objects;
@@ -376,8 +381,7 @@ void walk(Io& io, RasterVariablesObject& v) {
     io.BS("units", v.units);
 }
 
-// WIPEOUTVARIABLES: not in ODA's list; one BS, as LibreDWG reads it and the
-// samples confirm.
+// WIPEOUTVARIABLES: not in ODA's list; the samples store one BS.
 struct WipeoutVariablesObject {
     std::int16_t displayFrame = 0;
 };
@@ -387,7 +391,8 @@ void walk(Io& io, WipeoutVariablesObject& v) {
     io.BS("display frame", v.displayFrame);
 }
 
-// SPATIAL_FILTER (ODA §20.4.94): an xref's clipping boundary.
+// SPATIAL_FILTER (ODA §20.4.94): an xref's clipping boundary. Not
+// registered: no sample holds one.
 struct SpatialFilterObject {
     std::vector<Point2> boundary;
     Point3 extrusion{0.0, 0.0, 1.0};
@@ -421,9 +426,9 @@ void walk(Io& io, SpatialFilterObject& f) {
 }
 
 // SPATIAL_INDEX (ODA §20.4.95): a time stamp, then data no reader describes
-// (kept as its bits).
+// (kept as its bits). Not registered: no sample holds one.
 struct SpatialIndexObject {
-    Timestamp updated;
+    IndexTimestamp updated;
     RawBits rest;
 };
 
@@ -439,9 +444,9 @@ struct LayerIndexEntry {
     HandleRef entry;
 };
 
-// LAYER_INDEX (ODA §20.4.83).
+// LAYER_INDEX (ODA §20.4.83). Not registered: no sample holds one.
 struct LayerIndexObject {
-    Timestamp updated;
+    IndexTimestamp updated;
     std::vector<LayerIndexEntry> entries;
 };
 
@@ -501,6 +506,7 @@ struct FieldValue {
     std::int32_t longValue = 0;
     double doubleValue = 0.0;
     std::string text;
+    std::uint32_t dataSize = 0;      // dates and points: their byte count
     std::vector<std::uint8_t> data;  // a date's bytes
     Point3 point;                    // 2D points leave z at 0
     HandleRef object;
@@ -520,26 +526,23 @@ void walk(Io& io, FieldValue& v) {
         case 1: io.BL("long", v.longValue); break;
         case 2: io.BD("double", v.doubleValue); break;
         case 4: io.T("string", v.text); break;
-        case 8: {
-            std::uint32_t size = static_cast<std::uint32_t>(v.data.size());
-            io.BL("date size", size);
-            io.bytes("date", v.data, size);
+        case 8:
+            io.BL("date size", v.dataSize);
+            io.bytes("date", v.data, v.dataSize);
+            break;
+        case 16: {
+            // A byte count, then the point's RDs.
+            io.BL("point size", v.dataSize);
+            Point2 p{v.point.x, v.point.y};
+            io.RD2("point", p);
+            v.point = {p.x, p.y, 0.0};
             break;
         }
-        case 16:
-        case 32: {
-            // A size in bytes, then the point's RDs.
-            std::uint32_t size = v.dataType == 16 ? 16U : 24U;
-            io.BL("point size", size);
-            if (v.dataType == 16) {
-                Point2 p{v.point.x, v.point.y};
-                io.RD2("point", p);
-                v.point = {p.x, p.y, 0.0};
-            } else {
-                io.RD3("point", v.point);
-            }
+        case 32:
+            io.BL("point size", v.dataSize);
+            io.RD3("point", v.point);
             break;
-        }
+        // Where in the handle stream is not known yet: no sample holds one.
         case 64: io.H("object", v.object); break;
         default:
             if constexpr (Io::reading)
@@ -623,17 +626,17 @@ struct DimAssocRef {
 };
 
 template <class Io>
-void walkStrings(Io& io, const char* name, std::vector<std::string>& v) {
+void walkOsnapStrings(Io& io, const char* countName, const char* name, std::vector<std::string>& v) {
     std::size_t n = v.size();
-    io.count(name, CountCode::BL, n, 2);
+    io.count(countName, CountCode::BL, n, 2);
     v.resize(n);
     for (std::string& s : v) io.T(name, s);
 }
 
 template <class Io>
-void walkHandles(Io& io, const char* name, std::vector<HandleRef>& v) {
+void walkOsnapHandles(Io& io, const char* countName, const char* name, std::vector<HandleRef>& v) {
     std::size_t n = v.size();
-    io.count(name, CountCode::BL, n, 8);
+    io.count(countName, CountCode::BL, n, 8);
     v.resize(n);
     for (HandleRef& h : v) io.H(name, h);
 }
@@ -642,25 +645,26 @@ template <class Io>
 void walk(Io& io, DimAssocRef& r) {
     io.T("class name", r.className);
     io.RC("osnap type", r.osnapType);
-    walkHandles(io, "path", r.path);
+    walkOsnapHandles(io, "path length", "path", r.path);
     if (r.osnapType != 0) {
         io.BL("subent type", r.subentType);
         io.BL("gs marker", r.gsMarker);
-        walkStrings(io, "xref path", r.xrefPaths);
+        walkOsnapStrings(io, "xref paths", "xref path", r.xrefPaths);
     }
     io.BD("osnap distance", r.osnapDistance);
     io.BD3("osnap point", r.osnapPoint);
     if (r.osnapType == 6 || r.osnapType == 11) {
-        walkHandles(io, "intersection path", r.intersectionPath);
+        walkOsnapHandles(io, "intersection path length", "intersection path", r.intersectionPath);
         io.BL("intersection subent type", r.intersectionSubentType);
         io.BL("intersection gs marker", r.intersectionGsMarker);
-        walkStrings(io, "intersection xref path", r.intersectionXrefPaths);
+        walkOsnapStrings(io, "intersection xref paths", "intersection xref path", r.intersectionXrefPaths);
     }
     io.B("has last point ref", r.hasLastPointRef);
 }
 
 // DIMASSOC: which points of a dimension follow which objects. Not in ODA's
-// list; the layout LibreDWG reads, confirmed by the samples.
+// list; the layout the samples show (osnap types 1, 3 and 13; the
+// intersection part and "last point ref" are not in any sample yet).
 struct DimAssocObject {
     std::int32_t associativity = 0;  // a bit a point: 1, 2, 4, 8
     bool transSpace = false;
