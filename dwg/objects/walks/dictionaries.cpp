@@ -11,9 +11,9 @@ constexpr std::uint16_t kGroup = 72, kMlineStyle = 73, kXRecord = 79, kPlacehold
 
 }  // namespace
 
-// VBA_PROJECT (81), IDBUFFER, SPATIAL_FILTER, SPATIAL_INDEX and LAYER_INDEX
-// have walks in the header but stay out until a drawing holds one to check
-// them against. PLOTSETTINGS is the part of LAYOUT every layout checks.
+// VBA_PROJECT (81), IDBUFFER, SPATIAL_INDEX and LAYER_INDEX have walks in
+// the header but stay out until a drawing holds one to check them against.
+// PLOTSETTINGS is the part of LAYOUT every layout checks.
 void addDictionaryKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<DictionaryObject>(type::Dictionary, "DICTIONARY", false));
     kinds.push_back(kindOf<DictionaryWithDefaultObject>(0, "ACDBDICTIONARYWDFLT", false));
@@ -33,6 +33,7 @@ void addDictionaryKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<RasterVariablesObject>(0, "RASTERVARIABLES", false));
     kinds.push_back(kindOf<WipeoutVariablesObject>(0, "WIPEOUTVARIABLES", false));
     kinds.push_back(kindOf<SortEntsTableObject>(0, "SORTENTSTABLE", false));
+    kinds.push_back(kindOf<SpatialFilterObject>(0, "SPATIAL_FILTER", false));
     kinds.push_back(kindOf<FieldListObject>(0, "FIELDLIST", false));
     kinds.push_back(kindOf<FieldObject>(0, "FIELD", false));
     kinds.push_back(kindOf<DimAssocObject>(0, "DIMASSOC", false));

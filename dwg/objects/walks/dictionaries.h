@@ -391,8 +391,7 @@ void walk(Io& io, WipeoutVariablesObject& v) {
     io.BS("display frame", v.displayFrame);
 }
 
-// SPATIAL_FILTER (ODA §20.4.94): an xref's clipping boundary. Not
-// registered: no sample holds one.
+// SPATIAL_FILTER (ODA §20.4.94): an xref's clipping boundary.
 struct SpatialFilterObject {
     std::vector<Point2> boundary;
     Point3 extrusion{0.0, 0.0, 1.0};
@@ -402,7 +401,9 @@ struct SpatialFilterObject {
     double frontDistance = 0.0;  // when frontClip
     std::int16_t backClip = 0;
     double backDistance = 0.0;  // when backClip
-    std::array<double, 12> inverseBlockTransform{};  // 4x3, column major
+    // 3x4 matrices row by row, the translation last in each row (as the
+    // samples show; ODA calls them 4x3, column major).
+    std::array<double, 12> inverseBlockTransform{};
     std::array<double, 12> clipTransform{};
 };
 
