@@ -11,7 +11,8 @@
 
 namespace dwg {
 
-// Two times as stored by the indexes (ODA §2.8 TIMEBLL): days, milliseconds.
+// When an index was last updated (TIMEBLL, ODA §20.4.83): two BLs, the
+// Julian day and the milliseconds into it.
 struct IndexTimestamp {
     std::int32_t days = 0;
     std::int32_t milliseconds = 0;
