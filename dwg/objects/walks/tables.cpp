@@ -7,7 +7,7 @@ namespace dwg {
 namespace {
 
 // Fixed types (ODA §20.3) that object_header.h does not name.
-constexpr std::uint16_t kView = 61, kUcs = 63, kVport = 65, kVxControl = 70, kVxRecord = 71;
+constexpr std::uint16_t kView = 61, kVport = 65, kVxControl = 70, kVxRecord = 71;
 
 }  // namespace
 
@@ -28,7 +28,6 @@ void addTableKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<TextStyleRecordObject>(type::Style, "STYLE", false));
     kinds.push_back(kindOf<LinetypeRecordObject>(type::Ltype, "LTYPE", false));
     kinds.push_back(kindOf<ViewRecordObject>(kView, "VIEW", false));
-    kinds.push_back(kindOf<UcsRecordObject>(kUcs, "UCS", false));
     kinds.push_back(kindOf<VportRecordObject>(kVport, "VPORT", false));
     kinds.push_back(kindOf<AppIdRecordObject>(type::AppId, "APPID", false));
     kinds.push_back(kindOf<DimStyleRecordObject>(type::DimStyle, "DIMSTYLE", false));

@@ -138,7 +138,8 @@ void walk(Io& io, BlockRecordObject& b) {
     if (r >= Release::R2000)
         io.B("xref unloaded", b.xrefUnloaded);
     const bool ownsEntities = !b.isXref && !b.isOverlaidXref;
-    // 2004 on an xref stores no count of owned entities (nor the entities).
+    // 2004 on an xref stores no count of owned entities (nor the entities);
+    // ODA §20.4.52 has the count always. The samples hold no xref block.
     if (r >= Release::R2004 && ownsEntities) {
         std::size_t n = b.entities.size();
         io.count("owned count", CountCode::BL, n, 8);
@@ -421,6 +422,8 @@ struct UcsOrthoPoint {
     Point3 point;           // DXF 13
 };
 
+// Not in the registry yet: no sample holds a UCS record to confirm the
+// 2000+ fields after the ortho view type (see the walk).
 struct UcsRecordObject {
     TableEntryData entry;
     UcsAxes ucs;
