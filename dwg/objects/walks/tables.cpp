@@ -1,9 +1,37 @@
 #include "dwg/objects/walks/tables.h"
 
+#include "dwg/objects/object_header.h"
 #include "dwg/objects/registry.h"
 
 namespace dwg {
+namespace {
 
-void addTableKinds(std::vector<ObjectKind>&) {}
+// Fixed types (ODA §20.3) that object_header.h does not name.
+constexpr std::uint16_t kView = 61, kVport = 65, kVxControl = 70, kVxRecord = 71;
+
+}  // namespace
+
+void addTableKinds(std::vector<ObjectKind>& kinds) {
+    kinds.push_back(kindOf<BlockTableObject>(type::BlockControl, "BLOCK_CONTROL", false));
+    kinds.push_back(kindOf<SymbolTableObject>(type::LayerControl, "LAYER_CONTROL", false));
+    kinds.push_back(kindOf<SymbolTableObject>(type::StyleControl, "STYLE_CONTROL", false));
+    kinds.push_back(kindOf<LinetypeTableObject>(type::LtypeControl, "LTYPE_CONTROL", false));
+    kinds.push_back(kindOf<SymbolTableObject>(type::ViewControl, "VIEW_CONTROL", false));
+    kinds.push_back(kindOf<SymbolTableObject>(type::UcsControl, "UCS_CONTROL", false));
+    kinds.push_back(kindOf<SymbolTableObject>(type::VportControl, "VPORT_CONTROL", false));
+    kinds.push_back(kindOf<SymbolTableObject>(type::AppIdControl, "APPID_CONTROL", false));
+    kinds.push_back(kindOf<DimStyleTableObject>(type::DimStyleControl, "DIMSTYLE_CONTROL", false));
+    kinds.push_back(kindOf<SymbolTableObject>(kVxControl, "VX_CONTROL", false));
+
+    kinds.push_back(kindOf<BlockRecordObject>(type::BlockHeader, "BLOCK_HEADER", false));
+    kinds.push_back(kindOf<LayerRecordObject>(type::Layer, "LAYER", false));
+    kinds.push_back(kindOf<TextStyleRecordObject>(type::Style, "STYLE", false));
+    kinds.push_back(kindOf<LinetypeRecordObject>(type::Ltype, "LTYPE", false));
+    kinds.push_back(kindOf<ViewRecordObject>(kView, "VIEW", false));
+    kinds.push_back(kindOf<VportRecordObject>(kVport, "VPORT", false));
+    kinds.push_back(kindOf<AppIdRecordObject>(type::AppId, "APPID", false));
+    kinds.push_back(kindOf<DimStyleRecordObject>(type::DimStyle, "DIMSTYLE", false));
+    kinds.push_back(kindOf<VxRecordObject>(kVxRecord, "VX_TABLE_RECORD", false));
+}
 
 }  // namespace dwg
