@@ -335,9 +335,10 @@ struct MTextObject {
     std::int16_t lineSpacingStyle = 1;
     double lineSpacingFactor = 1.0;
     bool unknownBit = false;
-    // 2004+: 1 background fill, 2 with the drawing's fill colour
+    // 2004+: 1 background fill, 2 with the drawing's fill colour, 0x10
+    // text frame (2018+)
     std::uint32_t backgroundFlags = 0;
-    std::uint32_t backgroundScale = 0;  // a BL, though DXF shows a real
+    double backgroundScale = 1.5;
     CmColor backgroundColor;
     std::uint32_t backgroundTransparency = 0;
 };
@@ -364,8 +365,10 @@ void walk(Io& io, MTextObject& m) {
     }
     if (io.release() >= Release::R2004) {
         io.BL("background flags", m.backgroundFlags);
-        if (m.backgroundFlags & 0x01) {
-            io.BL("background scale", m.backgroundScale);
+        // The scale is a BD (ODA §20.4.46 says BL, which cannot hold its
+        // default of 1.5; no sample has a background fill).
+        if ((m.backgroundFlags & 0x01) || (io.release() >= Release::R2018 && (m.backgroundFlags & 0x10))) {
+            io.BD("background scale", m.backgroundScale);
             io.CMC("background color", m.backgroundColor);
             io.BL("background transparency", m.backgroundTransparency);
         }
