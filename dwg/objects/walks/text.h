@@ -14,6 +14,8 @@ namespace dwg {
 // The entities an INSERT (its ATTRIBs) or a POLYLINE (its VERTEXes) owns,
 // closed by a SEQEND (ODA §20.4.9-10, §20.4.16-17, §20.4.33-34): R13-2000
 // name the first and the last, 2004 counts them in the data and names each.
+// An object read in R13-2000 cannot list them for 2004 without the drawing:
+// written there, it owns none.
 struct OwnedEntities {
     HandleRef first, last;            // R13-2000
     std::vector<HandleRef> entities;  // 2004+
@@ -34,6 +36,13 @@ void walkOwnedCount(Io& io, OwnedEntities& o) {
 template <class Io>
 void walkOwnedHandles(Io& io, OwnedEntities& o) {
     if (io.release() <= Release::R2000) {
+        // Read in 2004, written in an older release: the list gives both ends.
+        if constexpr (Io::writing) {
+            if (o.first == HandleRef{} && o.last == HandleRef{} && !o.entities.empty()) {
+                o.first = {4, io.common().resolve(o.entities.front())};
+                o.last = {4, io.common().resolve(o.entities.back())};
+            }
+        }
         io.H("first owned", o.first);
         io.H("last owned", o.last);
     } else {
@@ -93,6 +102,11 @@ void walkTextData(Io& io, TextLineFields& t) {
         io.BS("generation", t.generation);
         io.BS("horizontal alignment", t.horizontalAlignment);
         io.BS("vertical alignment", t.verticalAlignment);
+        // For a 2000+ copy: leave out whatever has its default.
+        if constexpr (Io::reading) {
+            t.dataFlags = 0xFF;
+            t.dataFlags = textDataFlagsFor(t);
+        }
         return;
     }
     if constexpr (Io::writing)
@@ -248,6 +262,11 @@ void walkInsertData(Io& io, InsertFields& i) {
     io.BD3("insertion", i.insertion);
     if (io.release() <= Release::R14) {
         io.BD3("scale", i.scale);
+        // For a 2000+ copy: the shortest form.
+        if constexpr (Io::reading) {
+            i.scaleForm = 0xFF;
+            i.scaleForm = insertScaleFormFor(i);
+        }
     } else {
         if constexpr (Io::writing)
             i.scaleForm = insertScaleFormFor(i);
