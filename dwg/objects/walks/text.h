@@ -1,7 +1,7 @@
 #pragma once
 // Texts and block entities (ODA §20.4.3-10, §20.4.46): TEXT, ATTRIB, ATTDEF,
 // BLOCK, ENDBLK, SEQEND, INSERT, MINSERT and MTEXT. Coordinates as the format
-// stores them: the entity's OCS for TEXT and its kin, WCS for the others.
+// stores them: the entity's OCS for TEXT, its kin and INSERT, WCS for MTEXT.
 
 #include <cstdint>
 #include <string>
