@@ -5,7 +5,8 @@
 namespace dwg {
 namespace {
 
-// ODA §20.3 gives HATCH a fixed type; drawings may also carry it as a class.
+// HATCH has a fixed type from 2000 on; R13-R14 drawings carry it as a class
+// (type 536 in the R14 sample).
 constexpr std::uint16_t Hatch = 78;
 
 }  // namespace

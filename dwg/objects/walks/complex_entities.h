@@ -41,6 +41,8 @@ void walk(Io& io, HatchGradient& g) {
     g.colors.resize(n);
     for (HatchGradientColor& c : g.colors) {
         io.BD("color shift", c.shift);
+        // BS index, BL RGB and the flags byte: a CMC, whose names follow
+        // when the flags say so.
         io.CMC("color", c.color);
     }
     io.T("gradient name", g.name);

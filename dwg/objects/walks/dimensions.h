@@ -279,7 +279,7 @@ void walk(Io& io, LeaderObject& l) {
     io.BD3("extrusion", l.extrusion);
     io.BD3("x direction", l.xDirection);
     io.BD3("block offset", l.blockOffset);
-    if (io.release() >= Release::R14)
+    if (io.release() >= Release::R14)  // R13 leaders lack it
         io.BD3("end offset", l.endOffset);
     if (io.release() <= Release::R14)
         io.BD("dimgap", l.dimgap);
