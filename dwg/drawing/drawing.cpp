@@ -397,8 +397,21 @@ std::vector<std::uint8_t> Drawing::toBytes() {
     return withContext(m_name, [&] { return writeDwgFile(m_store.contents()); });
 }
 
-void Drawing::save(const std::filesystem::path& file) {
-    const std::vector<std::uint8_t> bytes = toBytes();
+std::vector<std::uint8_t> Drawing::toBytes(Release release) {
+    if (release == m_store.release())
+        return toBytes();
+    applyChanges();
+    return withContext(m_name, [&] {
+        ReleaseChange change = changeRelease(m_store.contents(), release);
+        m_droppedInSave = std::move(change.dropped);
+        return writeDwgFile(change.file);
+    });
+}
+
+void Drawing::save(const std::filesystem::path& file) { save(file, m_store.release()); }
+
+void Drawing::save(const std::filesystem::path& file, Release release) {
+    const std::vector<std::uint8_t> bytes = toBytes(release);
     // A link at the output is replaced, never written through: it may lead
     // to the very drawing that was read, or to another one.
     support::writeFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),

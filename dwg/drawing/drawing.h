@@ -16,6 +16,7 @@
 
 #include "dwg/drawing/bounding_box.h"
 #include "dwg/drawing/object_store.h"
+#include "dwg/drawing/release_change.h"
 #include "dwg/objects/block.h"
 #include "dwg/objects/insert.h"
 #include "dwg/objects/style.h"
@@ -93,6 +94,14 @@ public:
     // Writes a temporary file beside `file` and renames it into place.
     void save(const std::filesystem::path& file);
 
+    // The drawing as a file of another release (see release_change.h): the
+    // drawing's own release gives toBytes(); R13-2000 can be saved as 2004.
+    // Objects that could not be carried are listed by droppedInSave().
+    std::vector<std::uint8_t> toBytes(Release release);
+    void save(const std::filesystem::path& file, Release release);
+    // What the last save in another release left out, with the reasons.
+    const std::vector<DroppedObjectInSave>& droppedInSave() const { return m_droppedInSave; }
+
 private:
     TextObject& editText(std::uint64_t handle);
     StyleObject& editStyle(std::uint64_t handle);
@@ -132,6 +141,7 @@ private:
     mutable std::optional<std::unordered_map<std::uint64_t, std::vector<std::uint64_t>>> m_owned;
     mutable bool m_entitiesRecovered = false, m_attributesRecovered = false;
     mutable std::vector<std::string> m_warnings;
+    std::vector<DroppedObjectInSave> m_droppedInSave;
 };
 
 }  // namespace dwg

@@ -223,8 +223,9 @@ FieldPrinter printed(Object& object, Release release) {
 }
 }  // namespace
 
-void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit) {
-    HandleVisitor io(release, object.common, visit);
+void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit,
+                  const HandleVisitor::VisitColor& visitColor) {
+    HandleVisitor io(release, object.common, visit, visitColor);
     walkCommon(io, object.common, nullptr);
     object.body->visit(io);
 }

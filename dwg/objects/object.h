@@ -135,8 +135,10 @@ Object decodeObject(std::span<const std::uint8_t> stored, Release release, const
 std::vector<std::uint8_t> encodeObject(Object& object, Release release, Release readIn);
 
 // Calls `visit` on every handle reference of the object, the common ones
-// first, in stream order.
-void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit);
+// first, in stream order, and
+// `visitColor`, where given, on every CMC colour of the type's fields.
+void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit,
+                  const HandleVisitor::VisitColor& visitColor = {});
 
 // Every field by name, the common data first.
 std::vector<PrintedField> describeObject(Object& object, Release release);

@@ -313,8 +313,9 @@ private:
 };
 
 // Calls a function on every handle reference of an object (data and handle
-// streams alike) and reads or writes nothing else: for following and
-// cleaning references.
+// streams alike), and another on every CMC colour, and reads or writes
+// nothing else: for following, cleaning and converting references and
+// colours.
 class HandleVisitor {
 public:
     static constexpr bool reading = false;
@@ -322,8 +323,9 @@ public:
     static constexpr bool printing = false;
 
     using Visit = std::function<void(const char* name, HandleRef& ref)>;
-    HandleVisitor(Release release, const CommonData& common, Visit visit)
-        : m_release(release), m_common(common), m_visit(std::move(visit)) {}
+    using VisitColor = std::function<void(CmColor& color)>;
+    HandleVisitor(Release release, const CommonData& common, Visit visit, VisitColor visitColor = {})
+        : m_release(release), m_common(common), m_visit(std::move(visit)), m_visitColor(std::move(visitColor)) {}
 
     Release release() const noexcept { return m_release; }
     const CommonData& common() const noexcept { return m_common; }
@@ -357,7 +359,9 @@ public:
     template <class V> void MS(const char*, V&) {}
     template <class V> void OT(const char*, V&) {}
     template <class V> void T(const char*, V&) {}
-    template <class V> void CMC(const char*, V&) {}
+    void CMC(const char*, CmColor& v) {
+        if (m_visitColor) m_visitColor(v);
+    }
     template <class V, class N> void TF(const char*, V&, N) {}
     template <class V, class N> void bytes(const char*, V&, N) {}
     template <class N> void count(const char*, CountCode, N&, unsigned) {}
@@ -370,6 +374,7 @@ private:
     Release m_release;
     const CommonData& m_common;
     Visit m_visit;
+    VisitColor m_visitColor;
 };
 
 }  // namespace dwg

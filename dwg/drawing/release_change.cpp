@@ -1,0 +1,352 @@
+#include "dwg/drawing/release_change.h"
+
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "dwg/drawing/object_store.h"
+#include "dwg/errors.h"
+#include "dwg/objects/header_variables.h"
+#include "dwg/objects/object.h"
+#include "dwg/objects/registry.h"
+#include "dwg/objects/walks/dictionaries.h"
+#include "dwg/objects/walks/polylines.h"
+#include "dwg/objects/walks/tables.h"
+#include "dwg/objects/walks/text.h"
+
+namespace dwg {
+namespace {
+
+constexpr std::uint16_t kVxControl = 70, kVxRecord = 71;
+constexpr std::uint8_t kHardOwner = 3;
+
+// Classes that a later release stores under a fixed type: AutoCAD 2000
+// made LWPOLYLINE and HATCH fixed types, AutoCAD 2004 ACDBPLACEHOLDER and
+// LAYOUT (its 2004 saves keep the classes listed and counted).
+struct BecameFixed {
+    std::string_view dxfName;
+    std::uint16_t type;
+    Release since;
+};
+constexpr BecameFixed kBecameFixed[] = {
+    {"LWPOLYLINE", 77, Release::R2000},
+    {"HATCH", 78, Release::R2000},
+    {"ACDBPLACEHOLDER", 80, Release::R2004},
+    {"LAYOUT", 82, Release::R2004},
+};
+
+// The DWG and maintenance versions AutoCAD's 2004 saves give the classes
+// (series/2004 of the samples); classes not listed get 0.0, as AutoCAD
+// gives third-party classes it does not know.
+struct ClassVersion {
+    std::string_view dxfName;
+    std::int16_t dwgVersion, maintenanceVersion;
+};
+constexpr ClassVersion kClassVersions2004[] = {
+    {"ACAD_EVALUATION_GRAPH", 25, 55}, {"ACDBDETAILVIEWSTYLE", 31, 8}, {"ACDBDICTIONARYWDFLT", 22, 42},
+    {"ACDBPLACEHOLDER", 22, 42},       {"ACDBSECTIONVIEWSTYLE", 31, 8}, {"ACSH_HISTORY_CLASS", 26, 0},
+    {"ACSH_SWEEP_CLASS", 26, 0},       {"ACSH_TORUS_CLASS", 26, 0},     {"CELLSTYLEMAP", 27, 1},
+    {"DICTIONARYVAR", 20, 0},          {"HELIX", 26, 0},                {"IDBUFFER", 20, 0},
+    {"LAYER_INDEX", 20, 0},            {"LAYOUT", 22, 42},              {"MATERIAL", 23, 14},
+    {"MLEADERSTYLE", 31, 8},           {"NPOCOLLECTION", 26, 0},        {"SCALE", 27, 1},
+    {"SPATIAL_INDEX", 20, 0},          {"TABLESTYLE", 25, 20},          {"VISUALSTYLE", 26, 0},
+};
+
+std::string_view trimmed(std::string_view name) {
+    while (!name.empty() && name.back() == '\0') name.remove_suffix(1);
+    return name;
+}
+
+class Changer {
+public:
+    Changer(const DwgFile& source, Release target)
+        : m_source(source), m_from(source.release), m_target(target),
+          m_classes(decodeClasses(source.classes, source.release)) {}
+
+    ReleaseChange run() {
+        decodeAll();
+        listOwnedObjects();
+        for (Object& o : m_objects) {
+            changeCommonData(o);
+            removeReferences(o);
+        }
+        ReleaseChange out;
+        out.dropped = std::move(m_dropped);
+        DwgFile& file = out.file;
+        file.release = m_target;
+        file.codePage = m_source.codePage;
+        file.headerVariables = header();
+        file.classes = classes();
+        file.objects.reserve(m_objects.size());
+        file.objectBytes.reserve(m_source.objectBytes.size() + m_source.objectBytes.size() / 8);
+        for (Object& o : m_objects) {
+            const std::uint64_t handle = o.common.handle.value;
+            std::vector<std::uint8_t> bytes;
+            try {
+                bytes = encodeObject(o, m_target, m_from);
+            } catch (const FormatError& e) {
+                throw e.withContext("object " + handleText(handle));
+            }
+            file.objects.push_back({handle, static_cast<std::uint32_t>(file.objectBytes.size()),
+                                    static_cast<std::uint32_t>(bytes.size())});
+            file.objectBytes.insert(file.objectBytes.end(), bytes.begin(), bytes.end());
+        }
+        return out;
+    }
+
+private:
+    std::string typeName(std::uint16_t type, const ObjectKind* kind) const {
+        if (kind != nullptr)
+            return std::string(kind->dxfName);
+        if (const ClassDefinition* c = m_classes.find(type))
+            return std::string(trimmed(c->dxfName));
+        return "type " + std::to_string(type);
+    }
+
+    void drop(std::uint64_t handle, std::string type, std::string reason) {
+        m_removed.insert(handle);
+        m_dropped.push_back({handle, std::move(type), std::move(reason)});
+    }
+
+    void decodeAll() {
+        m_objects.reserve(m_source.objects.size());
+        m_allHandles.reserve(m_source.objects.size());
+        for (const ObjectLocation& location : m_source.objects) {
+            m_allHandles.push_back(location.handle);
+            const auto stored = m_source.bytesOf(location);
+            Object o;
+            try {
+                o = decodeObject(stored, m_from, m_classes);
+            } catch (const FormatError& e) {
+                std::uint16_t type = 0;
+                try {
+                    type = storedObjectType(stored, m_from);
+                } catch (const FormatError&) {
+                }
+                drop(location.handle, typeName(type, findObjectKind(type, m_classes)),
+                     std::string("cannot be read: ") + e.what());
+                continue;
+            }
+            const std::uint16_t type = o.common.type;
+            if (m_target >= Release::R2004 && (type == kVxControl || type == kVxRecord)) {
+                m_removed.insert(location.handle);  // 2004 has none; AutoCAD leaves them out too
+                continue;
+            }
+            if (o.kind == nullptr) {
+                m_droppedCommon.emplace(location.handle, o.common);  // its links still lead on
+                const ClassDefinition* c = m_classes.find(type);
+                drop(location.handle, typeName(type, nullptr),
+                     c != nullptr ? "its fields are described nowhere (class of \"" +
+                                        std::string(trimmed(c->appName)) + "\"), so they cannot be written as " +
+                                        std::string(releaseName(m_target))
+                                  : "its fields are described nowhere, so they cannot be written as " +
+                                        std::string(releaseName(m_target)));
+                continue;
+            }
+            if (const ClassDefinition* c = m_classes.find(type))
+                ++m_instances[std::string(trimmed(c->dxfName))];
+            m_index.emplace(location.handle, m_objects.size());
+            m_objects.push_back(std::move(o));
+        }
+        std::sort(m_allHandles.begin(), m_allHandles.end());
+    }
+
+    // The entities from `first` to `last` by their links (an entity without
+    // links is followed by the next handle), as hard owners.
+    std::vector<HandleRef> chain(const CommonData& owner, const HandleRef& firstRef, const HandleRef& lastRef) const {
+        std::vector<HandleRef> out;
+        const std::uint64_t first = owner.resolve(firstRef), last = owner.resolve(lastRef);
+        if (first == 0 && last == 0)
+            return out;
+        std::uint64_t current = first;
+        while (true) {
+            out.push_back({kHardOwner, current});
+            if (current == last)
+                return out;
+            const CommonData* c = nullptr;
+            if (const auto it = m_index.find(current); it != m_index.end())
+                c = &m_objects[it->second].common;
+            else if (const auto d = m_droppedCommon.find(current); d != m_droppedCommon.end())
+                c = &d->second;
+            if (out.size() > m_allHandles.size() || (c == nullptr && !m_removed.contains(current)))
+                throw FormatError("object " + handleText(owner.handle.value) + ": its entities from " +
+                                  handleText(first) + " to " + handleText(last) + " break off at " +
+                                  handleText(current));
+            if (c != nullptr && !c->noLinks) {
+                current = c->resolve(c->next);
+            } else {
+                auto next = std::upper_bound(m_allHandles.begin(), m_allHandles.end(), current);
+                if (next == m_allHandles.end())
+                    throw FormatError("object " + handleText(owner.handle.value) + ": its entities from " +
+                                      handleText(first) + " run past the last object");
+                current = *next;
+            }
+        }
+    }
+
+    void listOwned(const CommonData& owner, OwnedEntities& owned) const {
+        owned.entities = chain(owner, owned.first, owned.last);
+        owned.first = owned.last = {};
+    }
+
+    // 2004 lists what a block record, a block reference and a polyline own.
+    void listOwnedObjects() {
+        if (m_from >= Release::R2004 || m_target < Release::R2004)
+            return;
+        for (Object& o : m_objects) {
+            if (auto* b = o.as<BlockRecordObject>()) {
+                if (!b->isXref && !b->isOverlaidXref)
+                    b->entities = chain(o.common, b->firstEntity, b->lastEntity);
+                b->firstEntity = b->lastEntity = {};
+            } else if (auto* i = o.as<InsertEntityObject>()) {
+                if (i->insert.hasAttributes) listOwned(o.common, i->insert.attributes);
+            } else if (auto* m = o.as<MInsertObject>()) {
+                if (m->insert.hasAttributes) listOwned(o.common, m->insert.attributes);
+            } else if (auto* p2 = o.as<Polyline2dObject>()) {
+                listOwned(o.common, p2->vertices);
+            } else if (auto* p3 = o.as<Polyline3dObject>()) {
+                listOwned(o.common, p3->vertices);
+            } else if (auto* pf = o.as<PolylinePfaceObject>()) {
+                listOwned(o.common, pf->vertices);
+            } else if (auto* pm = o.as<PolylineMeshObject>()) {
+                listOwned(o.common, pm->vertices);
+            }
+        }
+    }
+
+    void changeCommonData(Object& o) {
+        CommonData& c = o.common;
+        if (const ClassDefinition* cls = m_classes.find(c.type))
+            for (const BecameFixed& f : kBecameFixed)
+                if (trimmed(cls->dxfName) == f.dxfName && m_target >= f.since && m_from < f.since)
+                    c.type = f.type;
+        if (m_target >= Release::R2004)
+            c.xdictionaryMissing = c.resolve(c.xdictionary) == 0;
+        if (c.isEntity) {
+            if (m_target >= Release::R2004) {
+                c.previous = c.next = {};
+                c.noLinks = true;
+            }
+            if (m_from <= Release::R14 && m_target >= Release::R2000) {
+                // R13-R14 say only whether the linetype is ByLayer; a
+                // lineweight and a plot style they have not: ByLayer.
+                c.linetypeFlags = c.byLayerLinetype ? 0 : 3;
+                c.plotStyleFlags = 0;
+                c.lineweight = 29;
+            }
+        }
+        visitHandles(o, m_target, [](const char*, HandleRef&) {},
+                     [this](CmColor& color) { color = colorForRelease(color, m_target); });
+    }
+
+    bool isRemoved(const CommonData& c, const HandleRef& ref) const {
+        if (m_removed.empty())
+            return false;
+        try {
+            return m_removed.contains(c.resolve(ref));
+        } catch (const FormatError&) {
+            return false;
+        }
+    }
+
+    template <class T, class Get>
+    void eraseRemoved(const CommonData& c, std::vector<T>& list, Get get) const {
+        std::erase_if(list, [&](T& item) { return isRemoved(c, get(item)); });
+    }
+
+    // What referred to a left-out object: list entries go, single
+    // references become null.
+    void removeReferences(Object& o) {
+        if (m_removed.empty())
+            return;
+        CommonData& c = o.common;
+        const auto self = [](HandleRef& h) -> HandleRef& { return h; };
+        eraseRemoved(c, c.reactors, self);
+        c.reactorCount = static_cast<std::uint32_t>(c.reactors.size());
+        if (isRemoved(c, c.xdictionary)) {
+            c.xdictionary = {};
+            c.xdictionaryMissing = m_target >= Release::R2004;
+        }
+        const auto entryItem = [](DictionaryEntry& e) -> HandleRef& { return e.item; };
+        if (auto* d = o.as<DictionaryObject>()) eraseRemoved(c, d->entries, entryItem);
+        if (auto* d = o.as<DictionaryWithDefaultObject>()) eraseRemoved(c, d->dictionary.entries, entryItem);
+        if (auto* t = o.as<SymbolTableObject>()) eraseRemoved(c, t->entries, self);
+        if (auto* t = o.as<BlockTableObject>()) eraseRemoved(c, t->table.entries, self);
+        if (auto* t = o.as<LinetypeTableObject>()) eraseRemoved(c, t->table.entries, self);
+        if (auto* t = o.as<DimStyleTableObject>()) eraseRemoved(c, t->table.entries, self);
+        if (auto* b = o.as<BlockRecordObject>()) eraseRemoved(c, b->entities, self);
+        for (OwnedEntities* owned : ownedLists(o)) eraseRemoved(c, owned->entities, self);
+        visitHandles(o, m_target, [&](const char*, HandleRef& ref) {
+            if (ref.value != 0 && isRemoved(c, ref))
+                ref = {static_cast<std::uint8_t>(ref.code >= 2 && ref.code <= 5 ? ref.code : 4), 0};
+        });
+    }
+
+    static std::vector<OwnedEntities*> ownedLists(Object& o) {
+        if (auto* i = o.as<InsertEntityObject>()) return {&i->insert.attributes};
+        if (auto* m = o.as<MInsertObject>()) return {&m->insert.attributes};
+        if (auto* p = o.as<Polyline2dObject>()) return {&p->vertices};
+        if (auto* p = o.as<Polyline3dObject>()) return {&p->vertices};
+        if (auto* p = o.as<PolylinePfaceObject>()) return {&p->vertices};
+        if (auto* p = o.as<PolylineMeshObject>()) return {&p->vertices};
+        return {};
+    }
+
+    std::vector<std::uint8_t> header() const {
+        HeaderVariables h = HeaderVariables::decode(m_source.headerVariables, m_from).convertedTo(m_target);
+        for (std::size_t i = 0; i < h.size(); ++i) {
+            const HeaderVariableInfo& info = h.infoAt(i);
+            if (info.code != HeaderCode::H || info.name == "HANDSEED")
+                continue;
+            const auto& ref = std::get<HandleRef>(h.valueAt(i));
+            if (ref.value != 0 && ref.code <= 5 && m_removed.contains(ref.value))
+                h.set(info.name, HandleRef{ref.code, 0});
+        }
+        return h.encode();
+    }
+
+    std::vector<std::uint8_t> classes() {
+        ClassList list = m_classes;
+        list.maxClassNumber = 0;
+        for (ClassDefinition& c : list.classes) {
+            const std::string_view name = trimmed(c.dxfName);
+            list.maxClassNumber = std::max(list.maxClassNumber, c.number);
+            if (m_target < Release::R2004)
+                continue;
+            // AutoCAD's 2004 saves clear the top bit of the older "version" field.
+            c.proxyFlags = static_cast<std::int16_t>(c.proxyFlags & 0x7FFF);
+            const auto count = m_instances.find(std::string(name));
+            c.instanceCount = count != m_instances.end() ? count->second : 0;
+            c.dwgVersion = c.maintenanceVersion = 0;
+            for (const ClassVersion& v : kClassVersions2004)
+                if (v.dxfName == name) {
+                    c.dwgVersion = v.dwgVersion;
+                    c.maintenanceVersion = v.maintenanceVersion;
+                }
+        }
+        return encodeClasses(list, m_target);
+    }
+
+    const DwgFile& m_source;
+    Release m_from, m_target;
+    ClassList m_classes;
+    std::vector<Object> m_objects;  // the objects carried, in file order
+    std::unordered_map<std::uint64_t, std::size_t> m_index;
+    std::vector<std::uint64_t> m_allHandles;      // every handle of the source, ascending
+    std::unordered_set<std::uint64_t> m_removed;  // left out, reported or not
+    std::unordered_map<std::uint64_t, CommonData> m_droppedCommon;
+    std::vector<DroppedObjectInSave> m_dropped;
+    std::unordered_map<std::string, std::int32_t> m_instances;
+};
+
+}  // namespace
+
+ReleaseChange changeRelease(const DwgFile& source, Release target) {
+    if (source.release > Release::R2000 || target != Release::R2004)
+        throw UnsupportedRelease("saving a drawing of release " + std::string(releaseName(source.release)) +
+                                 " as " + std::string(releaseName(target)));
+    return Changer(source, target).run();
+}
+
+}  // namespace dwg
