@@ -1,0 +1,656 @@
+#pragma once
+// Multileaders and tables, with their styles and helper objects (ODA
+// §20.4.48, .86-87, .96-103): MLEADERSTYLE, MULTILEADER, TABLESTYLE,
+// CELLSTYLEMAP, ACAD_TABLE, TABLECONTENT, TABLEGEOMETRY and DATATABLE. All
+// are classes (AutoCAD 2005-2008 additions) that later AutoCADs also write
+// into drawings saved in older releases.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dwg/objects/object.h"
+
+namespace dwg {
+
+// ---------------------------------------------------------------------------
+// Shared pieces
+
+// A colour in the 2004 form whatever the release ("TC", ODA §20.4.101.3):
+// the cell style data keeps it even in R2000 drawings.
+template <class Io>
+void walkTrueColor(Io& io, CmColor& c) {
+    io.BS("color index", c.index);
+    io.BL("color rgb", c.rgb);
+    io.RC("color flags", c.flags);
+    if ((c.flags & 1U) != 0) io.T("color name", c.name);
+    if ((c.flags & 2U) != 0) io.T("color book name", c.bookName);
+}
+
+// A stored count followed by that many items of `walkItem`.
+template <class Io, class Item, class F>
+void walkList(Io& io, const char* name, std::vector<Item>& items, unsigned minBitsEach, F walkItem) {
+    std::size_t n = items.size();
+    io.count(name, CountCode::BL, n, minBitsEach);
+    if constexpr (Io::reading) items.resize(n);
+    for (Item& item : items) walkItem(item);
+}
+
+// ---------------------------------------------------------------------------
+// MLEADERSTYLE (ODA §20.4.87)
+
+struct MLeaderStyleObject {
+    std::int16_t version = 2;  // 2010+ stored; before, 2 when the style has ACAD_MLEADERVER extended data
+    std::int16_t contentType = 2;
+    std::int16_t multileaderOrder = 1;
+    std::int16_t leaderOrder = 0;
+    std::int32_t maxPoints = 2;
+    double firstSegmentAngle = 0.0;
+    double secondSegmentAngle = 0.0;
+    std::int16_t leaderType = 1;
+    CmColor lineColor;
+    HandleRef lineType;
+    std::int32_t lineWeight = -2;
+    bool landingEnabled = true;
+    double landingGap = 0.09;
+    bool doglegEnabled = true;
+    double landingDistance = 0.36;
+    std::string description;
+    HandleRef arrowHead;
+    double arrowHeadSize = 0.18;
+    std::string defaultText;
+    HandleRef textStyle;
+    std::int16_t leftAttachment = 1;
+    std::int16_t rightAttachment = 1;
+    std::int16_t textAngleType = 1;  // new format only
+    std::int16_t textAlignment = 0;
+    CmColor textColor;
+    double textHeight = 0.18;
+    bool textFrame = false;
+    bool alwaysAlignTextLeft = false;  // new format only
+    double alignSpace = 4.0;
+    HandleRef block;
+    CmColor blockColor;
+    Point3 blockScale{1.0, 1.0, 1.0};
+    bool blockScaleEnabled = false;
+    double blockRotation = 0.0;
+    bool blockRotationEnabled = false;
+    std::int16_t blockConnection = 0;
+    double scale = 1.0;
+    bool propertyChanged = false;
+    bool annotative = false;
+    double breakSize = 0.125;
+    // 2010+
+    std::int16_t attachmentDirection = 0;
+    std::int16_t topAttachment = 9;
+    std::int16_t bottomAttachment = 9;
+    bool textExtended = false;  // 2013+
+};
+
+// Before 2010 the style's format version is told by its ACAD_MLEADERVER
+// extended data: one 1070 short. The application's name is not at hand
+// here, so the form of the data stands for it.
+bool hasMLeaderVersionData(const CommonData& common);
+
+template <class Io>
+void walk(Io& io, MLeaderStyleObject& s) {
+    bool newFormat = true;
+    if (io.release() >= Release::R2010) {
+        io.BS("version", s.version);
+        newFormat = s.version >= 2;
+    } else {
+        newFormat = hasMLeaderVersionData(io.common());
+    }
+    io.BS("content type", s.contentType);
+    io.BS("multileader draw order", s.multileaderOrder);
+    io.BS("leader draw order", s.leaderOrder);
+    io.BL("max leader points", s.maxPoints);
+    io.BD("first segment angle", s.firstSegmentAngle);
+    io.BD("second segment angle", s.secondSegmentAngle);
+    io.BS("leader type", s.leaderType);
+    io.CMC("leader line color", s.lineColor);
+    io.H("leader line type", s.lineType);
+    io.BL("leader line weight", s.lineWeight);
+    io.B("landing enabled", s.landingEnabled);
+    io.BD("landing gap", s.landingGap);
+    io.B("dogleg enabled", s.doglegEnabled);
+    io.BD("landing distance", s.landingDistance);
+    io.T("description", s.description);
+    io.H("arrow head", s.arrowHead);
+    io.BD("arrow head size", s.arrowHeadSize);
+    io.T("default text", s.defaultText);
+    io.H("text style", s.textStyle);
+    io.BS("left attachment", s.leftAttachment);
+    io.BS("right attachment", s.rightAttachment);
+    if (newFormat) io.BS("text angle type", s.textAngleType);
+    io.BS("text alignment", s.textAlignment);
+    io.CMC("text color", s.textColor);
+    io.BD("text height", s.textHeight);
+    io.B("text frame", s.textFrame);
+    if (newFormat) io.B("always align text left", s.alwaysAlignTextLeft);
+    io.BD("align space", s.alignSpace);
+    io.H("block", s.block);
+    io.CMC("block color", s.blockColor);
+    io.BD("block scale x", s.blockScale.x);
+    io.BD("block scale y", s.blockScale.y);
+    io.BD("block scale z", s.blockScale.z);
+    io.B("block scale enabled", s.blockScaleEnabled);
+    io.BD("block rotation", s.blockRotation);
+    io.B("block rotation enabled", s.blockRotationEnabled);
+    io.BS("block connection", s.blockConnection);
+    io.BD("scale", s.scale);
+    io.B("property changed", s.propertyChanged);
+    io.B("annotative", s.annotative);
+    io.BD("break size", s.breakSize);
+    if (io.release() >= Release::R2010) {
+        io.BS("attachment direction", s.attachmentDirection);
+        io.BS("top attachment", s.topAttachment);
+        io.BS("bottom attachment", s.bottomAttachment);
+    }
+    if (io.release() >= Release::R2013) io.B("text extended", s.textExtended);
+}
+
+// ---------------------------------------------------------------------------
+// Cell styles (ODA §20.4.101.3-4), shared by TABLESTYLE, CELLSTYLEMAP and
+// the table content.
+
+struct ContentFormat {
+    std::uint32_t propertyOverrides = 0;
+    std::uint32_t propertyFlags = 0;
+    std::uint32_t valueDataType = 0;
+    std::uint32_t valueUnitType = 0;
+    std::string valueFormat;
+    double rotation = 0.0;
+    double blockScale = 1.0;
+    std::uint32_t alignment = 0;
+    CmColor contentColor;
+    HandleRef textStyle;
+    double textHeight = 0.0;
+};
+
+template <class Io>
+void walk(Io& io, ContentFormat& f) {
+    io.BL("property overrides", f.propertyOverrides);
+    io.BL("property flags", f.propertyFlags);
+    io.BL("value data type", f.valueDataType);
+    io.BL("value unit type", f.valueUnitType);
+    io.T("value format", f.valueFormat);
+    io.BD("rotation", f.rotation);
+    io.BD("block scale", f.blockScale);
+    io.BL("alignment", f.alignment);
+    walkTrueColor(io, f.contentColor);
+    io.H("text style", f.textStyle);
+    io.BD("text height", f.textHeight);
+}
+
+struct CellBorder {
+    std::uint32_t edges = 0;  // 1 top, 2 right, 4 bottom, 8 left, 0x10 inside vertical, 0x20 inside horizontal
+    std::uint32_t overrides = 0;
+    std::uint32_t borderType = 1;
+    CmColor color;
+    std::int32_t lineWeight = 0;
+    HandleRef lineType;
+    std::uint32_t invisible = 0;
+    double doubleLineSpacing = 0.0;
+};
+
+template <class Io>
+void walk(Io& io, CellBorder& b) {
+    io.BL("edges", b.edges);
+    if (b.edges == 0) return;
+    io.BL("border overrides", b.overrides);
+    io.BL("border type", b.borderType);
+    walkTrueColor(io, b.color);
+    io.BL("line weight", b.lineWeight);
+    io.H("line type", b.lineType);
+    io.BL("invisible", b.invisible);
+    io.BD("double line spacing", b.doubleLineSpacing);
+}
+
+struct CellStyle {
+    std::uint32_t styleType = 1;  // 1 cell, 2 row, 3 column, 4 formatted table data, 5 table
+    std::uint16_t dataFlags = 0;  // 0: nothing else follows
+    std::uint32_t propertyOverrides = 0;
+    std::uint32_t mergeFlags = 0;
+    CmColor backgroundColor;
+    std::uint32_t contentLayout = 0;
+    ContentFormat content;
+    std::uint16_t marginOverrides = 0;
+    double verticalMargin = 0.0, horizontalMargin = 0.0, bottomMargin = 0.0, rightMargin = 0.0;
+    double marginHorizontalSpacing = 0.0, marginVerticalSpacing = 0.0;
+    std::vector<CellBorder> borders;
+};
+
+template <class Io>
+void walk(Io& io, CellStyle& s) {
+    io.BL("cell style type", s.styleType);
+    io.BS("data flags", s.dataFlags);
+    if (s.dataFlags == 0) return;
+    io.BL("property overrides", s.propertyOverrides);
+    io.BL("merge flags", s.mergeFlags);
+    walkTrueColor(io, s.backgroundColor);
+    io.BL("content layout", s.contentLayout);
+    walk(io, s.content);
+    io.BS("margin overrides", s.marginOverrides);
+    if (s.marginOverrides != 0) {
+        io.BD("vertical margin", s.verticalMargin);
+        io.BD("horizontal margin", s.horizontalMargin);
+        io.BD("bottom margin", s.bottomMargin);
+        io.BD("right margin", s.rightMargin);
+        io.BD("margin horizontal spacing", s.marginHorizontalSpacing);
+        io.BD("margin vertical spacing", s.marginVerticalSpacing);
+    }
+    walkList(io, "border count", s.borders, 32, [&](CellBorder& b) { walk(io, b); });
+}
+
+// A cell style with the name and id a table style refers to it by.
+struct NamedCellStyle {
+    CellStyle style;
+    std::uint32_t id = 0;     // 1 title, 2 header, 3 data, 4 table; custom styles from 101
+    std::uint32_t klass = 2;  // 1 data, 2 label
+    std::string name;
+};
+
+template <class Io>
+void walk(Io& io, NamedCellStyle& s) {
+    walk(io, s.style);
+    io.BL("cell style id", s.id);
+    io.BL("cell style class", s.klass);
+    io.T("cell style name", s.name);
+}
+
+// ---------------------------------------------------------------------------
+// CELLSTYLEMAP (ODA §20.4.102)
+
+struct CellStyleMapObject {
+    std::vector<NamedCellStyle> styles;
+};
+
+template <class Io>
+void walk(Io& io, CellStyleMapObject& m) {
+    walkList(io, "cell style count", m.styles, 8, [&](NamedCellStyle& s) { walk(io, s); });
+}
+
+// ---------------------------------------------------------------------------
+// TABLESTYLE (ODA §20.4.101.1; the 2010 form of §20.4.101.2 is not walked)
+// Its colours are in the 2004 form in every release: the R13-R2000 samples
+// (written by later AutoCADs) store them so.
+
+struct TableStyleBorder {
+    std::int16_t lineWeight = 0;
+    bool visible = true;
+    CmColor color;
+};
+
+struct TableStyleRow {
+    HandleRef textStyle;
+    double textHeight = 0.18;
+    std::int16_t textAlignment = 2;
+    CmColor textColor;
+    CmColor fillColor;
+    bool backgroundEnabled = false;
+    TableStyleBorder borders[6];  // top, inside horizontal, bottom, left, inside vertical, right
+    // 2007+
+    std::uint32_t dataType = 0;
+    std::uint32_t unitType = 0;
+    std::string format;
+};
+
+struct TableStyleObject {
+    std::string description;
+    std::int16_t flowDirection = 0;
+    std::int16_t flags = 0;
+    double horizontalMargin = 0.06;
+    double verticalMargin = 0.06;
+    bool titleSuppressed = false;
+    bool headerSuppressed = false;
+    TableStyleRow rows[3];  // data, title, header
+};
+
+template <class Io>
+void walk(Io& io, TableStyleObject& s) {
+    io.T("description", s.description);
+    io.BS("flow direction", s.flowDirection);
+    io.BS("flags", s.flags);
+    io.BD("horizontal cell margin", s.horizontalMargin);
+    io.BD("vertical cell margin", s.verticalMargin);
+    io.B("title suppressed", s.titleSuppressed);
+    io.B("header suppressed", s.headerSuppressed);
+    for (TableStyleRow& r : s.rows) {
+        io.H("text style", r.textStyle);
+        io.BD("text height", r.textHeight);
+        io.BS("text alignment", r.textAlignment);
+        walkTrueColor(io, r.textColor);
+        walkTrueColor(io, r.fillColor);
+        io.B("background color enabled", r.backgroundEnabled);
+        for (TableStyleBorder& b : r.borders) {
+            io.BS("border line weight", b.lineWeight);
+            io.B("border visible", b.visible);
+            walkTrueColor(io, b.color);
+        }
+        if (io.release() >= Release::R2007) {
+            io.BL("data type", r.dataType);
+            io.BL("unit type", r.unitType);
+            io.T("format", r.format);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------
+// MULTILEADER (ODA §20.4.48) with its annotation context (ODA §20.4.86)
+
+struct LeaderBreak {
+    Point3 start, end;
+};
+
+template <class Io>
+void walk(Io& io, LeaderBreak& b) {
+    io.BD3("break start", b.start);
+    io.BD3("break end", b.end);
+}
+
+// A leader line's breaks on one of its segments.
+struct LeaderLineBreak {
+    std::uint32_t segment = 0;
+    std::vector<LeaderBreak> breaks;
+};
+
+struct LeaderLine {
+    std::vector<Point3> points;
+    std::vector<LeaderLineBreak> breaks;
+    std::uint32_t index = 0;
+    // 2010+
+    std::int16_t leaderType = 1;
+    CmColor color;
+    HandleRef lineType;
+    std::int32_t lineWeight = 0;
+    double arrowSize = 0.0;
+    HandleRef arrowHead;
+    std::uint32_t overrides = 0;
+};
+
+template <class Io>
+void walk(Io& io, LeaderLine& l) {
+    walkList(io, "point count", l.points, 6, [&](Point3& p) { io.BD3("point", p); });
+    walkList(io, "break info count", l.breaks, 4, [&](LeaderLineBreak& b) {
+        io.BL("segment index", b.segment);
+        walkList(io, "break count", b.breaks, 12, [&](LeaderBreak& k) { walk(io, k); });
+    });
+    io.BL("leader line index", l.index);
+    if (io.release() >= Release::R2010) {
+        io.BS("leader type", l.leaderType);
+        io.CMC("line color", l.color);
+        io.H("line type", l.lineType);
+        io.BL("line weight", l.lineWeight);
+        io.BD("arrow size", l.arrowSize);
+        io.H("arrow head", l.arrowHead);
+        io.BL("override flags", l.overrides);
+    }
+}
+
+struct LeaderRoot {
+    bool contentValid = true;
+    bool unknown = true;
+    Point3 connection;
+    Point3 direction;
+    std::vector<LeaderBreak> breaks;
+    std::uint32_t index = 0;
+    double landingDistance = 0.0;
+    std::vector<LeaderLine> lines;
+    std::int16_t attachmentDirection = 0;  // 2010+
+};
+
+template <class Io>
+void walk(Io& io, LeaderRoot& r) {
+    io.B("content valid", r.contentValid);
+    io.B("unknown", r.unknown);
+    io.BD3("connection point", r.connection);
+    io.BD3("direction", r.direction);
+    walkList(io, "break count", r.breaks, 12, [&](LeaderBreak& b) { walk(io, b); });
+    io.BL("leader index", r.index);
+    io.BD("landing distance", r.landingDistance);
+    walkList(io, "leader line count", r.lines, 4, [&](LeaderLine& l) { walk(io, l); });
+    if (io.release() >= Release::R2010) io.BS("attachment direction", r.attachmentDirection);
+}
+
+struct MLeaderTextContent {
+    std::string text;
+    Point3 normal{0.0, 0.0, 1.0};
+    HandleRef style;
+    Point3 location;
+    Point3 direction{1.0, 0.0, 0.0};
+    double rotation = 0.0;
+    double boundaryWidth = 0.0;
+    double boundaryHeight = 0.0;
+    double lineSpacingFactor = 1.0;
+    std::int16_t lineSpacingStyle = 1;
+    CmColor color;
+    std::int16_t alignment = 1;
+    std::int16_t flowDirection = 1;
+    CmColor backgroundColor;
+    double backgroundScale = 1.5;
+    std::int32_t backgroundTransparency = 0;
+    bool backgroundFill = false;
+    bool backgroundMaskFill = false;
+    std::int16_t columnType = 0;
+    bool autoHeight = false;
+    double columnWidth = 0.0;
+    double columnGutter = 0.0;
+    bool columnFlowReversed = false;
+    std::vector<double> columnSizes;
+    bool wordBreak = false;
+    bool unknown = false;
+};
+
+template <class Io>
+void walk(Io& io, MLeaderTextContent& t) {
+    io.T("text", t.text);
+    io.BD3("normal", t.normal);
+    io.H("text style", t.style);
+    io.BD3("location", t.location);
+    io.BD3("direction", t.direction);
+    io.BD("rotation", t.rotation);
+    io.BD("boundary width", t.boundaryWidth);
+    io.BD("boundary height", t.boundaryHeight);
+    io.BD("line spacing factor", t.lineSpacingFactor);
+    io.BS("line spacing style", t.lineSpacingStyle);
+    io.CMC("text color", t.color);
+    io.BS("alignment", t.alignment);
+    io.BS("flow direction", t.flowDirection);
+    io.CMC("background color", t.backgroundColor);
+    io.BD("background scale", t.backgroundScale);
+    io.BL("background transparency", t.backgroundTransparency);
+    io.B("background fill", t.backgroundFill);
+    io.B("background mask fill", t.backgroundMaskFill);
+    io.BS("column type", t.columnType);
+    io.B("auto height", t.autoHeight);
+    io.BD("column width", t.columnWidth);
+    io.BD("column gutter", t.columnGutter);
+    io.B("column flow reversed", t.columnFlowReversed);
+    walkList(io, "column size count", t.columnSizes, 2, [&](double& d) { io.BD("column size", d); });
+    io.B("word break", t.wordBreak);
+    io.B("unknown", t.unknown);
+}
+
+struct MLeaderBlockContent {
+    HandleRef block;
+    Point3 normal{0.0, 0.0, 1.0};
+    Point3 location;
+    Point3 scale{1.0, 1.0, 1.0};
+    double rotation = 0.0;
+    CmColor color;
+    double transform[16] = {};
+};
+
+template <class Io>
+void walk(Io& io, MLeaderBlockContent& b) {
+    io.H("block", b.block);
+    io.BD3("normal", b.normal);
+    io.BD3("location", b.location);
+    io.BD3("scale", b.scale);
+    io.BD("rotation", b.rotation);
+    io.CMC("block color", b.color);
+    for (double& d : b.transform) io.BD("transform", d);
+}
+
+struct MLeaderContext {
+    std::vector<LeaderRoot> roots;
+    double scale = 1.0;
+    Point3 contentBase;
+    double textHeight = 0.18;
+    double arrowSize = 0.18;
+    double landingGap = 0.09;
+    std::int16_t leftAttachment = 1;
+    std::int16_t rightAttachment = 1;
+    std::int16_t textAlignment = 0;
+    std::int16_t attachmentType = 0;
+    bool hasText = false;
+    MLeaderTextContent text;
+    bool hasBlock = false;
+    MLeaderBlockContent block;
+    Point3 base;
+    Point3 baseDirection{1.0, 0.0, 0.0};
+    Point3 baseVertical{0.0, 1.0, 0.0};
+    bool normalReversed = false;
+    // 2010+
+    std::int16_t topAttachment = 9;
+    std::int16_t bottomAttachment = 9;
+};
+
+template <class Io>
+void walk(Io& io, MLeaderContext& c) {
+    walkList(io, "leader root count", c.roots, 8, [&](LeaderRoot& r) { walk(io, r); });
+    io.BD("overall scale", c.scale);
+    io.BD3("content base point", c.contentBase);
+    io.BD("text height", c.textHeight);
+    io.BD("arrow head size", c.arrowSize);
+    io.BD("landing gap", c.landingGap);
+    io.BS("left attachment", c.leftAttachment);
+    io.BS("right attachment", c.rightAttachment);
+    io.BS("text alignment", c.textAlignment);
+    io.BS("attachment type", c.attachmentType);
+    io.B("has text", c.hasText);
+    if (c.hasText) {
+        walk(io, c.text);
+    } else {
+        io.B("has block", c.hasBlock);
+        if (c.hasBlock) walk(io, c.block);
+    }
+    io.BD3("base point", c.base);
+    io.BD3("base direction", c.baseDirection);
+    io.BD3("base vertical", c.baseVertical);
+    io.B("normal reversed", c.normalReversed);
+    if (io.release() >= Release::R2010) {
+        io.BS("top attachment", c.topAttachment);
+        io.BS("bottom attachment", c.bottomAttachment);
+    }
+}
+
+struct MLeaderArrowHead {
+    bool isDefault = false;
+    HandleRef arrowHead;
+};
+
+struct MLeaderBlockLabel {
+    HandleRef attributeDefinition;
+    std::string text;
+    std::int16_t uiIndex = 0;
+    double width = 0.0;
+};
+
+struct MultiLeaderObject {
+    std::int16_t version = 2;  // 2010+
+    MLeaderContext context;
+    HandleRef style;
+    std::uint32_t overrides = 0;
+    std::int16_t leaderType = 1;
+    CmColor lineColor;
+    HandleRef lineType;
+    std::int32_t lineWeight = 0;
+    bool landingEnabled = true;
+    bool doglegEnabled = true;
+    double landingDistance = 0.36;
+    HandleRef arrowHead;
+    double arrowHeadSize = 0.18;
+    std::int16_t contentType = 2;
+    HandleRef textStyle;
+    std::int16_t leftAttachment = 1;
+    std::int16_t rightAttachment = 1;
+    std::int16_t textAngleType = 1;
+    std::int16_t textAlignment = 0;
+    CmColor textColor;
+    bool textFrame = false;
+    HandleRef block;
+    CmColor blockColor;
+    Point3 blockScale{1.0, 1.0, 1.0};
+    double blockRotation = 0.0;
+    std::int16_t attachmentType = 0;
+    bool annotative = false;
+    // Until 2007.
+    std::vector<MLeaderArrowHead> arrowHeads;
+    std::vector<MLeaderBlockLabel> blockLabels;
+    bool textDirectionNegative = false;
+    std::int16_t ipeAlignment = 0;
+    std::int16_t justification = 0;
+    double scaleFactor = 1.0;
+    // 2010+
+    std::int16_t attachmentDirection = 0;
+    std::int16_t topAttachment = 9;
+    std::int16_t bottomAttachment = 9;
+    bool textExtended = false;  // 2013+
+};
+
+template <class Io>
+void walk(Io& io, MultiLeaderObject& m) {
+    if (io.release() >= Release::R2010) io.BS("version", m.version);
+    walk(io, m.context);
+    io.H("leader style", m.style);
+    io.BL("override flags", m.overrides);
+    io.BS("leader type", m.leaderType);
+    io.CMC("leader color", m.lineColor);
+    io.H("leader line type", m.lineType);
+    io.BL("line weight", m.lineWeight);
+    io.B("landing enabled", m.landingEnabled);
+    io.B("dogleg enabled", m.doglegEnabled);
+    io.BD("landing distance", m.landingDistance);
+    io.H("arrow head", m.arrowHead);
+    io.BD("arrow head size", m.arrowHeadSize);
+    io.BS("content type", m.contentType);
+    io.H("text style", m.textStyle);
+    io.BS("left attachment", m.leftAttachment);
+    io.BS("right attachment", m.rightAttachment);
+    io.BS("text angle type", m.textAngleType);
+    io.BS("text alignment", m.textAlignment);
+    io.CMC("text color", m.textColor);
+    io.B("text frame", m.textFrame);
+    io.H("block", m.block);
+    io.CMC("block color", m.blockColor);
+    io.BD3("block scale", m.blockScale);
+    io.BD("block rotation", m.blockRotation);
+    io.BS("attachment type", m.attachmentType);
+    io.B("annotative", m.annotative);
+    if (io.release() <= Release::R2007) {
+        walkList(io, "arrow head count", m.arrowHeads, 1, [&](MLeaderArrowHead& a) {
+            io.B("default", a.isDefault);
+            io.H("arrow head", a.arrowHead);
+        });
+        walkList(io, "block label count", m.blockLabels, 8, [&](MLeaderBlockLabel& l) {
+            io.H("attribute definition", l.attributeDefinition);
+            io.T("label text", l.text);
+            io.BS("ui index", l.uiIndex);
+            io.BD("width", l.width);
+        });
+        io.B("text direction negative", m.textDirectionNegative);
+        io.BS("ipe alignment", m.ipeAlignment);
+        io.BS("justification", m.justification);
+        io.BD("scale factor", m.scaleFactor);
+    }
+    if (io.release() >= Release::R2010) {
+        io.BS("attachment direction", m.attachmentDirection);
+        io.BS("top attachment", m.topAttachment);
+        io.BS("bottom attachment", m.bottomAttachment);
+    }
+    if (io.release() >= Release::R2013) io.B("text extended", m.textExtended);
+}
+
+}  // namespace dwg
