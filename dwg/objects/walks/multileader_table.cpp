@@ -17,6 +17,8 @@ void addMultiLeaderTableKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<CellStyleMapObject>(0, "CELLSTYLEMAP", false));
     kinds.push_back(kindOf<TableStyleObject>(0, "TABLESTYLE", false));
     kinds.push_back(kindOf<MultiLeaderObject>(0, "MULTILEADER", true));
+    kinds.push_back(kindOf<TableGeometryObject>(0, "TABLEGEOMETRY", false));
+    kinds.push_back(kindOf<DataTableObject>(0, "DATATABLE", false));
 }
 
 }  // namespace dwg

@@ -653,4 +653,111 @@ void walk(Io& io, MultiLeaderObject& m) {
     if (io.release() >= Release::R2013) io.B("text extended", m.textExtended);
 }
 
+// ---------------------------------------------------------------------------
+// TABLEGEOMETRY (ODA §20.4.103) and the cell content geometry (ODA §20.4.98)
+
+struct CellContentGeometry {
+    Point3 distanceToTopLeft;
+    Point3 distanceToCenter;
+    double contentWidth = 0.0;
+    double contentHeight = 0.0;
+    double width = 0.0;
+    double height = 0.0;
+    std::uint32_t flags = 0;
+};
+
+template <class Io>
+void walk(Io& io, CellContentGeometry& g) {
+    io.BD3("distance to top left", g.distanceToTopLeft);
+    io.BD3("distance to center", g.distanceToCenter);
+    io.BD("content width", g.contentWidth);
+    io.BD("content height", g.contentHeight);
+    io.BD("width", g.width);
+    io.BD("height", g.height);
+    io.BL("flags", g.flags);
+}
+
+struct TableGeometryCell {
+    std::uint32_t flags = 0;
+    double widthWithGap = 0.0;
+    double heightWithGap = 0.0;
+    HandleRef unknown;
+    std::vector<CellContentGeometry> contents;
+};
+
+struct TableGeometryObject {
+    std::uint32_t rows = 0;
+    std::uint32_t columns = 0;
+    std::vector<TableGeometryCell> cells;  // rows * columns, row by row
+};
+
+template <class Io>
+void walk(Io& io, TableGeometryObject& t) {
+    io.BL("row count", t.rows);
+    io.BL("column count", t.columns);
+    walkList(io, "cell count", t.cells, 8, [&](TableGeometryCell& c) {
+        io.BL("cell flags", c.flags);
+        io.BD("width with gap", c.widthWithGap);
+        io.BD("height with gap", c.heightWithGap);
+        io.H("unknown", c.unknown);
+        walkList(io, "content count", c.contents, 16, [&](CellContentGeometry& g) { walk(io, g); });
+    });
+}
+
+// ---------------------------------------------------------------------------
+// DATATABLE (no ODA paragraph; the DXF reference's group codes and the
+// samples): a table of typed columns, every column one value per row.
+
+struct DataTableColumn {
+    std::uint32_t type = 0;  // 1 integer, 2 double, 3 string, 5-9 object ids
+    std::string name;
+    std::vector<std::int32_t> integers;
+    std::vector<double> doubles;
+    std::vector<std::string> strings;
+    std::vector<HandleRef> objects;
+};
+
+struct DataTableObject {
+    std::int16_t version = 2;
+    std::uint32_t rows = 0;
+    std::string name;
+    std::vector<DataTableColumn> columns;
+};
+
+template <class Io>
+void walk(Io& io, DataTableObject& t) {
+    io.BS("version", t.version);
+    std::size_t columnCount = t.columns.size();
+    io.count("column count", CountCode::BL, columnCount, 8);
+    if constexpr (Io::reading) t.columns.resize(columnCount);
+    std::size_t rows = t.rows;
+    io.count("row count", CountCode::BL, rows, columnCount == 0 ? 0U : 2U);
+    t.rows = static_cast<std::uint32_t>(rows);
+    io.T("name", t.name);
+    for (DataTableColumn& c : t.columns) {
+        io.BL("column type", c.type);
+        io.T("column name", c.name);
+        switch (c.type) {
+        case 1:
+            if constexpr (Io::reading) c.integers.resize(rows);
+            for (std::int32_t& v : c.integers) io.BL("integer", v);
+            break;
+        case 2:
+            if constexpr (Io::reading) c.doubles.resize(rows);
+            for (double& v : c.doubles) io.BD("double", v);
+            break;
+        case 3:
+            if constexpr (Io::reading) c.strings.resize(rows);
+            for (std::string& v : c.strings) io.T("string", v);
+            break;
+        case 5: case 6: case 7: case 8: case 9:
+            if constexpr (Io::reading) c.objects.resize(rows);
+            for (HandleRef& v : c.objects) io.H("object", v);
+            break;
+        default:
+            throw FormatError("DATATABLE: column type " + std::to_string(c.type) + " is not known");
+        }
+    }
+}
+
 }  // namespace dwg
