@@ -19,6 +19,7 @@ void addMultiLeaderTableKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<MultiLeaderObject>(0, "MULTILEADER", true));
     kinds.push_back(kindOf<TableGeometryObject>(0, "TABLEGEOMETRY", false));
     kinds.push_back(kindOf<DataTableObject>(0, "DATATABLE", false));
+    kinds.push_back(kindOf<TableContentObject>(0, "TABLECONTENT", false));
 }
 
 }  // namespace dwg

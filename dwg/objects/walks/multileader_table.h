@@ -760,4 +760,229 @@ void walk(Io& io, DataTableObject& t) {
     }
 }
 
+// ---------------------------------------------------------------------------
+// The table content (ODA §20.4.97-100): TABLECONTENT, and from 2010 on the
+// body of ACAD_TABLE.
+
+// A value of a cell, a custom data item... (ODA §20.4.99).
+struct TableValue {
+    std::uint32_t flags = 0;     // 2007+: 1 = general, no data stored
+    std::uint32_t dataType = 0;  // 0 unknown, 1 long, 2 double, 4 string, 8 date, 16 point, 32 3D point, 64 object, 512 general
+    std::int32_t integer = 0;
+    double real = 0.0;
+    std::string text;
+    std::uint32_t dataSize = 0;
+    std::vector<std::uint8_t> bytes;
+    Point3 point;
+    HandleRef object;
+    // 2007+
+    std::uint32_t unitType = 0;
+    std::string format;
+    std::string valueText;
+};
+
+template <class Io>
+void walk(Io& io, TableValue& v) {
+    if (io.release() >= Release::R2007) io.BL("value flags", v.flags);
+    io.BL("value data type", v.dataType);
+    if (io.release() < Release::R2007 || (v.flags & 1U) == 0) {
+        switch (v.dataType) {
+        case 0:
+        case 1: io.BL("long", v.integer); break;
+        case 2: io.BD("double", v.real); break;
+        case 4: io.T("string", v.text); break;
+        case 8:
+            io.BL("date size", v.dataSize);
+            io.bytes("date", v.bytes, v.dataSize);
+            break;
+        case 16: {
+            io.BL("point size", v.dataSize);
+            Point2 p{v.point.x, v.point.y};
+            io.RD2("point", p);
+            v.point = {p.x, p.y, 0.0};
+            break;
+        }
+        case 32:
+            io.BL("point size", v.dataSize);
+            io.RD3("point", v.point);
+            break;
+        case 64: io.H("object", v.object); break;
+        case 512:
+            io.BL("general size", v.dataSize);
+            io.bytes("general", v.bytes, v.dataSize);
+            break;
+        default:
+            throw FormatError("table value: data type " + std::to_string(v.dataType) + " is not known");
+        }
+    }
+    if (io.release() >= Release::R2007) {
+        io.BL("unit type", v.unitType);
+        io.T("format", v.format);
+        io.T("value text", v.valueText);
+    }
+}
+
+struct CustomDataItem {
+    std::string name;
+    TableValue value;
+};
+
+// A custom data word and its collection of named values (ODA §20.4.100).
+struct CustomData {
+    std::uint32_t data = 0;
+    std::vector<CustomDataItem> items;
+};
+
+template <class Io>
+void walk(Io& io, CustomData& d) {
+    io.BL("custom data", d.data);
+    walkList(io, "custom data item count", d.items, 8, [&](CustomDataItem& i) {
+        io.T("item name", i.name);
+        walk(io, i.value);
+    });
+}
+
+struct TableColumn {
+    std::string name;
+    CustomData custom;
+    CellStyle style;
+    std::uint32_t styleId = 0;
+    double width = 0.0;
+};
+
+struct TableCellAttribute {
+    HandleRef attributeDefinition;
+    std::string value;
+    std::uint32_t index = 0;
+};
+
+struct TableCellContent {
+    std::uint32_t type = 0;  // 1 value, 2 field, 4 block
+    TableValue value;
+    HandleRef object;  // the field or the block
+    std::vector<TableCellAttribute> attributes;
+    std::uint16_t hasFormat = 0;
+    ContentFormat format;
+};
+
+struct TableCell {
+    std::uint32_t state = 0;
+    std::string tooltip;
+    CustomData custom;
+    std::uint32_t hasLinkedData = 0;
+    HandleRef dataLink;
+    std::uint32_t linkedRows = 0, linkedColumns = 0, linkedUnknown = 0;
+    std::vector<TableCellContent> contents;
+    CellStyle style;
+    std::uint32_t styleId = 0;
+    std::uint32_t hasGeometry = 0;
+    std::uint32_t geometryFlags = 0;
+    double widthWithGap = 0.0;
+    double heightWithGap = 0.0;
+    HandleRef geometryUnknown;
+    std::vector<CellContentGeometry> geometry;
+};
+
+struct TableRow {
+    std::vector<TableCell> cells;
+    CustomData custom;
+    CellStyle style;
+    std::uint32_t styleId = 0;
+    double height = 0.0;
+};
+
+struct MergedCells {
+    std::uint32_t topRow = 0, leftColumn = 0, bottomRow = 0, rightColumn = 0;
+};
+
+struct TableContent {
+    std::string name;
+    std::string description;
+    std::vector<TableColumn> columns;
+    std::vector<TableRow> rows;
+    std::vector<HandleRef> fields;
+    CellStyle tableStyle;  // the table's own overrides
+    std::vector<MergedCells> merged;
+};
+
+template <class Io>
+void walk(Io& io, TableCellContent& c) {
+    io.BL("content type", c.type);
+    if (c.type == 1)
+        walk(io, c.value);
+    else if (c.type == 2 || c.type == 4)
+        io.H(c.type == 2 ? "field" : "block", c.object);
+    walkList(io, "attribute count", c.attributes, 8, [&](TableCellAttribute& a) {
+        io.H("attribute definition", a.attributeDefinition);
+        io.T("attribute value", a.value);
+        io.BL("attribute index", a.index);
+    });
+    io.BS("has content format", c.hasFormat);
+    if (c.hasFormat != 0) walk(io, c.format);
+}
+
+template <class Io>
+void walk(Io& io, TableCell& c) {
+    io.BL("cell state", c.state);
+    io.T("tooltip", c.tooltip);
+    walk(io, c.custom);
+    io.BL("has linked data", c.hasLinkedData);
+    if (c.hasLinkedData != 0) {
+        io.H("data link", c.dataLink);
+        io.BL("linked rows", c.linkedRows);
+        io.BL("linked columns", c.linkedColumns);
+        io.BL("linked unknown", c.linkedUnknown);
+    }
+    walkList(io, "content count", c.contents, 8, [&](TableCellContent& k) { walk(io, k); });
+    walk(io, c.style);
+    io.BL("cell style id", c.styleId);
+    io.BL("has geometry", c.hasGeometry);
+    if (c.hasGeometry != 0) {
+        io.BL("geometry flags", c.geometryFlags);
+        io.BD("width with gap", c.widthWithGap);
+        io.BD("height with gap", c.heightWithGap);
+        io.H("geometry unknown", c.geometryUnknown);
+        walkList(io, "geometry count", c.geometry, 16, [&](CellContentGeometry& g) { walk(io, g); });
+    }
+}
+
+template <class Io>
+void walk(Io& io, TableContent& t) {
+    io.T("name", t.name);
+    io.T("description", t.description);
+    walkList(io, "column count", t.columns, 8, [&](TableColumn& c) {
+        io.T("column name", c.name);
+        walk(io, c.custom);
+        walk(io, c.style);
+        io.BL("column style id", c.styleId);
+        io.BD("column width", c.width);
+    });
+    walkList(io, "row count", t.rows, 8, [&](TableRow& r) {
+        walkList(io, "cell count", r.cells, 8, [&](TableCell& c) { walk(io, c); });
+        walk(io, r.custom);
+        walk(io, r.style);
+        io.BL("row style id", r.styleId);
+        io.BD("row height", r.height);
+    });
+    walkList(io, "field count", t.fields, 1, [&](HandleRef& h) { io.H("field", h); });
+    walk(io, t.tableStyle);
+    walkList(io, "merged range count", t.merged, 8, [&](MergedCells& m) {
+        io.BL("top row", m.topRow);
+        io.BL("left column", m.leftColumn);
+        io.BL("bottom row", m.bottomRow);
+        io.BL("right column", m.rightColumn);
+    });
+}
+
+struct TableContentObject {
+    TableContent content;
+    HandleRef tableStyle;
+};
+
+template <class Io>
+void walk(Io& io, TableContentObject& t) {
+    walk(io, t.content);
+    io.H("table style", t.tableStyle);
+}
+
 }  // namespace dwg
