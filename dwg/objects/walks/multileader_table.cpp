@@ -20,6 +20,7 @@ void addMultiLeaderTableKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<TableGeometryObject>(0, "TABLEGEOMETRY", false));
     kinds.push_back(kindOf<DataTableObject>(0, "DATATABLE", false));
     kinds.push_back(kindOf<TableContentObject>(0, "TABLECONTENT", false));
+    kinds.push_back(kindOf<TableObject>(0, "ACAD_TABLE", true));
 }
 
 }  // namespace dwg

@@ -309,6 +309,8 @@ struct TableStyleObject {
 
 template <class Io>
 void walk(Io& io, TableStyleObject& s) {
+    if (io.release() >= Release::R2010)
+        throw UnsupportedRelease("TABLESTYLE: the 2010 form is not walked");
     io.T("description", s.description);
     io.BS("flow direction", s.flowDirection);
     io.BS("flags", s.flags);
@@ -808,6 +810,8 @@ void walk(Io& io, TableValue& v) {
             break;
         case 64: io.H("object", v.object); break;
         case 512:
+            // The samples store it before 2007 too (an empty cell's value:
+            // a size of 1 and a zero byte).
             io.BL("general size", v.dataSize);
             io.bytes("general", v.bytes, v.dataSize);
             break;
@@ -983,6 +987,283 @@ template <class Io>
 void walk(Io& io, TableContentObject& t) {
     walk(io, t.content);
     io.H("table style", t.tableStyle);
+}
+
+// ---------------------------------------------------------------------------
+// ACAD_TABLE until 2007 (ODA §20.4.96.1): an INSERT of the table's
+// anonymous block with the table's rows, columns and cells. Its colours are
+// taken in the 2004 form as the table style's are; no sample overrides a
+// colour to tell.
+
+struct TableCellOverrides {
+    // The samples also set 0x40000, which stores nothing.
+    std::uint32_t flags = 0;
+    std::uint8_t virtualEdges = 0;
+    std::uint16_t alignment = 0;
+    bool backgroundFillNone = false;
+    CmColor backgroundColor;
+    CmColor contentColor;
+    HandleRef textStyle;
+    double textHeight = 0.0;
+    // top, right, bottom, left
+    CmColor gridColor[4];
+    std::int16_t gridLineWeight[4] = {};
+    std::int16_t gridVisibility[4] = {};
+};
+
+struct TableBlockAttribute {
+    HandleRef attributeDefinition;
+    std::int16_t index = 0;
+    std::string text;
+};
+
+struct TableCellData {
+    std::int16_t type = 1;  // 1 text, 2 block
+    std::uint8_t edgeFlags = 0;
+    bool merged = false;
+    bool autofit = false;
+    std::int32_t mergedWidth = 0;
+    std::int32_t mergedHeight = 0;
+    double rotation = 0.0;
+    HandleRef object;  // the text style of a text cell, the block of a block cell
+    std::string text;
+    double blockScale = 1.0;
+    bool hasAttributes = false;
+    std::vector<TableBlockAttribute> attributes;
+    bool hasOverrides = false;
+    TableCellOverrides overrides;
+    // 2007+
+    std::uint32_t unknown = 0;
+    TableValue value;
+};
+
+// The table's overrides of its style, by row kind: title, header, data.
+struct TableOverrides {
+    std::uint32_t flags = 0;
+    bool titleSuppressed = false;
+    std::int16_t flowDirection = 0;
+    double horizontalMargin = 0.0;
+    double verticalMargin = 0.0;
+    CmColor rowColor[3];
+    bool rowFillNone[3] = {};
+    CmColor rowFillColor[3];
+    std::int16_t rowAlignment[3] = {};
+    HandleRef rowTextStyle[3];
+    double rowHeight[3] = {};
+};
+
+template <class Io>
+void walk(Io& io, TableOverrides& o) {
+    io.BL("table override flags", o.flags);
+    if (o.flags & 0x1U) io.B("title suppressed", o.titleSuppressed);
+    // 0x2, header suppressed, is always true and not stored.
+    if (o.flags & 0x4U) io.BS("flow direction", o.flowDirection);
+    if (o.flags & 0x8U) io.BD("horizontal cell margin", o.horizontalMargin);
+    if (o.flags & 0x10U) io.BD("vertical cell margin", o.verticalMargin);
+    for (unsigned r = 0; r < 3; ++r)
+        if (o.flags & (0x20U << r)) walkTrueColor(io, o.rowColor[r]);
+    for (unsigned r = 0; r < 3; ++r)
+        if (o.flags & (0x100U << r)) io.B("row fill none", o.rowFillNone[r]);
+    for (unsigned r = 0; r < 3; ++r)
+        if (o.flags & (0x800U << r)) walkTrueColor(io, o.rowFillColor[r]);
+    for (unsigned r = 0; r < 3; ++r)
+        if (o.flags & (0x4000U << r)) io.BS("row alignment", o.rowAlignment[r]);
+    for (unsigned r = 0; r < 3; ++r)
+        if (o.flags & (0x20000U << r)) io.H("row text style", o.rowTextStyle[r]);
+    for (unsigned r = 0; r < 3; ++r)
+        if (o.flags & (0x100000U << r)) io.BD("row height", o.rowHeight[r]);
+}
+
+// Border properties by flag bit: title, header and data rows, each with
+// horizontal top, inside and bottom, vertical left, inside and right.
+template <class Value>
+struct BorderOverrides {
+    std::uint32_t flags = 0;
+    Value values[18] = {};
+};
+
+template <class Io>
+void walkBorderColors(Io& io, BorderOverrides<CmColor>& b) {
+    io.BL("border color overrides", b.flags);
+    for (unsigned i = 0; i < 18; ++i)
+        if (b.flags & (1U << i)) walkTrueColor(io, b.values[i]);
+}
+
+template <class Io>
+void walkBorderShorts(Io& io, const char* what, const char* name, BorderOverrides<std::int16_t>& b) {
+    io.BL(what, b.flags);
+    for (unsigned i = 0; i < 18; ++i)
+        if (b.flags & (1U << i)) io.BS(name, b.values[i]);
+}
+
+struct TableObject {
+    // The INSERT.
+    Point3 insertion;
+    Point3 scale{1.0, 1.0, 1.0};
+    double rotation = 0.0;
+    Point3 extrusion{0.0, 0.0, 1.0};
+    bool hasAttributes = false;
+    HandleRef block;
+    HandleRef firstAttribute, lastAttribute;  // R13-R2000
+    std::vector<HandleRef> attributes;        // 2004+
+    HandleRef seqend;
+    // The table.
+    HandleRef tableStyle;
+    std::int16_t valueFlags = 6;
+    Point3 horizontalDirection{1.0, 0.0, 0.0};
+    std::vector<double> columnWidths;
+    std::vector<double> rowHeights;
+    std::vector<TableCellData> cells;  // row by row
+    bool hasTableOverrides = false;
+    TableOverrides tableOverrides;
+    bool hasBorderColors = false;
+    BorderOverrides<CmColor> borderColors;
+    bool hasBorderLineWeights = false;
+    BorderOverrides<std::int16_t> borderLineWeights;
+    bool hasBorderVisibility = false;
+    BorderOverrides<std::int16_t> borderVisibility;
+};
+
+template <class Io>
+void walkInsertScale(Io& io, Point3& scale) {
+    if (io.release() <= Release::R14) {
+        io.BD("x scale", scale.x);
+        io.BD("y scale", scale.y);
+        io.BD("z scale", scale.z);
+        return;
+    }
+    // ODA §20.4.9: 3 = all one; 2 = x stored, y and z equal; 1 = x one, y and z as DD of 1; 0 = x RD, y and z DD of x.
+    std::uint8_t form = 0;
+    if (scale.x == 1.0 && scale.y == 1.0 && scale.z == 1.0)
+        form = 3;
+    else if (scale.x == 1.0)
+        form = 1;
+    else if (scale.y == scale.x && scale.z == scale.x)
+        form = 2;
+    io.BB("scale form", form);
+    switch (form) {
+    case 3:
+        if constexpr (Io::reading) scale = {1.0, 1.0, 1.0};
+        break;
+    case 2:
+        io.RD("scale", scale.x);
+        if constexpr (Io::reading) scale.y = scale.z = scale.x;
+        break;
+    case 1:
+        if constexpr (Io::reading) scale.x = 1.0;
+        io.DD("y scale", scale.y, 1.0);
+        io.DD("z scale", scale.z, 1.0);
+        break;
+    default:
+        io.RD("x scale", scale.x);
+        io.DD("y scale", scale.y, scale.x);
+        io.DD("z scale", scale.z, scale.x);
+        break;
+    }
+}
+
+template <class Io>
+void walk(Io& io, TableCellOverrides& o) {
+    io.BL("cell override flags", o.flags);
+    io.RC("virtual edges", o.virtualEdges);
+    if (o.flags & 0x01U) io.RS("alignment", o.alignment);
+    if (o.flags & 0x02U) io.B("background fill none", o.backgroundFillNone);
+    if (o.flags & 0x04U) walkTrueColor(io, o.backgroundColor);
+    if (o.flags & 0x08U) walkTrueColor(io, o.contentColor);
+    if (o.flags & 0x10U) io.H("text style", o.textStyle);
+    if (o.flags & 0x20U) io.BD("text height", o.textHeight);
+    for (unsigned edge = 0; edge < 4; ++edge) {
+        if (o.flags & (0x40U << edge)) walkTrueColor(io, o.gridColor[edge]);
+        if (o.flags & (0x400U << edge)) io.BS("grid line weight", o.gridLineWeight[edge]);
+        if (o.flags & (0x4000U << edge)) io.BS("grid visibility", o.gridVisibility[edge]);
+    }
+}
+
+template <class Io>
+void walk(Io& io, TableCellData& c) {
+    io.BS("cell type", c.type);
+    io.RC("edge flags", c.edgeFlags);
+    io.B("merged", c.merged);
+    io.B("autofit", c.autofit);
+    io.BL("merged width", c.mergedWidth);
+    io.BL("merged height", c.mergedHeight);
+    io.BD("rotation", c.rotation);
+    if (c.type == 1) {
+        io.H("text style", c.object);
+        io.T("text", c.text);
+    } else if (c.type == 2) {
+        io.H("block", c.object);
+        io.BD("block scale", c.blockScale);
+        io.B("has attributes", c.hasAttributes);
+        if (c.hasAttributes) {
+            std::size_t n = c.attributes.size();
+            io.count("attribute count", CountCode::BS, n, 8);
+            if constexpr (Io::reading) c.attributes.resize(n);
+            for (TableBlockAttribute& a : c.attributes) {
+                io.H("attribute definition", a.attributeDefinition);
+                io.BS("attribute index", a.index);
+                io.T("attribute text", a.text);
+            }
+        }
+    }
+    if (c.type == 1 || c.type == 2) {
+        io.B("has overrides", c.hasOverrides);
+        if (c.hasOverrides) walk(io, c.overrides);
+        if (io.release() >= Release::R2007) {
+            io.BL("unknown", c.unknown);
+            walk(io, c.value);
+        }
+    }
+}
+
+template <class Io>
+void walk(Io& io, TableObject& t) {
+    if (io.release() >= Release::R2010)
+        throw UnsupportedRelease("ACAD_TABLE: the 2010 form (the table content inside the entity) is not walked");
+    io.BD3("insertion point", t.insertion);
+    walkInsertScale(io, t.scale);
+    io.BD("rotation", t.rotation);
+    io.BD3("extrusion", t.extrusion);
+    io.B("has attributes", t.hasAttributes);
+    // The samples' tables have no attributes: the attribute handles follow
+    // INSERT (ODA §20.4.9).
+    std::size_t owned = t.attributes.size();
+    // As in INSERT, the count is there only with attributes.
+    if (io.release() >= Release::R2004 && t.hasAttributes) io.count("owned object count", CountCode::BL, owned, 8);
+    io.H("block", t.block);
+    if (io.release() >= Release::R2004) {
+        if constexpr (Io::reading) t.attributes.resize(owned);
+        for (HandleRef& h : t.attributes) io.H("attribute", h);
+    } else if (t.hasAttributes) {
+        io.H("first attribute", t.firstAttribute);
+        io.H("last attribute", t.lastAttribute);
+    }
+    if (t.hasAttributes) io.H("seqend", t.seqend);
+
+    io.H("table style", t.tableStyle);
+    io.BS("table value flags", t.valueFlags);
+    io.BD3("horizontal direction", t.horizontalDirection);
+    std::size_t columns = t.columnWidths.size(), rows = t.rowHeights.size();
+    io.count("column count", CountCode::BL, columns, 2);
+    io.count("row count", CountCode::BL, rows, 2);
+    if constexpr (Io::reading) {
+        t.columnWidths.resize(columns);
+        t.rowHeights.resize(rows);
+        if (columns != 0 && rows > io.data().bitsLeft() / columns)
+            throw FormatError("ACAD_TABLE: more cells than bits");
+        t.cells.resize(columns * rows);
+    }
+    for (double& w : t.columnWidths) io.BD("column width", w);
+    for (double& h : t.rowHeights) io.BD("row height", h);
+    for (TableCellData& c : t.cells) walk(io, c);
+    io.B("has table overrides", t.hasTableOverrides);
+    if (t.hasTableOverrides) walk(io, t.tableOverrides);
+    io.B("has border color overrides", t.hasBorderColors);
+    if (t.hasBorderColors) walkBorderColors(io, t.borderColors);
+    io.B("has border line weight overrides", t.hasBorderLineWeights);
+    if (t.hasBorderLineWeights) walkBorderShorts(io, "border line weight overrides", "line weight", t.borderLineWeights);
+    io.B("has border visibility overrides", t.hasBorderVisibility);
+    if (t.hasBorderVisibility) walkBorderShorts(io, "border visibility overrides", "visibility", t.borderVisibility);
 }
 
 }  // namespace dwg
