@@ -351,7 +351,8 @@ void walk(Io& io, LeaderBreak& b) {
     io.BD3("break end", b.end);
 }
 
-// A leader line's breaks on one of its segments.
+// A leader line's breaks on one of its segments (ODA §20.4.86; no sample
+// leader has breaks).
 struct LeaderLineBreak {
     std::uint32_t segment = 0;
     std::vector<LeaderBreak> breaks;
@@ -402,6 +403,8 @@ struct LeaderRoot {
     std::int16_t attachmentDirection = 0;  // 2010+
 };
 
+// The two bits come first and the points are always stored, as the samples
+// show (whatever the bits say about their validity).
 template <class Io>
 void walk(Io& io, LeaderRoot& r) {
     io.B("content valid", r.contentValid);
@@ -954,6 +957,7 @@ template <class Io>
 void walk(Io& io, TableContent& t) {
     io.T("name", t.name);
     io.T("description", t.description);
+    // Every column also has its style id and width: the samples have them.
     walkList(io, "column count", t.columns, 8, [&](TableColumn& c) {
         io.T("column name", c.name);
         walk(io, c.custom);
@@ -1025,7 +1029,7 @@ struct TableCellData {
     std::int32_t mergedWidth = 0;
     std::int32_t mergedHeight = 0;
     double rotation = 0.0;
-    HandleRef object;  // the text style of a text cell, the block of a block cell
+    HandleRef object;  // the FIELD of a text cell, the block of a block cell
     std::string text;
     double blockScale = 1.0;
     bool hasAttributes = false;
@@ -1189,8 +1193,10 @@ void walk(Io& io, TableCellData& c) {
     io.BL("merged height", c.mergedHeight);
     io.BD("rotation", c.rotation);
     if (c.type == 1) {
-        io.H("text style", c.object);
-        io.T("text", c.text);
+        // A text with fields keeps only its FIELD (ODA §20.4.96.1); no
+        // sample's cell has one.
+        io.H("field", c.object);
+        if (c.object.value == 0) io.T("text", c.text);
     } else if (c.type == 2) {
         io.H("block", c.object);
         io.BD("block scale", c.blockScale);
