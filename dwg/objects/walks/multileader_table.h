@@ -240,7 +240,7 @@ void walk(Io& io, CellStyle& s) {
         io.BD("margin horizontal spacing", s.marginHorizontalSpacing);
         io.BD("margin vertical spacing", s.marginVerticalSpacing);
     }
-    walkList(io, "border count", s.borders, 32, [&](CellBorder& b) { walk(io, b); });
+    walkList(io, "border count", s.borders, 2, [&](CellBorder& b) { walk(io, b); });
 }
 
 // A cell style with the name and id a table style refers to it by.
@@ -733,10 +733,17 @@ template <class Io>
 void walk(Io& io, DataTableObject& t) {
     io.BS("version", t.version);
     std::size_t columnCount = t.columns.size();
-    io.count("column count", CountCode::BL, columnCount, 8);
-    if constexpr (Io::reading) t.columns.resize(columnCount);
+    io.count("column count", CountCode::BL, columnCount, 4);
     std::size_t rows = t.rows;
-    io.count("row count", CountCode::BL, rows, columnCount == 0 ? 0U : 2U);
+    io.count("row count", CountCode::BL, rows, 0);
+    if constexpr (Io::reading) {
+        // Every value takes at least two bits.
+        const std::uint64_t left = io.data().bitsLeft() + io.handles().bitsLeft();
+        if (columnCount != 0 && rows > left / 2 / columnCount)
+            throw FormatError("DATATABLE: " + std::to_string(columnCount) + " columns of " + std::to_string(rows) +
+                              " rows, more values than bits");
+        t.columns.resize(columnCount);
+    }
     t.rows = static_cast<std::uint32_t>(rows);
     io.T("name", t.name);
     for (DataTableColumn& c : t.columns) {
@@ -843,7 +850,7 @@ struct CustomData {
 template <class Io>
 void walk(Io& io, CustomData& d) {
     io.BL("custom data", d.data);
-    walkList(io, "custom data item count", d.items, 8, [&](CustomDataItem& i) {
+    walkList(io, "custom data item count", d.items, 4, [&](CustomDataItem& i) {
         io.T("item name", i.name);
         walk(io, i.value);
     });
@@ -940,7 +947,7 @@ void walk(Io& io, TableCell& c) {
         io.BL("linked columns", c.linkedColumns);
         io.BL("linked unknown", c.linkedUnknown);
     }
-    walkList(io, "content count", c.contents, 8, [&](TableCellContent& k) { walk(io, k); });
+    walkList(io, "content count", c.contents, 4, [&](TableCellContent& k) { walk(io, k); });
     walk(io, c.style);
     io.BL("cell style id", c.styleId);
     io.BL("has geometry", c.hasGeometry);
