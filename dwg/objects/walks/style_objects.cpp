@@ -4,6 +4,8 @@
 
 namespace dwg {
 
-void addStyleObjectKinds(std::vector<ObjectKind>&) {}
+void addStyleObjectKinds(std::vector<ObjectKind>& kinds) {
+    kinds.push_back(kindOf<VisualStyleObject>(0, "VISUALSTYLE", false));
+}
 
 }  // namespace dwg
