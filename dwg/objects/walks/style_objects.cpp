@@ -6,6 +6,7 @@ namespace dwg {
 
 void addStyleObjectKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<VisualStyleObject>(0, "VISUALSTYLE", false));
+    kinds.push_back(kindOf<MaterialObject>(0, "MATERIAL", false));
 }
 
 }  // namespace dwg
