@@ -231,4 +231,209 @@ void walk(Io& io, MaterialObject& m) {
     }
 }
 
+// SUN (ODA §20.4.119): the sun of a viewport or of the model space view.
+struct SunObject {
+    std::int32_t classVersion = 1;
+    bool on = false;
+    CmColor color;
+    double intensity = 1.0;
+    bool shadows = false;
+    std::int32_t julianDay = 0;
+    std::int32_t milliseconds = 0;  // the time of day
+    bool daylightSaving = false;
+    std::int32_t shadowType = 0;  // 0 ray traced, 1 shadow maps
+    std::int16_t shadowMapSize = 0;
+    std::uint8_t shadowSoftness = 0;
+};
+
+template <class Io>
+void walk(Io& io, SunObject& s) {
+    io.BL("class version", s.classVersion);
+    io.B("on", s.on);
+    io.CMC("color", s.color);
+    io.BD("intensity", s.intensity);
+    io.B("shadows", s.shadows);
+    io.BL("julian day", s.julianDay);
+    io.BL("milliseconds", s.milliseconds);
+    io.B("daylight saving", s.daylightSaving);
+    io.BL("shadow type", s.shadowType);
+    io.BS("shadow map size", s.shadowMapSize);
+    io.RC("shadow softness", s.shadowSoftness);
+}
+
+// What the detail and section view styles share (AcDbModelDocViewStyle).
+struct ModelDocViewStyle {
+    std::int16_t classVersion = 0;
+    std::string description;
+    bool modifiedForRecompute = false;
+    // 2018+.
+    std::string displayName;
+    std::int32_t flags = 0;
+};
+
+template <class Io>
+void walk(Io& io, ModelDocViewStyle& m) {
+    io.BS("view style class version", m.classVersion);
+    io.T("description", m.description);
+    io.B("modified for recompute", m.modifiedForRecompute);
+    if (io.release() >= Release::R2018) {
+        io.T("display name", m.displayName);
+        io.BL("view style flags", m.flags);
+    }
+}
+
+// ACDBDETAILVIEWSTYLE (AcDbDetailViewStyle).
+struct DetailViewStyleObject {
+    ModelDocViewStyle viewStyle;
+    std::int16_t classVersion = 0;
+    std::int32_t flags = 0;
+    HandleRef identifierTextStyle;
+    CmColor identifierColor;
+    double identifierHeight = 0.0;
+    std::string identifierExcludeCharacters;
+    double identifierOffset = 0.0;
+    std::uint8_t identifierPlacement = 0;
+    HandleRef arrowSymbol;
+    CmColor arrowColor;
+    double arrowSize = 0.0;
+    HandleRef boundaryLinetype;
+    std::int32_t boundaryLineweight = 0;
+    CmColor boundaryColor;
+    HandleRef labelTextStyle;
+    CmColor labelColor;
+    double labelHeight = 0.0;
+    std::int32_t labelAttachment = 0;
+    double labelOffset = 0.0;
+    std::int32_t labelAlignment = 0;
+    std::string labelPattern;
+    HandleRef connectionLinetype;
+    std::int32_t connectionLineweight = 0;
+    CmColor connectionColor;
+    HandleRef borderLinetype;
+    std::int32_t borderLineweight = 0;
+    CmColor borderColor;
+    std::uint8_t modelEdge = 0;
+};
+
+template <class Io>
+void walk(Io& io, DetailViewStyleObject& d) {
+    walk(io, d.viewStyle);
+    io.BS("class version", d.classVersion);
+    io.BL("flags", d.flags);
+    io.H("identifier text style", d.identifierTextStyle);
+    io.CMC("identifier color", d.identifierColor);
+    io.BD("identifier height", d.identifierHeight);
+    io.T("identifier exclude characters", d.identifierExcludeCharacters);
+    io.BD("identifier offset", d.identifierOffset);
+    io.RC("identifier placement", d.identifierPlacement);
+    io.H("arrow symbol", d.arrowSymbol);
+    io.CMC("arrow color", d.arrowColor);
+    io.BD("arrow size", d.arrowSize);
+    io.H("boundary linetype", d.boundaryLinetype);
+    io.BL("boundary lineweight", d.boundaryLineweight);
+    io.CMC("boundary color", d.boundaryColor);
+    io.H("label text style", d.labelTextStyle);
+    io.CMC("label color", d.labelColor);
+    io.BD("label height", d.labelHeight);
+    io.BL("label attachment", d.labelAttachment);
+    io.BD("label offset", d.labelOffset);
+    io.BL("label alignment", d.labelAlignment);
+    io.T("label pattern", d.labelPattern);
+    io.H("connection linetype", d.connectionLinetype);
+    io.BL("connection lineweight", d.connectionLineweight);
+    io.CMC("connection color", d.connectionColor);
+    io.H("border linetype", d.borderLinetype);
+    io.BL("border lineweight", d.borderLineweight);
+    io.CMC("border color", d.borderColor);
+    io.RC("model edge", d.modelEdge);
+}
+
+// ACDBSECTIONVIEWSTYLE (AcDbSectionViewStyle).
+struct SectionViewStyleObject {
+    ModelDocViewStyle viewStyle;
+    std::int16_t classVersion = 0;
+    std::int32_t flags = 0;
+    HandleRef identifierTextStyle;
+    CmColor identifierColor;
+    double identifierHeight = 0.0;
+    HandleRef arrowStartSymbol, arrowEndSymbol;
+    CmColor arrowColor;
+    double arrowSize = 0.0;
+    std::string identifierExcludeCharacters;
+    double arrowExtensionLength = 0.0;
+    HandleRef planeLinetype;
+    std::int32_t planeLineweight = 0;
+    CmColor planeColor;
+    HandleRef bendLinetype;
+    std::int32_t bendLineweight = 0;
+    CmColor bendColor;
+    double bendLength = 0.0;
+    double endLineLength = 0.0;
+    HandleRef labelTextStyle;
+    CmColor labelColor;
+    double labelHeight = 0.0;
+    std::int32_t labelAttachment = 0;
+    double labelOffset = 0.0;
+    std::int32_t labelAlignment = 0;
+    std::string labelPattern;
+    CmColor hatchColor, hatchBackgroundColor;
+    std::string hatchPattern;
+    double hatchScale = 1.0;
+    std::int32_t hatchTransparency = 0;
+    // Two flags (DXF 290) the DXF reference does not describe.
+    bool unnamedFlag1 = false;
+    bool unnamedFlag2 = false;
+    std::int32_t identifierPosition = 0;
+    double identifierOffset = 0.0;
+    std::int32_t arrowPosition = 0;
+    double endLineOvershoot = 0.0;
+    std::vector<double> hatchAngles;
+};
+
+template <class Io>
+void walk(Io& io, SectionViewStyleObject& s) {
+    walk(io, s.viewStyle);
+    io.BS("class version", s.classVersion);
+    io.BL("flags", s.flags);
+    io.H("identifier text style", s.identifierTextStyle);
+    io.CMC("identifier color", s.identifierColor);
+    io.BD("identifier height", s.identifierHeight);
+    io.H("arrow start symbol", s.arrowStartSymbol);
+    io.H("arrow end symbol", s.arrowEndSymbol);
+    io.CMC("arrow color", s.arrowColor);
+    io.BD("arrow size", s.arrowSize);
+    io.T("identifier exclude characters", s.identifierExcludeCharacters);
+    io.BD("arrow extension length", s.arrowExtensionLength);
+    io.H("plane linetype", s.planeLinetype);
+    io.BL("plane lineweight", s.planeLineweight);
+    io.CMC("plane color", s.planeColor);
+    io.H("bend linetype", s.bendLinetype);
+    io.BL("bend lineweight", s.bendLineweight);
+    io.CMC("bend color", s.bendColor);
+    io.BD("bend length", s.bendLength);
+    io.BD("end line length", s.endLineLength);
+    io.H("label text style", s.labelTextStyle);
+    io.CMC("label color", s.labelColor);
+    io.BD("label height", s.labelHeight);
+    io.BL("label attachment", s.labelAttachment);
+    io.BD("label offset", s.labelOffset);
+    io.BL("label alignment", s.labelAlignment);
+    io.T("label pattern", s.labelPattern);
+    io.CMC("hatch color", s.hatchColor);
+    io.CMC("hatch background color", s.hatchBackgroundColor);
+    io.T("hatch pattern", s.hatchPattern);
+    io.BD("hatch scale", s.hatchScale);
+    io.BL("hatch transparency", s.hatchTransparency);
+    io.B("unnamed flag 1", s.unnamedFlag1);
+    io.B("unnamed flag 2", s.unnamedFlag2);
+    io.BL("identifier position", s.identifierPosition);
+    io.BD("identifier offset", s.identifierOffset);
+    io.BL("arrow position", s.arrowPosition);
+    io.BD("end line overshoot", s.endLineOvershoot);
+    std::size_t n = s.hatchAngles.size();
+    io.count("hatch angles", CountCode::BL, n, 2);
+    s.hatchAngles.resize(n);
+    for (double& a : s.hatchAngles) io.BD("hatch angle", a);
+}
+
 }  // namespace dwg
