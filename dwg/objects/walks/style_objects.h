@@ -436,4 +436,191 @@ void walk(Io& io, SectionViewStyleObject& s) {
     for (double& a : s.hatchAngles) io.BD("hatch angle", a);
 }
 
+// ACSH_HISTORY_CLASS (AcDbShHistory): the construction history of a solid
+// (ODA §20.4.118).
+struct ShapeHistoryObject {
+    std::int32_t majorVersion = 0;
+    std::int32_t minorVersion = 0;
+    HandleRef owner;  // the evaluation graph, hard owner
+    std::int32_t nodeId = 0;
+    bool showHistory = false;
+    bool recordHistory = false;
+};
+
+template <class Io>
+void walk(Io& io, ShapeHistoryObject& h) {
+    io.BL("major version", h.majorVersion);
+    io.BL("minor version", h.minorVersion);
+    io.H("history owner", h.owner);
+    io.BL("node id", h.nodeId);
+    io.B("show history", h.showHistory);
+    io.B("record history", h.recordHistory);
+}
+
+// What every association dependency holds (AcDbAssocDependency).
+struct AssocDependency {
+    std::int16_t classVersion = 2;
+    std::int32_t status = 0;
+    bool readDependency = false;
+    bool writeDependency = false;
+    bool attachedToObject = false;
+    bool delegatingToOwningAction = false;
+    std::int32_t order = 0;
+    HandleRef dependentOn;
+    bool hasName = false;
+    std::string name;
+    HandleRef previousDependency;
+    HandleRef nextDependency;
+    HandleRef dependencyBody;
+    std::int32_t dependencyBodyId = 0;
+};
+
+template <class Io>
+void walk(Io& io, AssocDependency& d) {
+    io.BS("dependency class version", d.classVersion);
+    io.BL("status", d.status);
+    io.B("read dependency", d.readDependency);
+    io.B("write dependency", d.writeDependency);
+    io.B("attached to object", d.attachedToObject);
+    io.B("delegating to owning action", d.delegatingToOwningAction);
+    io.BL("order", d.order);
+    io.H("dependent on", d.dependentOn);
+    io.B("has name", d.hasName);
+    if (d.hasName)
+        io.T("name", d.name);
+    io.H("previous dependency", d.previousDependency);
+    io.H("next dependency", d.nextDependency);
+    io.H("dependency body", d.dependencyBody);
+    io.BL("dependency body id", d.dependencyBodyId);
+}
+
+// ACDBASSOCDEPENDENCY.
+struct AssocDependencyObject {
+    AssocDependency dependency;
+};
+
+template <class Io>
+void walk(Io& io, AssocDependencyObject& d) {
+    walk(io, d.dependency);
+}
+
+// ACDBASSOCGEOMDEPENDENCY (AcDbAssocGeomDependency): a dependency on a
+// subentity (a vertex, an edge) of an entity.
+struct AssocGeomDependencyObject {
+    AssocDependency dependency;
+    std::int16_t classVersion = 0;
+    bool enabled = true;
+    std::string subentityClass;  // AcDbAssocPersSubentId
+    // The subentity id's own fields. AutoCAD writes them for
+    // "AcDbAssocSimplePersSubentId"; the drawings saved by other programs
+    // hold the class name and the last flag only.
+    bool hasSubentityFields = false;
+    std::int16_t subentityClassVersion = 0;
+    // The samples hold -1003 and 3: a marker, then what looks like the
+    // vertex subentity type.
+    std::int32_t subentityIndex = 0;
+    std::int32_t subentityType = 0;
+    bool dependentOnCompoundObject = false;
+};
+
+template <class Io>
+void walk(Io& io, AssocGeomDependencyObject& d) {
+    walk(io, d.dependency);
+    io.BS("class version", d.classVersion);
+    io.B("enabled", d.enabled);
+    io.T("subentity class", d.subentityClass);
+    // Known only from what remains: more than the last flag.
+    if constexpr (Io::reading)
+        d.hasSubentityFields = io.data().bitsLeft() > 1;
+    if (d.hasSubentityFields) {
+        io.BS("subentity class version", d.subentityClassVersion);
+        io.BL("subentity index", d.subentityIndex);
+        io.BL("subentity type", d.subentityType);
+    }
+    io.B("dependent on compound object", d.dependentOnCompoundObject);
+}
+
+// A dependency or an action of an action or network, with whether it owns it.
+struct AssocOwnedRef {
+    bool owned = false;
+    HandleRef ref;  // hard owner when owned, soft pointer otherwise
+};
+
+// What every association action holds (AcDbAssocAction).
+struct AssocAction {
+    std::int16_t classVersion = 1;
+    std::int32_t geometryStatus = 0;
+    HandleRef owningNetwork;
+    HandleRef actionBody;
+    std::int32_t actionIndex = 0;
+    std::int32_t maxDependencyIndex = 0;
+    std::vector<AssocOwnedRef> dependencies;
+    // From class version 2 (2013) on the action adds owned parameters and
+    // values; no sample has them: they are kept as bits.
+    RawBits laterData, laterHandles;
+};
+
+template <class Io>
+void walk(Io& io, AssocAction& a) {
+    io.BS("action class version", a.classVersion);
+    io.BL("geometry status", a.geometryStatus);
+    io.H("owning network", a.owningNetwork);
+    io.H("action body", a.actionBody);
+    io.BL("action index", a.actionIndex);
+    io.BL("max dependency index", a.maxDependencyIndex);
+    std::size_t n = a.dependencies.size();
+    io.count("dependencies", CountCode::BL, n, 9);
+    a.dependencies.resize(n);
+    for (AssocOwnedRef& d : a.dependencies) {
+        io.B("owned", d.owned);
+        io.H("dependency", d.ref);
+    }
+}
+
+// ACDBASSOCACTION.
+struct AssocActionObject {
+    AssocAction action;
+};
+
+template <class Io>
+void walk(Io& io, AssocActionObject& a) {
+    walk(io, a.action);
+    if (a.action.classVersion > 1) {
+        io.restOfData("later data", a.action.laterData);
+        io.restOfHandles("later handles", a.action.laterHandles);
+    }
+}
+
+// ACDBASSOCNETWORK (AcDbAssocNetwork): an action made of actions.
+struct AssocNetworkObject {
+    AssocAction action;
+    std::int16_t networkVersion = 0;
+    std::int32_t networkActionIndex = 0;
+    std::vector<AssocOwnedRef> actions;
+    std::vector<HandleRef> ownedActions;
+};
+
+template <class Io>
+void walk(Io& io, AssocNetworkObject& a) {
+    walk(io, a.action);
+    if (a.action.classVersion > 1) {
+        io.restOfData("later data", a.action.laterData);
+        io.restOfHandles("later handles", a.action.laterHandles);
+        return;
+    }
+    io.BS("network version", a.networkVersion);
+    io.BL("network action index", a.networkActionIndex);
+    std::size_t n = a.actions.size();
+    io.count("actions", CountCode::BL, n, 9);
+    a.actions.resize(n);
+    for (AssocOwnedRef& r : a.actions) {
+        io.B("owned", r.owned);
+        io.H("action", r.ref);
+    }
+    n = a.ownedActions.size();
+    io.count("owned actions", CountCode::BL, n, 8);
+    a.ownedActions.resize(n);
+    for (HandleRef& h : a.ownedActions) io.H("owned action", h);
+}
+
 }  // namespace dwg
