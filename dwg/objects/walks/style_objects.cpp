@@ -15,6 +15,11 @@ void addStyleObjectKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<AssocGeomDependencyObject>(0, "ACDBASSOCGEOMDEPENDENCY", false));
     kinds.push_back(kindOf<AssocActionObject>(0, "ACDBASSOCACTION", false));
     kinds.push_back(kindOf<AssocNetworkObject>(0, "ACDBASSOCNETWORK", false));
+    kinds.push_back(kindOf<EvalGraphObject>(0, "ACAD_EVALUATION_GRAPH", false));
+    kinds.push_back(kindOf<AssocAlignedDimActionBodyObject>(0, "ACDBASSOCALIGNEDDIMACTIONBODY", false));
+    kinds.push_back(kindOf<AssocOsnapPointRefActionParamObject>(0, "ACDBASSOCOSNAPPOINTREFACTIONPARAM", false));
+    kinds.push_back(kindOf<AssocVertexActionParamObject>(0, "ACDBASSOCVERTEXACTIONPARAM", false));
+    kinds.push_back(kindOf<PersSubentManagerObject>(0, "ACDBPERSSUBENTMANAGER", false));
 }
 
 }  // namespace dwg

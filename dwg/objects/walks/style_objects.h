@@ -623,4 +623,184 @@ void walk(Io& io, AssocNetworkObject& a) {
     for (HandleRef& h : a.ownedActions) io.H("owned action", h);
 }
 
+// ACAD_EVALUATION_GRAPH (AcDbEvalGraph): the nodes of a dynamic block's or
+// a solid history's evaluation and the edges between them.
+struct EvalGraphNode {
+    std::int32_t id = 0;
+    std::int32_t flags = 32;
+    std::int32_t nextId = -1;
+    HandleRef expression;  // hard owner
+    std::int32_t data[4] = {-1, -1, -1, -1};
+};
+
+struct EvalGraphEdge {
+    std::int32_t id = 0;
+    std::int32_t nextId = -1;
+    std::int32_t incoming[3] = {-1, -1, -1};
+    std::int32_t outgoing[5] = {-1, -1, -1, -1, -1};
+};
+
+struct EvalGraphObject {
+    std::int32_t firstNodeId = 0;
+    std::int32_t lastNodeId = 0;
+    std::vector<EvalGraphNode> nodes;
+    std::vector<EvalGraphEdge> edges;
+};
+
+template <class Io>
+void walk(Io& io, EvalGraphObject& g) {
+    io.BL("first node id", g.firstNodeId);
+    io.BL("last node id", g.lastNodeId);
+    std::size_t n = g.nodes.size();
+    io.count("nodes", CountCode::BL, n, 2 * 7 + 8);
+    g.nodes.resize(n);
+    for (EvalGraphNode& node : g.nodes) {
+        io.BL("node id", node.id);
+        io.BL("node flags", node.flags);
+        io.BL("node next id", node.nextId);
+        io.H("node expression", node.expression);
+        for (std::int32_t& d : node.data) io.BL("node data", d);
+    }
+    n = g.edges.size();
+    io.count("edges", CountCode::BL, n, 2 * 10);
+    g.edges.resize(n);
+    for (EvalGraphEdge& edge : g.edges) {
+        io.BL("edge id", edge.id);
+        io.BL("edge next id", edge.nextId);
+        for (std::int32_t& e : edge.incoming) io.BL("edge incoming", e);
+        for (std::int32_t& e : edge.outgoing) io.BL("edge outgoing", e);
+    }
+}
+
+// ACDBASSOCALIGNEDDIMACTIONBODY: the body of the action that keeps an
+// aligned dimension on the points it measures (before 2013: the action
+// body and parameter based body fields, then its own).
+struct AssocAlignedDimActionBodyObject {
+    std::int32_t actionBodyVersion = 1;
+    std::int32_t paramBodyVersion = 0;
+    std::int32_t paramBodyMinor = 0;
+    std::vector<HandleRef> params;  // hard owners
+    std::int32_t unknown = 0;
+    std::int32_t valueCount = 0;  // only 0 seen: the values' layout is not known
+    std::int32_t unknown2 = 0;
+    HandleRef dependency;
+    std::int32_t classVersion = 0;
+    HandleRef node1, node2;
+};
+
+template <class Io>
+void walk(Io& io, AssocAlignedDimActionBodyObject& b) {
+    io.BL("action body version", b.actionBodyVersion);
+    io.BL("param body version", b.paramBodyVersion);
+    io.BL("param body minor", b.paramBodyMinor);
+    std::size_t n = b.params.size();
+    io.count("params", CountCode::BL, n, 8);
+    b.params.resize(n);
+    for (HandleRef& h : b.params) io.H("param", h);
+    io.BL("unknown", b.unknown);
+    io.BL("value count", b.valueCount);
+    if (b.valueCount != 0)
+        throw FormatError("ACDBASSOCALIGNEDDIMACTIONBODY: values are not described");
+    io.BL("unknown 2", b.unknown2);
+    io.H("dependency", b.dependency);
+    io.BL("class version", b.classVersion);
+    io.H("node 1", b.node1);
+    io.H("node 2", b.node2);
+}
+
+// What every action parameter holds (AcDbAssocActionParam).
+struct AssocActionParam {
+    std::int16_t version = 0;  // 1 from 2013 on
+    std::string name;
+};
+
+template <class Io>
+void walk(Io& io, AssocActionParam& p) {
+    io.BS("param version", p.version);
+    io.T("param name", p.name);
+}
+
+// ACDBASSOCOSNAPPOINTREFACTIONPARAM: a point by an object snap mode on
+// the parameters it holds (AcDbAssocCompoundActionParam).
+struct AssocOsnapPointRefActionParamObject {
+    AssocActionParam param;
+    std::int16_t classVersion = 0;
+    std::int16_t unknown = 0;
+    std::vector<HandleRef> params;  // hard owners
+    // AutoCAD writes a child parameter here; drawings rewritten by another
+    // program lack it, its two fields and its handle.
+    bool hasChild = true;
+    std::int16_t childStatus = 0;
+    std::int32_t childId = 0;
+    HandleRef child;
+    std::int16_t status = 0;
+    std::uint8_t osnapMode = 0;
+    double parameter = 0.0;
+};
+
+template <class Io>
+void walk(Io& io, AssocOsnapPointRefActionParamObject& p) {
+    walk(io, p.param);
+    io.BS("class version", p.classVersion);
+    io.BS("unknown", p.unknown);
+    std::size_t n = p.params.size();
+    io.count("params", CountCode::BL, n, 8);
+    p.params.resize(n);
+    for (HandleRef& h : p.params) io.H("param", h);
+    // Known only from the handles that remain.
+    if constexpr (Io::reading)
+        p.hasChild = io.handles().bitsLeft() >= 8;
+    if (p.hasChild) {
+        io.BS("child status", p.childStatus);
+        io.BL("child id", p.childId);
+        io.H("child", p.child);
+    }
+    io.BS("status", p.status);
+    io.RC("osnap mode", p.osnapMode);
+    io.BD("parameter", p.parameter);
+}
+
+// ACDBASSOCVERTEXACTIONPARAM: a vertex through one dependency
+// (AcDbAssocSingleDependencyActionParam).
+struct AssocVertexActionParamObject {
+    AssocActionParam param;
+    std::int32_t dependencyParamVersion = 0;
+    HandleRef dependency;
+    std::int32_t classVersion = 0;
+    Point3 point;
+};
+
+template <class Io>
+void walk(Io& io, AssocVertexActionParamObject& p) {
+    walk(io, p.param);
+    io.BL("dependency param version", p.dependencyParamVersion);
+    io.H("dependency", p.dependency);
+    io.BL("class version", p.classVersion);
+    io.BD3("point", p.point);
+}
+
+// ACDBPERSSUBENTMANAGER (AcDbPersSubentManager): the counters of the
+// persistent subentity ids of the drawing's solids.
+struct PersSubentManagerObject {
+    std::int32_t classVersion = 2;
+    std::int32_t unknown1 = 0;
+    std::int32_t unknown2 = 2;
+    std::int32_t nextStepId = 0;
+    std::int32_t nextSubentId = 0;
+    std::vector<std::int32_t> steps;
+};
+
+template <class Io>
+void walk(Io& io, PersSubentManagerObject& m) {
+    io.BL("class version", m.classVersion);
+    io.BL("unknown 1", m.unknown1);
+    io.BL("unknown 2", m.unknown2);
+    io.BL("next step id", m.nextStepId);
+    io.BL("next subentity id", m.nextSubentId);
+    std::size_t n = m.steps.size();
+    io.count("steps", CountCode::BL, n, 2);
+    m.steps.resize(n);
+    for (std::int32_t& s : m.steps) io.BL("step", s);
+}
+
 }  // namespace dwg
