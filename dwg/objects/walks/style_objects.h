@@ -436,8 +436,9 @@ void walk(Io& io, SectionViewStyleObject& s) {
     for (double& a : s.hatchAngles) io.BD("hatch angle", a);
 }
 
-// ACSH_HISTORY_CLASS (AcDbShHistory): the construction history of a solid
-// (ODA §20.4.118).
+// ACSH_HISTORY_CLASS (AcDbShHistory): the construction history of a solid.
+// The errata (§20.4.118) put an expression and a history node first; the
+// samples hold neither.
 struct ShapeHistoryObject {
     std::int32_t majorVersion = 0;
     std::int32_t minorVersion = 0;
@@ -801,6 +802,137 @@ void walk(Io& io, PersSubentManagerObject& m) {
     io.count("steps", CountCode::BL, n, 2);
     m.steps.resize(n);
     for (std::int32_t& s : m.steps) io.BL("step", s);
+}
+
+// An evaluation graph node's expression (AcDbEvalExpr, errata §20.4.105).
+struct EvalExpr {
+    std::int32_t parentId = -1;
+    std::int32_t majorVersion = 33;
+    std::int32_t minorVersion = 29;
+    std::int16_t valueCode = -9999;  // the DXF code of the value; -9999 none
+    double real = 0.0;
+    Point2 point2;
+    Point3 point3;
+    std::string text;
+    std::int32_t longValue = 0;
+    HandleRef handle;
+    std::int16_t shortValue = 0;
+    std::int32_t nodeId = 0;
+};
+
+template <class Io>
+void walk(Io& io, EvalExpr& e) {
+    io.BL("parent id", e.parentId);
+    io.BL("expression major version", e.majorVersion);
+    io.BL("expression minor version", e.minorVersion);
+    io.BS("value code", e.valueCode);
+    switch (e.valueCode) {
+    case 40: io.BD("value", e.real); break;
+    case 10: io.RD2("value", e.point2); break;
+    case 11: io.RD3("value", e.point3); break;
+    case 1: io.T("value", e.text); break;
+    case 90: io.BL("value", e.longValue); break;
+    case 91: io.H("value", e.handle); break;
+    // No sample holds it; the errata give BL, the name a short.
+    case 70: io.BS("value", e.shortValue); break;
+    default: break;
+    }
+    io.BL("node id", e.nodeId);
+}
+
+// A step of a solid's construction history (AcDbShHistoryNode, errata
+// §20.4.106).
+struct ShHistoryNode {
+    std::int32_t majorVersion = 33;
+    std::int32_t minorVersion = 29;
+    double transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    CmColor color;
+    std::int32_t stepId = 0;
+    HandleRef material;
+};
+
+template <class Io>
+void walk(Io& io, ShHistoryNode& h) {
+    io.BL("history major version", h.majorVersion);
+    io.BL("history minor version", h.minorVersion);
+    for (double& d : h.transform) io.BD("history transform", d);
+    io.CMC("history color", h.color);
+    io.BL("step id", h.stepId);
+    io.H("material", h.material);
+}
+
+// A profile or path of a sweep: an id and the entity's geometry, whose
+// size is stored in bits.
+struct SweepEntity {
+    std::int32_t id = 0;
+    RawBits geometry;
+};
+
+template <class Io>
+void walk(Io& io, SweepEntity& e) {
+    io.BL("entity id", e.id);
+    std::uint32_t bits = static_cast<std::uint32_t>(e.geometry.bitCount);
+    io.BL("entity size in bits", bits);
+    io.raw("entity geometry", e.geometry, bits);
+}
+
+// ACSH_SWEEP_CLASS (AcDbShSweep): a solid's sweep step. The DXF reference's
+// swept surface names the fields; the drawing stores the options (the flags
+// with the twist vector among them) before the two matrices, and the
+// entities last, unlike DXF.
+struct ShapeSweepObject {
+    EvalExpr expression;
+    ShHistoryNode history;
+    std::int32_t majorVersion = 33;
+    std::int32_t minorVersion = 29;
+    Point3 direction;
+    double draftAngle = 0.0;
+    double startDraftDistance = 0.0;
+    double endDraftDistance = 0.0;
+    double twistAngle = 0.0;
+    double scaleFactor = 1.0;
+    double alignAngle = 0.0;
+    bool solid = true;
+    std::int16_t alignment = 0;  // 0 none, 1 align to the path, 2 move the profile to the path, 3 the path to the profile
+    std::int16_t miter = 0;
+    bool alignStart = false;
+    bool bank = false;
+    bool basePointSet = false;
+    Point3 twistReference;
+    bool sweepTransformComputed = false;
+    bool pathTransformComputed = false;
+    double sweepTransform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    double pathTransform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    SweepEntity sweepEntity;
+    SweepEntity pathEntity;
+};
+
+template <class Io>
+void walk(Io& io, ShapeSweepObject& s) {
+    walk(io, s.expression);
+    walk(io, s.history);
+    io.BL("major version", s.majorVersion);
+    io.BL("minor version", s.minorVersion);
+    io.BD3("direction", s.direction);
+    io.BD("draft angle", s.draftAngle);
+    io.BD("start draft distance", s.startDraftDistance);
+    io.BD("end draft distance", s.endDraftDistance);
+    io.BD("twist angle", s.twistAngle);
+    io.BD("scale factor", s.scaleFactor);
+    io.BD("align angle", s.alignAngle);
+    io.B("solid", s.solid);
+    io.BS("alignment", s.alignment);
+    io.BS("miter", s.miter);
+    io.B("align start", s.alignStart);
+    io.B("bank", s.bank);
+    io.B("base point set", s.basePointSet);
+    io.BD3("twist reference", s.twistReference);
+    io.B("sweep transform computed", s.sweepTransformComputed);
+    io.B("path transform computed", s.pathTransformComputed);
+    for (double& d : s.sweepTransform) io.BD("sweep transform", d);
+    for (double& d : s.pathTransform) io.BD("path transform", d);
+    walk(io, s.sweepEntity);
+    walk(io, s.pathEntity);
 }
 
 }  // namespace dwg
