@@ -21,6 +21,7 @@ void addStyleObjectKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<AssocVertexActionParamObject>(0, "ACDBASSOCVERTEXACTIONPARAM", false));
     kinds.push_back(kindOf<PersSubentManagerObject>(0, "ACDBPERSSUBENTMANAGER", false));
     kinds.push_back(kindOf<ShapeSweepObject>(0, "ACSH_SWEEP_CLASS", false));
+    kinds.push_back(kindOf<AssocPersSubentManagerObject>(0, "ACDBASSOCPERSSUBENTMANAGER", false));
 }
 
 }  // namespace dwg

@@ -935,4 +935,31 @@ void walk(Io& io, ShapeSweepObject& s) {
     walk(io, s.pathEntity);
 }
 
+// ACDBASSOCPERSSUBENTMANAGER (AcDbAssocPersSubentManager): the persistent
+// subentity ids of the association framework. AutoCAD writes a run of BL
+// values ending in one flag (its DXF lists them all as code 90 and the flag
+// as 290); how the values group into steps and subentities is not known,
+// so the run is kept as it is, its length known only from where the data ends.
+struct AssocPersSubentManagerObject {
+    std::int32_t classVersion = 1;
+    std::vector<std::int32_t> values;
+    bool flag = false;
+};
+
+template <class Io>
+void walk(Io& io, AssocPersSubentManagerObject& m) {
+    io.BL("class version", m.classVersion);
+    if constexpr (Io::reading) {
+        m.values.clear();
+        while (io.data().bitsLeft() > 1) {
+            std::int32_t v = 0;
+            io.BL("value", v);
+            m.values.push_back(v);
+        }
+    } else {
+        for (std::int32_t& v : m.values) io.BL("value", v);
+    }
+    io.B("flag", m.flag);
+}
+
 }  // namespace dwg
