@@ -16,9 +16,9 @@
 namespace dwg {
 
 // VISUALSTYLE (AcDbVisualStyle): how faces, edges and the display look in
-// one of the named styles ("2dWireframe", "Realistic", ...). Before 2010
-// every property is stored once; 2010 adds an "internal use" short after
-// each, which no sample here holds.
+// one of the named styles ("2dWireframe", "Realistic", ...). R13-2007 store
+// every property once, as here; 2010 reorders them and adds a short after
+// each, a form not described here.
 struct VisualStyleObject {
     std::string description;
     std::int32_t type = 0;  // which of the predefined styles
@@ -51,6 +51,7 @@ struct VisualStyleObject {
     std::int32_t displaySettings = 0;
     std::int32_t displayBrightness = 0;
     std::int32_t displayShadowType = 0;
+    double unknown2007 = 0.0;  // 2007 (DXF 45), as a general DWG library reads it
     bool internalOnly = false;
 };
 
@@ -87,6 +88,8 @@ void walk(Io& io, VisualStyleObject& v) {
     io.BL("display settings", v.displaySettings);
     io.BL("display brightness", v.displayBrightness);
     io.BL("display shadow type", v.displayShadowType);
+    if (io.release() >= Release::R2007)
+        io.BD("unknown 2007", v.unknown2007);
     io.B("internal only", v.internalOnly);
 }
 
