@@ -3,9 +3,9 @@
 // drawing, also written into R13-2004 files saved by those releases: visual
 // styles, materials, the sun, the model documentation view styles, and the
 // association network with its actions, dependencies and parameters.
-// None of them has a section of its own in ODA §20.4 before SUN (§20.4.119);
-// the field layouts follow what the sample drawings hold, and the DXF
-// reference names the fields.
+// ODA §20.4 describes only SUN and the shape history among them; the other
+// layouts follow a general DWG library's reading where the samples bear it
+// out, and the samples where they do not. The DXF reference names the fields.
 
 #include <cstdint>
 #include <string>
@@ -440,8 +440,8 @@ void walk(Io& io, SectionViewStyleObject& s) {
 }
 
 // ACSH_HISTORY_CLASS (AcDbShHistory): the construction history of a solid.
-// The errata (§20.4.118) put an expression and a history node first; the
-// samples hold neither.
+// ODA §20.4.118 puts an expression and a history node first; the samples
+// hold neither.
 struct ShapeHistoryObject {
     std::int32_t majorVersion = 0;
     std::int32_t minorVersion = 0;
@@ -807,7 +807,7 @@ void walk(Io& io, PersSubentManagerObject& m) {
     for (std::int32_t& s : m.steps) io.BL("step", s);
 }
 
-// An evaluation graph node's expression (AcDbEvalExpr, errata §20.4.105).
+// An evaluation graph node's expression (AcDbEvalExpr, ODA §20.4.105).
 struct EvalExpr {
     std::int32_t parentId = -1;
     std::int32_t majorVersion = 33;
@@ -836,14 +836,14 @@ void walk(Io& io, EvalExpr& e) {
     case 1: io.T("value", e.text); break;
     case 90: io.BL("value", e.longValue); break;
     case 91: io.H("value", e.handle); break;
-    // No sample holds it; the errata give BL, the name a short.
+    // No sample holds it; ODA §20.4.105 gives BL, the name a short.
     case 70: io.BS("value", e.shortValue); break;
     default: break;
     }
     io.BL("node id", e.nodeId);
 }
 
-// A step of a solid's construction history (AcDbShHistoryNode, errata
+// A step of a solid's construction history (AcDbShHistoryNode, ODA
 // §20.4.106).
 struct ShHistoryNode {
     std::int32_t majorVersion = 33;
