@@ -12,6 +12,7 @@
 #include "dwg/objects/registry.h"
 #include "dwg/objects/walks/dictionaries.h"
 #include "dwg/objects/walks/polylines.h"
+#include "dwg/objects/walks/proxies.h"
 #include "dwg/objects/walks/tables.h"
 #include "dwg/objects/walks/text.h"
 
@@ -131,6 +132,16 @@ private:
             const std::uint16_t type = o.common.type;
             if (m_target >= Release::R2004 && (type == kVxControl || type == kVxRecord)) {
                 m_removed.insert(location.handle);  // 2004 has none; AutoCAD leaves them out too
+                continue;
+            }
+            if (o.as<ProxyObject>() != nullptr && m_from < Release::R2000) {
+                // The data of an R13-R14 proxy carry no drawing format, which
+                // 2000 and later need to tell how to read them.
+                m_droppedCommon.emplace(location.handle, o.common);
+                drop(location.handle, std::string(o.kind->dxfName),
+                     "a proxy of release " + std::string(releaseName(m_from)) +
+                         " names no drawing format for its data, which " + std::string(releaseName(m_target)) +
+                         " needs");
                 continue;
             }
             if (o.kind == nullptr) {

@@ -13,6 +13,7 @@ std::vector<ObjectKind> makeKinds() {
     addTableKinds(kinds);
     addDictionaryKinds(kinds);
     addStyleObjectKinds(kinds);
+    addProxyKinds(kinds);
     addMultiLeaderTableKinds(kinds);
     return kinds;
 }

@@ -41,6 +41,7 @@ void addComplexEntityKinds(std::vector<ObjectKind>& kinds);
 void addTableKinds(std::vector<ObjectKind>& kinds);
 void addDictionaryKinds(std::vector<ObjectKind>& kinds);
 void addStyleObjectKinds(std::vector<ObjectKind>& kinds);
+void addProxyKinds(std::vector<ObjectKind>& kinds);
 void addMultiLeaderTableKinds(std::vector<ObjectKind>& kinds);
 
 }  // namespace dwg

@@ -1,7 +1,7 @@
 // Every object of every R13-2004 sample drawing, walked: its fields end
 // exactly where the object says its data and handles end, and encoding it
-// again in its own release gives the stored bytes. Types no walk describes
-// yet are listed by name and count.
+// again in its own release gives the stored bytes. Every type the samples
+// hold has a walk.
 
 #include <gtest/gtest.h>
 
@@ -96,8 +96,21 @@ TEST(ObjectWalk, EveryObjectOfEverySampleDecodesExactlyAndEncodesToItsBytes) {
     std::cout << "\nwithout a walk:";
     for (const auto& [type, n] : undescribed) std::cout << ' ' << type << " x" << n;
     std::cout << '\n';
-    for (std::size_t i = 0; i < faults.size() && i < 40; ++i) ADD_FAILURE() << faults[i];
-    EXPECT_EQ(faults.size(), 0U);
+    // Two placeholders that another program's writer left damaged: it stood
+    // them in for table contents it could not write, with an extended data
+    // size and none of its bytes (LibreDWG's own reader refuses them too).
+    const std::set<std::string> damaged = {"foreign/rw2000_example_2004.dwg object ADB",
+                                           "foreign/rw2004_example_2000.dwg object 9BC"};
+    std::set<std::string> damagedFound;
+    for (const std::string& fault : faults) {
+        const std::string where = fault.substr(0, fault.find(" ("));
+        if (damaged.contains(where) && fault.find("eed") != std::string::npos)
+            damagedFound.insert(where);
+        else
+            ADD_FAILURE() << fault;
+    }
+    EXPECT_EQ(damagedFound, damaged);
+    EXPECT_TRUE(undescribed.empty());
 }
 
 }  // namespace
