@@ -165,6 +165,8 @@ void TForm1::Convert(bool single) {
     Progress1->setMaximum(count);
     ProgressBar1->setMaximum(100);
 
+    // Objects a save could not carry into AutoCAD 2004, for one box at the end.
+    QStringList withDrops;
     for (int i = 0; i < count && !m_stopRequested; ++i) {
         const QString& input = inputs[i];
         showRunPosition(input, QStringLiteral("Processing File %1 From %2").arg(i + 1).arg(count));
@@ -175,11 +177,24 @@ void TForm1::Convert(bool single) {
             filter::convertDrawing(m_fontTable, *this, settings, ui::toPath(input), ui::toPath(output),
                                    [this](int percent) { Progress(percent); }, runHooks());
         afterRun(report);
+        if (!report.objectsDropped.empty()) {
+            QStringList lines;
+            for (const filter::DroppedObject& d : report.objectsDropped)
+                lines << QStringLiteral("object %1 (%2): %3")
+                             .arg(ui::fromUtf8(d.handle), ui::fromUtf8(d.type), ui::fromUtf8(d.reason));
+            withDrops << input + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
+        }
         ProgressBar1->setValue(0);
         Progress1->setValue(i + 1);
     }
     Label3->show();
     ProgressBar1->setValue(0);
+    if (!withDrops.isEmpty())
+        ui::showMessage(this, {ui::MessageKind::Warning,
+                               QStringLiteral("%1 of the drawings hold objects that AutoCAD 2004 drawings cannot "
+                                              "carry; they were left out.")
+                                   .arg(withDrops.size()),
+                               withDrops.join(QStringLiteral("\n\n"))});
     // The run changed the folder's entries (outputs, backups): keep the
     // current drawing in view.
     scrollToCurrent();

@@ -24,8 +24,11 @@ std::string convertUsage() {
            "       corvelin-cli convert (--output-dir DIR | --in-place) [OPTIONS] --files-from FILE\n"
            "\n"
            "Converts each drawing given, and every *.dwg of each folder given, for the ESRI\n"
-           "Hebrew setting (\"RightTo Left\" unless --ltr). One line per drawing as it\n"
-           "finishes (FAILED lines on standard error), then a summary line.\n"
+           "Hebrew setting (\"RightTo Left\" unless --ltr), and saves it as AutoCAD 2004.\n"
+           "One line per drawing as it finishes (FAILED lines on standard error), then a\n"
+           "summary line. An object that cannot be carried into AutoCAD 2004 is left out\n"
+           "with every reference to it and listed (\"left out: ...\" on standard error,\n"
+           "objectsDropped in the report).\n"
            "\n"
            "  -o, --output-dir DIR    write the converted drawings into DIR (created, with\n"
            "                          any missing folder above it); drawings of a folder\n"
@@ -164,8 +167,16 @@ void writeReport(JsonWriter& json, const std::string& command, const std::string
         json.member("writer", r.writer);
         json.member("readWarnings", r.readWarnings);
         json.member("rebuiltOnSave", r.rebuiltOnSave);
-        if (command == "convert")
+        if (command == "convert") {
             json.member("releaseWritten", r.status == filter::RunStatus::Done ? r.releaseWritten : std::string());
+            json.key("objectsDropped").beginArray();
+            for (const auto& d : r.objectsDropped) {
+                json.beginObject();
+                json.member("handle", d.handle).member("type", d.type).member("reason", d.reason);
+                json.endObject();
+            }
+            json.endArray();
+        }
         json.key("styles").beginArray();
         for (const auto& s : r.styles) {
             json.beginObject();
@@ -355,6 +366,8 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         }
         for (const auto& w : r.statistics.warnings)
             err << r.input << ": warning: " << w << '\n';
+        for (const auto& d : r.objectsDropped)
+            err << r.input << ": left out: object " << d.handle << " (" << d.type << "): " << d.reason << '\n';
     };
     auto worker = [&] {
         for (std::size_t i = next++; i < inputs.size(); i = next++) {

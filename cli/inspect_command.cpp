@@ -16,6 +16,7 @@
 #include "support/hex.h"
 #include "dwg/drawing/drawing.h"
 #include "dwg/drawing/text_codec.h"
+#include "dwg/objects/registry.h"
 #include "support/code_pages.h"
 
 namespace cli {

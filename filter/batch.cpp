@@ -101,7 +101,9 @@ void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport&
         report.errors.push_back("Problem with opening file: " + f.OpenFailure);
     }
     if (f.Document) {
-        report.releaseRead = report.releaseWritten = f.Document->release();
+        report.releaseRead = f.Document->release();
+        report.releaseWritten = f.Document->releaseWritten();
+        report.objectsDropped = f.Document->droppedInSave();
         report.writer = f.Document->writer();
         report.readWarnings = f.Document->readWarnings();
         report.rebuiltOnSave = f.Document->rebuiltOnSave();

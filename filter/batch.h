@@ -32,6 +32,8 @@ struct RunReport {
     RunStatus status = RunStatus::Done;
     std::string releaseRead;
     std::string releaseWritten;
+    // What the save could not carry into the release it wrote.
+    std::vector<DroppedObject> objectsDropped;
     // What opening the drawing found: the program that wrote it (empty when
     // it does not say), harmless oddities, and what a save rebuilds.
     std::string writer;

@@ -134,7 +134,15 @@ public:
     }
 
     void saveAs(const std::filesystem::path& file) override {
-        run([&] { m_drawing.save(file); });
+        run([&] { m_drawing.save(file, dwg::Release::R2004); });
+        m_written = std::string(dwg::releaseName(dwg::Release::R2004));
+    }
+    std::string releaseWritten() const override { return m_written; }
+    std::vector<DroppedObject> droppedInSave() const override {
+        std::vector<DroppedObject> out;
+        for (const dwg::DroppedObjectInSave& d : m_drawing.droppedInSave())
+            out.push_back({dwg::handleText(d.handle), d.type, d.reason});
+        return out;
     }
 
 private:
@@ -154,6 +162,8 @@ private:
     }
 
     dwg::Drawing m_drawing;
+
+    std::string m_written;
 };
 
 }  // namespace

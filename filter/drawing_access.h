@@ -29,6 +29,14 @@ struct BoundingBox {
     Point min, max;
 };
 
+// An object a save could not carry into the release it writes, left out
+// with every reference to it.
+struct DroppedObject {
+    std::string handle;  // hexadecimal, as AutoCAD shows it
+    std::string type;
+    std::string reason;
+};
+
 class DrawingAccess {
 public:
     virtual ~DrawingAccess() = default;
@@ -80,8 +88,13 @@ public:
     // Measures the drawing as it now is, changes included.
     virtual BoundingBox boundingBox(EntityId entity) = 0;
 
-    // Writes the drawing to `file` (temporary file, then renamed into place).
+    // Writes the drawing to `file` as AutoCAD 2004, whatever release it was
+    // read in (temporary file, then renamed into place).
     virtual void saveAs(const std::filesystem::path& file) = 0;
+    // The release the last saveAs wrote ("2004"), empty before one; what it
+    // left out.
+    virtual std::string releaseWritten() const { return {}; }
+    virtual std::vector<DroppedObject> droppedInSave() const { return {}; }
 };
 
 // Opens a drawing with our DWG engine.

@@ -68,6 +68,7 @@ public:
     ReleaseChange run() {
         decodeAll();
         listOwnedObjects();
+        nameBlocksByHandle();
         for (Object& o : m_objects) {
             changeCommonData(o);
             removeReferences(o);
@@ -224,6 +225,34 @@ private:
                 listOwned(o.common, pm->vertices);
             }
         }
+    }
+
+    // R13-R14 dimension styles name their arrow blocks; 2000 and later point
+    // at the block records (a null handle for the default arrow).
+    void nameBlocksByHandle() {
+        if (m_from > Release::R14 || m_target < Release::R2000)
+            return;
+        std::unordered_map<std::string, std::uint64_t> blocks;
+        for (Object& o : m_objects)
+            if (auto* b = o.as<BlockRecordObject>())
+                blocks.emplace(upper(trimmed(b->entry.name)), o.common.handle.value);
+        const auto handleOf = [&](const std::string& name) -> HandleRef {
+            const auto it = blocks.find(upper(trimmed(name)));
+            return {5, it != blocks.end() ? it->second : 0};
+        };
+        for (Object& o : m_objects)
+            if (auto* d = o.as<DimStyleRecordObject>()) {
+                d->dimblkHandle = handleOf(d->dimblk);
+                d->dimblk1Handle = handleOf(d->dimblk1);
+                d->dimblk2Handle = handleOf(d->dimblk2);
+            }
+    }
+
+    static std::string upper(std::string_view text) {
+        std::string out(text);
+        for (char& c : out)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return out;
     }
 
     void changeCommonData(Object& o) {

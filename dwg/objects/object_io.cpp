@@ -150,14 +150,13 @@ std::string quoted(std::string_view v) {
 void FieldPrinter::T(const char* name, std::string& v) { line(name, quoted(v)); }
 
 void FieldPrinter::CMC(const char* name, CmColor& v) {
+    // The same form for every release, so that colours compare across them.
     std::string text = std::to_string(v.index);
-    if (m_release >= Release::R2004) {
-        char buffer[40];
-        std::snprintf(buffer, sizeof buffer, " rgb %08X flags %u", v.rgb, v.flags);
-        text.append(buffer);
-        if (!v.name.empty()) text.append(" name ").append(quoted(v.name));
-        if (!v.bookName.empty()) text.append(" book ").append(quoted(v.bookName));
-    }
+    char buffer[40];
+    std::snprintf(buffer, sizeof buffer, " rgb %08X flags %u", v.rgb, v.flags);
+    text.append(buffer);
+    if (!v.name.empty()) text.append(" name ").append(quoted(v.name));
+    if (!v.bookName.empty()) text.append(" book ").append(quoted(v.bookName));
     line(name, text);
 }
 
