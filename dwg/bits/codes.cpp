@@ -52,6 +52,8 @@ CmColor colorForRelease(const CmColor& color, Release target) {
             out.rgb = 0xC0000000U;
         else if (color.index == 0)
             out.rgb = 0xC1000000U;
+        else if (color.index == 257)
+            out.rgb = 0xC8000000U;  // no colour
         else
             out.rgb = 0xC3000000U | static_cast<std::uint8_t>(color.index);
     } else if (target < Release::R2004 && methodForm) {
@@ -60,6 +62,7 @@ CmColor colorForRelease(const CmColor& color, Release target) {
         case 0xC0: out.index = 256; break;
         case 0xC1: out.index = 0; break;
         case 0xC3: out.index = static_cast<std::int16_t>(color.rgb & 0xFF); break;
+        case 0xC8: out.index = 257; break;
         default: out.index = color.index; break;  // a true colour keeps its nearest index
         }
     }

@@ -56,7 +56,8 @@ struct CmColor {
 // A CMC colour in the form of another release. Before 2004 the colour is its
 // index (256 ByLayer, 0 ByBlock); 2004 keeps index 0 and puts the colour
 // method in the RGB value's high byte (0xC0 ByLayer, 0xC1 ByBlock, 0xC3 an
-// index colour in the low byte, 0xC2 a true colour), as AutoCAD writes it.
+// index colour in the low byte, 0xC2 a true colour, 0xC8 none: index 257
+// before), as AutoCAD writes it.
 CmColor colorForRelease(const CmColor& color, Release target);
 
 }  // namespace dwg
