@@ -59,6 +59,10 @@ std::string_view trimmed(std::string_view name) {
     return name;
 }
 
+// Two passes over the objects, so that only what crosses objects is kept
+// while one object at a time is decoded, changed and encoded: the first
+// finds what is left out, the links of entity runs, the block names and the
+// class counts; the second writes every object carried.
 class Changer {
 public:
     Changer(const DwgFile& source, Release target)
@@ -66,34 +70,30 @@ public:
           m_classes(decodeClasses(source.classes, source.release)) {}
 
     ReleaseChange run() {
-        decodeAll();
-        listOwnedObjects();
-        nameBlocksByHandle();
-        for (Object& o : m_objects) {
-            changeCommonData(o);
-            removeReferences(o);
-        }
+        survey();
         ReleaseChange out;
-        out.dropped = std::move(m_dropped);
         DwgFile& file = out.file;
         file.release = m_target;
         file.codePage = m_source.codePage;
         file.headerVariables = header();
         file.classes = classes();
-        file.objects.reserve(m_objects.size());
+        file.objects.reserve(m_source.objects.size());
         file.objectBytes.reserve(m_source.objectBytes.size() + m_source.objectBytes.size() / 8);
-        for (Object& o : m_objects) {
-            const std::uint64_t handle = o.common.handle.value;
-            std::vector<std::uint8_t> bytes;
+        for (const ObjectLocation& location : m_source.objects) {
+            if (m_removed.contains(location.handle))
+                continue;
             try {
-                bytes = encodeObject(o, m_target, m_from);
+                Object o = decodeObject(m_source.bytesOf(location), m_from, m_classes);
+                change(o);
+                const std::vector<std::uint8_t> bytes = encodeObject(o, m_target, m_from);
+                file.objects.push_back({location.handle, static_cast<std::uint32_t>(file.objectBytes.size()),
+                                        static_cast<std::uint32_t>(bytes.size())});
+                file.objectBytes.insert(file.objectBytes.end(), bytes.begin(), bytes.end());
             } catch (const FormatError& e) {
-                throw e.withContext("object " + handleText(handle));
+                throw e.withContext("object " + handleText(location.handle));
             }
-            file.objects.push_back({handle, static_cast<std::uint32_t>(file.objectBytes.size()),
-                                    static_cast<std::uint32_t>(bytes.size())});
-            file.objectBytes.insert(file.objectBytes.end(), bytes.begin(), bytes.end());
         }
+        out.dropped = std::move(m_dropped);
         return out;
     }
 
@@ -111,8 +111,8 @@ private:
         m_dropped.push_back({handle, std::move(type), std::move(reason)});
     }
 
-    void decodeAll() {
-        m_objects.reserve(m_source.objects.size());
+    // The first pass.
+    void survey() {
         m_allHandles.reserve(m_source.objects.size());
         for (const ObjectLocation& location : m_source.objects) {
             m_allHandles.push_back(location.handle);
@@ -130,38 +130,46 @@ private:
                      std::string("cannot be read: ") + e.what());
                 continue;
             }
-            const std::uint16_t type = o.common.type;
+            const CommonData& c = o.common;
+            if (c.isEntity && !c.noLinks)
+                m_next.emplace(location.handle, c.resolve(c.next));
+            const std::uint16_t type = c.type;
             if (m_target >= Release::R2004 && (type == kVxControl || type == kVxRecord)) {
                 m_removed.insert(location.handle);  // 2004 has none; AutoCAD leaves them out too
+                continue;
+            }
+            if (o.kind == nullptr) {
+                const ClassDefinition* cls = m_classes.find(type);
+                drop(location.handle, typeName(type, nullptr),
+                     std::string("its fields are described nowhere") +
+                         (cls != nullptr ? " (a class of \"" + std::string(trimmed(cls->appName)) + "\")" : "") +
+                         ", so they cannot be written as " + std::string(releaseName(m_target)));
                 continue;
             }
             if (o.as<ProxyObject>() != nullptr && m_from < Release::R2000) {
                 // The data of an R13-R14 proxy carry no drawing format, which
                 // 2000 and later need to tell how to read them.
-                m_droppedCommon.emplace(location.handle, o.common);
                 drop(location.handle, std::string(o.kind->dxfName),
                      "a proxy of release " + std::string(releaseName(m_from)) +
                          " names no drawing format for its data, which " + std::string(releaseName(m_target)) +
                          " needs");
                 continue;
             }
-            if (o.kind == nullptr) {
-                m_droppedCommon.emplace(location.handle, o.common);  // its links still lead on
-                const ClassDefinition* c = m_classes.find(type);
-                drop(location.handle, typeName(type, nullptr),
-                     c != nullptr ? "its fields are described nowhere (class of \"" +
-                                        std::string(trimmed(c->appName)) + "\"), so they cannot be written as " +
-                                        std::string(releaseName(m_target))
-                                  : "its fields are described nowhere, so they cannot be written as " +
-                                        std::string(releaseName(m_target)));
-                continue;
-            }
-            if (const ClassDefinition* c = m_classes.find(type))
-                ++m_instances[std::string(trimmed(c->dxfName))];
-            m_index.emplace(location.handle, m_objects.size());
-            m_objects.push_back(std::move(o));
+            if (const ClassDefinition* cls = m_classes.find(type))
+                ++m_instances[std::string(trimmed(cls->dxfName))];
+            if (type == type::BlockHeader)
+                if (const auto* b = o.as<BlockRecordObject>())
+                    m_blockNames.emplace(upper(trimmed(b->entry.name)), location.handle);
         }
         std::sort(m_allHandles.begin(), m_allHandles.end());
+    }
+
+    // The second pass, for one object.
+    void change(Object& o) {
+        listOwnedObjects(o);
+        nameBlocksByHandle(o);
+        changeCommonData(o);
+        removeReferences(o);
     }
 
     // The entities from `first` to `last` by their links (an entity without
@@ -176,22 +184,16 @@ private:
             out.push_back({kHardOwner, current});
             if (current == last)
                 return out;
-            const CommonData* c = nullptr;
-            if (const auto it = m_index.find(current); it != m_index.end())
-                c = &m_objects[it->second].common;
-            else if (const auto d = m_droppedCommon.find(current); d != m_droppedCommon.end())
-                c = &d->second;
-            if (out.size() > m_allHandles.size() || (c == nullptr && !m_removed.contains(current)))
-                throw FormatError("object " + handleText(owner.handle.value) + ": its entities from " +
-                                  handleText(first) + " to " + handleText(last) + " break off at " +
-                                  handleText(current));
-            if (c != nullptr && !c->noLinks) {
-                current = c->resolve(c->next);
+            if (out.size() > m_allHandles.size() ||
+                !std::binary_search(m_allHandles.begin(), m_allHandles.end(), current))
+                throw FormatError("its entities from " + handleText(first) + " to " + handleText(last) +
+                                  " break off at " + handleText(current));
+            if (const auto linked = m_next.find(current); linked != m_next.end()) {
+                current = linked->second;
             } else {
                 auto next = std::upper_bound(m_allHandles.begin(), m_allHandles.end(), current);
                 if (next == m_allHandles.end())
-                    throw FormatError("object " + handleText(owner.handle.value) + ": its entities from " +
-                                      handleText(first) + " run past the last object");
+                    throw FormatError("its entities from " + handleText(first) + " run past the last object");
                 current = *next;
             }
         }
@@ -202,50 +204,67 @@ private:
         owned.first = owned.last = {};
     }
 
+    static OwnedEntities* ownedList(Object& o) {
+        switch (o.common.type) {
+        case type::Insert: {
+            auto* i = o.as<InsertEntityObject>();
+            return i != nullptr && i->insert.hasAttributes ? &i->insert.attributes : nullptr;
+        }
+        case type::Minsert: {
+            auto* m = o.as<MInsertObject>();
+            return m != nullptr && m->insert.hasAttributes ? &m->insert.attributes : nullptr;
+        }
+        case type::Polyline2d: {
+            auto* p = o.as<Polyline2dObject>();
+            return p != nullptr ? &p->vertices : nullptr;
+        }
+        case type::Polyline3d: {
+            auto* p = o.as<Polyline3dObject>();
+            return p != nullptr ? &p->vertices : nullptr;
+        }
+        case type::PolylinePface: {
+            auto* p = o.as<PolylinePfaceObject>();
+            return p != nullptr ? &p->vertices : nullptr;
+        }
+        case type::PolylineMesh: {
+            auto* p = o.as<PolylineMeshObject>();
+            return p != nullptr ? &p->vertices : nullptr;
+        }
+        default:
+            return nullptr;
+        }
+    }
+
     // 2004 lists what a block record, a block reference and a polyline own.
-    void listOwnedObjects() {
+    void listOwnedObjects(Object& o) const {
         if (m_from >= Release::R2004 || m_target < Release::R2004)
             return;
-        for (Object& o : m_objects) {
+        if (o.common.type == type::BlockHeader) {
             if (auto* b = o.as<BlockRecordObject>()) {
                 if (!b->isXref && !b->isOverlaidXref)
                     b->entities = chain(o.common, b->firstEntity, b->lastEntity);
                 b->firstEntity = b->lastEntity = {};
-            } else if (auto* i = o.as<InsertEntityObject>()) {
-                if (i->insert.hasAttributes) listOwned(o.common, i->insert.attributes);
-            } else if (auto* m = o.as<MInsertObject>()) {
-                if (m->insert.hasAttributes) listOwned(o.common, m->insert.attributes);
-            } else if (auto* p2 = o.as<Polyline2dObject>()) {
-                listOwned(o.common, p2->vertices);
-            } else if (auto* p3 = o.as<Polyline3dObject>()) {
-                listOwned(o.common, p3->vertices);
-            } else if (auto* pf = o.as<PolylinePfaceObject>()) {
-                listOwned(o.common, pf->vertices);
-            } else if (auto* pm = o.as<PolylineMeshObject>()) {
-                listOwned(o.common, pm->vertices);
             }
+        } else if (OwnedEntities* owned = ownedList(o)) {
+            listOwned(o.common, *owned);
         }
     }
 
     // R13-R14 dimension styles name their arrow blocks; 2000 and later point
     // at the block records (a null handle for the default arrow).
-    void nameBlocksByHandle() {
-        if (m_from > Release::R14 || m_target < Release::R2000)
+    void nameBlocksByHandle(Object& o) const {
+        if (m_from > Release::R14 || m_target < Release::R2000 || o.common.type != type::DimStyle)
             return;
-        std::unordered_map<std::string, std::uint64_t> blocks;
-        for (Object& o : m_objects)
-            if (auto* b = o.as<BlockRecordObject>())
-                blocks.emplace(upper(trimmed(b->entry.name)), o.common.handle.value);
+        auto* d = o.as<DimStyleRecordObject>();
+        if (d == nullptr)
+            return;
         const auto handleOf = [&](const std::string& name) -> HandleRef {
-            const auto it = blocks.find(upper(trimmed(name)));
-            return {5, it != blocks.end() ? it->second : 0};
+            const auto it = m_blockNames.find(upper(trimmed(name)));
+            return {5, it != m_blockNames.end() ? it->second : 0};
         };
-        for (Object& o : m_objects)
-            if (auto* d = o.as<DimStyleRecordObject>()) {
-                d->dimblkHandle = handleOf(d->dimblk);
-                d->dimblk1Handle = handleOf(d->dimblk1);
-                d->dimblk2Handle = handleOf(d->dimblk2);
-            }
+        d->dimblkHandle = handleOf(d->dimblk);
+        d->dimblk1Handle = handleOf(d->dimblk1);
+        d->dimblk2Handle = handleOf(d->dimblk2);
     }
 
     static std::string upper(std::string_view text) {
@@ -255,12 +274,13 @@ private:
         return out;
     }
 
-    void changeCommonData(Object& o) {
+    void changeCommonData(Object& o) const {
         CommonData& c = o.common;
-        if (const ClassDefinition* cls = m_classes.find(c.type))
-            for (const BecameFixed& f : kBecameFixed)
-                if (trimmed(cls->dxfName) == f.dxfName && m_target >= f.since && m_from < f.since)
-                    c.type = f.type;
+        if (c.type >= 500)
+            if (const ClassDefinition* cls = m_classes.find(c.type))
+                for (const BecameFixed& f : kBecameFixed)
+                    if (trimmed(cls->dxfName) == f.dxfName && m_target >= f.since && m_from < f.since)
+                        c.type = f.type;
         if (m_target >= Release::R2004)
             c.xdictionaryMissing = c.resolve(c.xdictionary) == 0;
         if (c.isEntity) {
@@ -276,12 +296,10 @@ private:
                 c.lineweight = 29;
             }
         }
-        visitHandles(o, m_target, [](const char*, HandleRef&) {},
-                     [this](CmColor& color) { color = colorForRelease(color, m_target); });
     }
 
     bool isRemoved(const CommonData& c, const HandleRef& ref) const {
-        if (m_removed.empty())
+        if (ref.value == 0 && ref.code <= 5)
             return false;
         try {
             return m_removed.contains(c.resolve(ref));
@@ -295,12 +313,15 @@ private:
         std::erase_if(list, [&](T& item) { return isRemoved(c, get(item)); });
     }
 
-    // What referred to a left-out object: list entries go, single
-    // references become null.
-    void removeReferences(Object& o) {
-        if (m_removed.empty())
-            return;
+    // Colours in the target's form; what referred to a left-out object: list
+    // entries go, single references become null.
+    void removeReferences(Object& o) const {
         CommonData& c = o.common;
+        const auto recolor = [this](CmColor& color) { color = colorForRelease(color, m_target); };
+        if (m_removed.empty()) {
+            visitHandles(o, m_target, [](const char*, HandleRef&) {}, recolor);
+            return;
+        }
         const auto self = [](HandleRef& h) -> HandleRef& { return h; };
         eraseRemoved(c, c.reactors, self);
         c.reactorCount = static_cast<std::uint32_t>(c.reactors.size());
@@ -310,27 +331,20 @@ private:
         }
         const auto entryItem = [](DictionaryEntry& e) -> HandleRef& { return e.item; };
         if (auto* d = o.as<DictionaryObject>()) eraseRemoved(c, d->entries, entryItem);
-        if (auto* d = o.as<DictionaryWithDefaultObject>()) eraseRemoved(c, d->dictionary.entries, entryItem);
-        if (auto* t = o.as<SymbolTableObject>()) eraseRemoved(c, t->entries, self);
-        if (auto* t = o.as<BlockTableObject>()) eraseRemoved(c, t->table.entries, self);
-        if (auto* t = o.as<LinetypeTableObject>()) eraseRemoved(c, t->table.entries, self);
-        if (auto* t = o.as<DimStyleTableObject>()) eraseRemoved(c, t->table.entries, self);
-        if (auto* b = o.as<BlockRecordObject>()) eraseRemoved(c, b->entities, self);
-        for (OwnedEntities* owned : ownedLists(o)) eraseRemoved(c, owned->entities, self);
-        visitHandles(o, m_target, [&](const char*, HandleRef& ref) {
-            if (ref.value != 0 && isRemoved(c, ref))
-                ref = {static_cast<std::uint8_t>(ref.code >= 2 && ref.code <= 5 ? ref.code : 4), 0};
-        });
-    }
-
-    static std::vector<OwnedEntities*> ownedLists(Object& o) {
-        if (auto* i = o.as<InsertEntityObject>()) return {&i->insert.attributes};
-        if (auto* m = o.as<MInsertObject>()) return {&m->insert.attributes};
-        if (auto* p = o.as<Polyline2dObject>()) return {&p->vertices};
-        if (auto* p = o.as<Polyline3dObject>()) return {&p->vertices};
-        if (auto* p = o.as<PolylinePfaceObject>()) return {&p->vertices};
-        if (auto* p = o.as<PolylineMeshObject>()) return {&p->vertices};
-        return {};
+        else if (auto* dd = o.as<DictionaryWithDefaultObject>()) eraseRemoved(c, dd->dictionary.entries, entryItem);
+        else if (auto* t = o.as<SymbolTableObject>()) eraseRemoved(c, t->entries, self);
+        else if (auto* bt = o.as<BlockTableObject>()) eraseRemoved(c, bt->table.entries, self);
+        else if (auto* lt = o.as<LinetypeTableObject>()) eraseRemoved(c, lt->table.entries, self);
+        else if (auto* dt = o.as<DimStyleTableObject>()) eraseRemoved(c, dt->table.entries, self);
+        else if (auto* b = o.as<BlockRecordObject>()) eraseRemoved(c, b->entities, self);
+        else if (OwnedEntities* owned = ownedList(o)) eraseRemoved(c, owned->entities, self);
+        visitHandles(
+            o, m_target,
+            [&](const char*, HandleRef& ref) {
+                if (isRemoved(c, ref))
+                    ref = {static_cast<std::uint8_t>(ref.code >= 2 && ref.code <= 5 ? ref.code : 4), 0};
+            },
+            recolor);
     }
 
     std::vector<std::uint8_t> header() const {
@@ -346,7 +360,7 @@ private:
         return h.encode();
     }
 
-    std::vector<std::uint8_t> classes() {
+    std::vector<std::uint8_t> classes() const {
         ClassList list = m_classes;
         list.maxClassNumber = 0;
         for (ClassDefinition& c : list.classes) {
@@ -371,13 +385,12 @@ private:
     const DwgFile& m_source;
     Release m_from, m_target;
     ClassList m_classes;
-    std::vector<Object> m_objects;  // the objects carried, in file order
-    std::unordered_map<std::uint64_t, std::size_t> m_index;
-    std::vector<std::uint64_t> m_allHandles;      // every handle of the source, ascending
-    std::unordered_set<std::uint64_t> m_removed;  // left out, reported or not
-    std::unordered_map<std::uint64_t, CommonData> m_droppedCommon;
+    std::vector<std::uint64_t> m_allHandles;                 // every handle of the source, ascending
+    std::unordered_map<std::uint64_t, std::uint64_t> m_next;  // entities with links: the next one
+    std::unordered_set<std::uint64_t> m_removed;             // left out, reported or not
     std::vector<DroppedObjectInSave> m_dropped;
     std::unordered_map<std::string, std::int32_t> m_instances;
+    std::unordered_map<std::string, std::uint64_t> m_blockNames;  // R13-R14: upper-case name to block record
 };
 
 }  // namespace
