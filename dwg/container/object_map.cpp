@@ -313,6 +313,11 @@ public:
             value = (value << 1) | ((m_bytes[m_pos >> 3] >> (7 - (m_pos & 7))) & 1U);
         return true;
     }
+    bool skip(std::uint64_t count) {
+        if (count > m_bytes.size() * 8 - m_pos) return false;
+        m_pos += count;
+        return true;
+    }
     // Bytes of RS and RL come least significant first.
     bool takeLittleEndian(unsigned bytes, std::uint64_t& value) {
         value = 0;
@@ -329,6 +334,34 @@ private:
     std::uint64_t m_pos = 0;
 };
 
+// R13 and R14 keep an object's size in bits after its extended data, and
+// for entities after the graphics too (ODA §20.4.1, §20.4.2). The type
+// does not say which (classes are either), so either reading will do.
+// `work` counts the extended data entries passed, 8 for each.
+bool sizeInBitsFits(BitCursor in, std::uint64_t dataBits, std::uint64_t& work) {
+    auto fits = [dataBits](BitCursor at) {
+        std::uint64_t bitSize = 0;
+        return at.takeLittleEndian(4, bitSize) && bitSize <= dataBits && bitSize >= at.pos();
+    };
+    // Extended data: BS size, and while it is not 0, an application handle
+    // and that many bytes, then the next size.
+    while (true) {
+        std::uint64_t code = 0, size = 0;
+        if (!in.take(2, code)) return false;
+        if (code == 0 ? !in.takeLittleEndian(2, size) : code == 1 ? !in.take(8, size) : false) return false;
+        if (code == 3) size = 256;
+        if (size == 0) break;
+        work += 8;
+        std::uint64_t head = 0;
+        if (!in.take(8, head) || (head & 0x0FU) > 8 || !in.skip(8 * ((head & 0x0FU) + size))) return false;
+    }
+    if (fits(in)) return true;
+    std::uint64_t graphics = 0, graphicsSize = 0;
+    if (!in.take(1, graphics)) return false;
+    if (graphics != 0 && (!in.takeLittleEndian(4, graphicsSize) || !in.skip(8 * graphicsSize))) return false;
+    return fits(in);
+}
+
 struct FoundObject {
     std::uint64_t handle = 0;
     std::size_t offset = 0;  // in the region
@@ -338,7 +371,8 @@ struct FoundObject {
 // Whether `bytes` start with an object (releases R13 to 2004): its MS size,
 // data that start with a type (BS), from 2000 on its size in bits (RL, within
 // the data), and its own handle (code 0, nonzero), and a matching CRC-16 over
-// size and data (ODA §20.1, §20.2). `crcBytes` counts the bytes checksummed.
+// size and data (ODA §20.1, §20.2). `crcBytes` counts the bytes checksummed
+// (and the work of finding an R13-R14 object's size in bits).
 // `why`, when given, gets the reason of a failure.
 bool objectAt(std::span<const std::uint8_t> bytes, Release release, FoundObject& found, std::uint64_t& crcBytes,
               std::string* why = nullptr) {
@@ -364,11 +398,8 @@ bool objectAt(std::span<const std::uint8_t> bytes, Release release, FoundObject&
     if (!in.take(2, code)) return no("no type");
     const bool typeRead = code == 0 ? in.takeLittleEndian(2, value) : code == 1 ? in.take(8, value) : true;
     if (!typeRead) return no("no type");
-    if (release >= Release::R2000) {
-        std::uint64_t bitSize = 0;
-        if (!in.takeLittleEndian(4, bitSize)) return no("no size in bits");
-        if (bitSize > dataSize * 8) return no("a size in bits past its data");
-    }
+    std::uint64_t bitSize = 0;
+    if (release >= Release::R2000 && !in.takeLittleEndian(4, bitSize)) return no("no size in bits");
     std::uint64_t head = 0;
     if (!in.take(8, head) || (head >> 4) != 0 || (head & 0x0FU) == 0 || (head & 0x0FU) > 8)
         return no("no handle");
@@ -378,6 +409,11 @@ bool objectAt(std::span<const std::uint8_t> bytes, Release release, FoundObject&
         handle = (handle << 8) | value;
     }
     if (handle == 0) return no("handle 0");
+    // The size in bits is where the handles start, after the fields read.
+    if (release >= Release::R2000 && (bitSize > dataSize * 8 || bitSize < in.pos()))
+        return no("its size in bits does not fit its data");
+    if (release <= Release::R14 && !sizeInBitsFits(in, dataSize * 8, crcBytes))
+        return no("no size in bits that fits its data");
     const std::size_t total = headerSize + static_cast<std::size_t>(dataSize) + 2;
     crcBytes += total;
     const std::uint16_t stored = static_cast<std::uint16_t>(bytes[total - 2] | (bytes[total - 1] << 8));
@@ -454,9 +490,10 @@ std::pair<std::int64_t, std::int64_t> recoverObjects(std::span<const std::uint8_
             end = std::min(end, region.size());
             if (begin < end) areaBytes += end - begin;
         }
-        // Real objects are checksummed about once; garbage rarely passes the
-        // checks before the CRC. Far more is a file built to make the scan slow.
-        const std::uint64_t budget = 64 * areaBytes + (std::uint64_t{1} << 20) + crcBytes;
+        // Real objects are checksummed about once; garbage seldom gets as
+        // far as the CRC (the size in bits must fit the data). Far more is a
+        // file built to make the scan slow.
+        const std::uint64_t budget = 256 * areaBytes + (std::uint64_t{64} << 20) + crcBytes;
         std::size_t next = 0;  // the first trusted object not yet passed
         for (const auto& [begin, end] : areas) {
             std::size_t at = begin;

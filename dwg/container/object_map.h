@@ -89,9 +89,10 @@ ObjectMapReading lostObjectMap(std::string problem);
 // When any entry is not, or any range of the map was lost, the byte ranges
 // of `region` in `scanAreas` (offsets into `region`; trusted objects are
 // skipped) are scanned for objects: at each byte, an MS size whose data
-// starts with a type and a nonzero handle of code 0 (from 2000 on, a size in
-// bits that fits the data) and ends in a matching CRC-16 is an object, and
-// the scan goes on after it. A found object is taken for a handle whose entry
+// starts with a type, a nonzero handle of code 0 and a size in bits that
+// fits the data (from 2000 on before the handle; in R13 and R14 after the
+// extended data, or the graphics) and ends in a matching CRC-16 is an
+// object, and the scan goes on after it. A found object is taken for a handle whose entry
 // is not trusted or that lies in a lost range; copies of other handles (left
 // by older saves, or erased objects) are ignored. A handle found more than
 // once keeps its last copy in file order: AutoCAD appends a rewritten object

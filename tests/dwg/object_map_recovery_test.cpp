@@ -189,7 +189,9 @@ TEST(ObjectMapRecovery, FlippedMapByte) {
 Bytes object2000(std::uint64_t handle, std::uint8_t payload) {
     BitWriter data(Release::R2000);
     data.writeBS(1);
-    data.writeRL(0);
+    // Where the handle stream starts: after the 10 bits of the type, these
+    // 32, the 16 of the handle and 12 bytes.
+    data.writeRL(10 + 32 + 16 + 96);
     data.writeH({0, handle});
     for (int i = 0; i < 12; ++i) data.writeRC(static_cast<std::uint8_t>(payload + i));
     BitWriter object(Release::R2000);
@@ -224,7 +226,7 @@ TEST(ObjectMapRecovery, ScanKeepsTheLastCopyOfTheHandlesItLooksFor) {
 
     std::vector<std::uint64_t> handles;
     for (const ObjectLocation& o : file.objects) handles.push_back(o.handle);
-    EXPECT_EQ(handles, (std::vector<std::uint64_t>{0x05, 0x20, 0x10}));  // in file order
+    ASSERT_EQ(handles, (std::vector<std::uint64_t>{0x05, 0x20, 0x10}));  // in file order
     const auto kept = file.bytesOf(file.objects[2]);
     EXPECT_EQ(Bytes(kept.begin(), kept.end()), newA);
     EXPECT_TRUE(file.droppedObjects.empty());
