@@ -147,13 +147,23 @@ ObjectMapReading readObjectMapLeniently(std::span<const std::uint8_t> bytes) {
     ObjectMapReading reading;
     reading.entries.reserve(bytes.size() / 3);
     // The problems of lost sections since the last intact one, joined.
+    // The first problem of the lost sections since the last intact one, and
+    // how many more there were.
     std::string lostSince;
+    std::size_t moreLost = 0;
     std::uint64_t lastIntact = 0;
-    auto lose = [&](const std::string& problem) { lostSince += (lostSince.empty() ? "" : "; ") + problem; };
+    auto lose = [&](const std::string& problem) {
+        if (lostSince.empty())
+            lostSince = problem;
+        else
+            ++moreLost;
+    };
     auto closeLost = [&](std::uint64_t before) {
         if (lostSince.empty()) return;
+        if (moreLost > 0) lostSince += "; and " + std::to_string(moreLost) + " more sections after it";
         reading.lost.push_back({lastIntact, before, std::move(lostSince)});
         lostSince.clear();
+        moreLost = 0;
     };
     std::size_t pos = 0;
     while (true) {
@@ -423,11 +433,13 @@ bool objectAt(std::span<const std::uint8_t> bytes, Release release, FoundObject&
     return true;
 }
 
-// "1F, 2A and 3 more".
+// "1F, 2A and 3F", or "1F, 2A, 3F and 3 more".
 template <typename Item, typename Describe>
 std::string listed(const std::vector<Item>& items, Describe describe, std::size_t shown = 3) {
     std::string text;
-    for (std::size_t i = 0; i < items.size() && i < shown; ++i) text += (i == 0 ? "" : ", ") + describe(items[i]);
+    const std::size_t count = std::min(items.size(), shown);
+    for (std::size_t i = 0; i < count; ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + describe(items[i]);
     if (items.size() > shown) text += " and " + std::to_string(items.size() - shown) + " more";
     return text;
 }
@@ -468,15 +480,16 @@ std::pair<std::int64_t, std::int64_t> recoverObjects(std::span<const std::uint8_
     }
     std::sort(trusted.begin(), trusted.end(),
               [](const FoundObject& a, const FoundObject& b) { return a.offset < b.offset; });
-    for (std::size_t i = 1; i < trusted.size();) {
-        if (trusted[i].offset < trusted[i - 1].offset + trusted[i - 1].size) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < trusted.size(); ++i) {
+        if (kept > 0 && trusted[i].offset < trusted[kept - 1].offset + trusted[kept - 1].size) {
             untrusted.push_back({{trusted[i].handle, regionStart + static_cast<std::int64_t>(trusted[i].offset)},
-                                 "overlaps object " + hex(trusted[i - 1].handle)});
-            trusted.erase(trusted.begin() + static_cast<std::ptrdiff_t>(i));
+                                 "overlaps object " + hex(trusted[kept - 1].handle)});
         } else {
-            ++i;
+            trusted[kept++] = trusted[i];
         }
     }
+    trusted.resize(kept);
     std::sort(untrusted.begin(), untrusted.end(),
               [](const Untrusted& a, const Untrusted& b) { return a.entry.handle < b.entry.handle; });
 
@@ -526,17 +539,17 @@ std::pair<std::int64_t, std::int64_t> recoverObjects(std::span<const std::uint8_
     for (const FoundObject& object : trusted) trustedHandles.insert(object.handle);
     std::unordered_set<std::uint64_t> untrustedHandles;
     for (const Untrusted& u : untrusted) untrustedHandles.insert(u.entry.handle);
-    auto lostRangeOf = [&map](std::uint64_t handle) -> const ObjectMapReading::LostRange* {
-        for (const auto& range : map.lost) {
-            if (handle > range.after && handle < range.before) return &range;
-        }
-        return nullptr;
+    // The lost ranges ascend and do not overlap.
+    auto inLostRange = [&map](std::uint64_t handle) {
+        const auto after = std::partition_point(map.lost.begin(), map.lost.end(),
+                                                [handle](const auto& range) { return range.after < handle; });
+        return after != map.lost.begin() && handle < std::prev(after)->before;
     };
     std::map<std::uint64_t, std::vector<std::size_t>> copies;  // handle -> indices into scanned, in file order
     for (std::size_t i = 0; i < scanned.size(); ++i) {
         const std::uint64_t handle = scanned[i].handle;
         if (trustedHandles.count(handle) != 0) continue;
-        if (untrustedHandles.count(handle) != 0 || lostRangeOf(handle) != nullptr) copies[handle].push_back(i);
+        if (untrustedHandles.count(handle) != 0 || inLostRange(handle)) copies[handle].push_back(i);
     }
 
     std::vector<FoundObject> objects = trusted;
@@ -583,11 +596,10 @@ std::pair<std::int64_t, std::int64_t> recoverObjects(std::span<const std::uint8_
             " found more than once by scanning (" +
             listed(repeated,
                    [&](const auto& r) {
-                       std::string at;
-                       for (std::size_t i = 0; i < r.second.size(); ++i)
-                           at += (i == 0 ? "" : i + 1 == r.second.size() ? " and " : ", ") +
-                                 std::to_string(regionStart + static_cast<std::int64_t>(scanned[r.second[i]].offset));
-                       return hex(r.first) + " at " + at;
+                       const auto at = [&](std::size_t i) {
+                           return std::to_string(regionStart + static_cast<std::int64_t>(scanned[i].offset));
+                       };
+                       return hex(r.first) + " at " + listed(r.second, at, 4);
                    }) +
             "); the last copy in file order is kept, as AutoCAD writes a changed object after its older copy";
         file.repairs.push_back(std::move(repair));
