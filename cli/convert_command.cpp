@@ -38,9 +38,10 @@ std::string convertUsage() {
            "      --ltr               convert for the \"Left To Right\" ESRI Hebrew setting\n"
            "      --no-auto-correct   do not repair letters foreign to a style's font kind\n"
            "      --keep-windows-mapping  leave attributes whose letters do not fit as they are\n"
-           "      --recover           open drawings whose object map is damaged by scanning\n"
-           "                          their objects, as AutoCAD's RECOVER does; each recovery\n"
-           "                          is a warning, and the converted drawing gets a fresh map\n"
+           "      --recover           open drawings whose object map is damaged (otherwise a\n"
+           "                          failure) by scanning their objects, as AutoCAD's RECOVER\n"
+           "                          does; each recovery is a warning, and the converted\n"
+           "                          drawing gets a fresh map\n"
            "  -j, --jobs N            convert N drawings at a time (default: the number of cores)\n"
            "  -r, --recursive         take the drawings of subfolders too\n"
            "      --files-from FILE   take the drawings and folders from FILE, one path a line\n"
@@ -68,9 +69,10 @@ std::string checkUsage() {
                        "      --report FILE       write a JSON report of every drawing (checked before the\n"
                        "                          run starts)\n"
                        "      --report-name NAME  a name for the report (\"name\")\n"
-                       "      --recover           open drawings whose object map is damaged by scanning\n"
-                       "                          their objects, as AutoCAD's RECOVER does; each recovery\n"
-                       "                          is listed as a warning, with the fresh map a save writes\n") +
+                       "      --recover           open drawings whose object map is damaged (otherwise a\n"
+                       "                          failure) by scanning their objects, as AutoCAD's RECOVER\n"
+                       "                          does; each recovery is listed as a warning, with the\n"
+                       "                          fresh map a save would write\n") +
            fontsOptionHelp("      --fonts FILE        ") + kExitStatusHelp;
 }
 
