@@ -566,9 +566,8 @@ std::pair<std::int64_t, std::int64_t> recoverObjects(std::span<const std::uint8_
             if (copies.count(u.entry.handle) != 0) {
                 ++recovered;
             } else {
-                file.droppedObjects.push_back({u.entry.handle, u.entry.location,
-                                               "its map entry points at no object of its handle (" + u.reason +
-                                                   "), and scanning the objects found none"});
+                file.droppedObjects.push_back(
+                    {u.entry.handle, u.entry.location, u.reason + "; scanning the objects found none of its handle"});
             }
         }
         Repair repair = base;
