@@ -160,7 +160,9 @@ ObjectMapReading readObjectMapLeniently(std::span<const std::uint8_t> bytes) {
     };
     auto closeLost = [&](std::uint64_t before) {
         if (lostSince.empty()) return;
-        if (moreLost > 0) lostSince += "; and " + std::to_string(moreLost) + " more sections after it";
+        if (moreLost > 0)
+            lostSince += "; and " + std::to_string(moreLost) + (moreLost == 1 ? " more section" : " more sections") +
+                         " after it";
         reading.lost.push_back({lastIntact, before, std::move(lostSince)});
         lostSince.clear();
         moreLost = 0;
