@@ -41,6 +41,10 @@ std::string convertUsage() {
            "      --ltr               convert for the \"Left To Right\" ESRI Hebrew setting\n"
            "      --no-auto-correct   do not repair letters foreign to a style's font kind\n"
            "      --keep-windows-mapping  leave attributes whose letters do not fit as they are\n"
+           "      --recover           open drawings whose object map is damaged (otherwise a\n"
+           "                          failure) by scanning their objects, as AutoCAD's RECOVER\n"
+           "                          does; each recovery is a warning, and the converted\n"
+           "                          drawing gets a fresh map\n"
            "  -j, --jobs N            convert N drawings at a time (default: the number of cores)\n"
            "  -r, --recursive         take the drawings of subfolders too\n"
            "      --files-from FILE   take the drawings and folders from FILE, one path a line\n"
@@ -67,7 +71,11 @@ std::string checkUsage() {
                        "                          (\"-\": standard input), besides any PATH given\n"
                        "      --report FILE       write a JSON report of every drawing (checked before the\n"
                        "                          run starts)\n"
-                       "      --report-name NAME  a name for the report (\"name\")\n") +
+                       "      --report-name NAME  a name for the report (\"name\")\n"
+                       "      --recover           open drawings whose object map is damaged (otherwise a\n"
+                       "                          failure) by scanning their objects, as AutoCAD's RECOVER\n"
+                       "                          does; each recovery is listed as a warning, with the\n"
+                       "                          fresh map a save would write\n") +
            fontsOptionHelp("      --fonts FILE        ") + kExitStatusHelp;
 }
 
@@ -105,6 +113,8 @@ BatchOptions parse(const std::vector<std::string>& args, bool check) {
             o.filesFrom.push_back(in.value());
         } else if (arg == "--fonts") {
             o.fontsFile = in.value();
+        } else if (arg == "--recover") {
+            o.settings.recoverObjectMap = true;
         } else if (arg == "--jobs") {
             const std::string& n = in.value();
             char* end = nullptr;

@@ -211,11 +211,20 @@ void prepareOutputFolder(const std::filesystem::path& folder, bool withParents) 
 
 namespace {
 
+// Our engine, recovering a damaged object map when the settings ask for it.
+TDWGFileFilter::Opener openerFor(const RunSettings& settings) {
+    return [recover = settings.recoverObjectMap](const std::filesystem::path& file) {
+        OpenOptions open;
+        open.recoverObjectMap = recover;
+        return openDrawing(file, open);
+    };
+}
+
 RunReport runConversion(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
                         const std::filesystem::path& input, const std::filesystem::path& output,
                         const ProgressHandler& progress, const RunHooks& hooks, RunReport report) {
     PlainStyleList ownStyles;
-    TDWGFileFilter f(fonts, hooks.styles ? *hooks.styles : ownStyles, options);
+    TDWGFileFilter f(fonts, hooks.styles ? *hooks.styles : ownStyles, options, openerFor(settings));
     f.OutputFileName = output.string();
     f.ConvertTexts = true;
     f.CheckOnly = false;
@@ -314,7 +323,7 @@ RunReport checkDrawing(const hebrew::FontTable& fonts, const RunSettings& settin
     report.input = input.string();
     PlainStyleList ownStyles;
     const FixedOptions options(false);
-    TDWGFileFilter f(fonts, hooks.styles ? *hooks.styles : ownStyles, options);
+    TDWGFileFilter f(fonts, hooks.styles ? *hooks.styles : ownStyles, options, openerFor(settings));
     f.ConvertTexts = true;
     f.CheckOnly = true;
     f.AutoCorrect = settings.autoCorrect;

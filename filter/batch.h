@@ -21,6 +21,9 @@ std::vector<std::filesystem::path> ListFolderFiles(const std::filesystem::path& 
 struct RunSettings {
     bool autoCorrect = true;
     bool keepWindowsMapping = false;
+    // Open drawings whose object map is damaged by scanning their objects
+    // (the command-line tool's --recover), with a warning per recovery.
+    bool recoverObjectMap = false;
 };
 
 enum class RunStatus { Done, Failed, Skipped };

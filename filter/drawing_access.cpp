@@ -1,5 +1,7 @@
 #include "filter/drawing_access.h"
 
+#include <algorithm>
+
 #include "dwg/drawing/drawing.h"
 #include "dwg/errors.h"
 #include "support/atomic_file.h"
@@ -49,8 +51,12 @@ public:
     std::vector<std::string> readWarnings() const override { return m_drawing.warnings(); }
     std::vector<std::string> rebuiltOnSave() const override {
         std::vector<std::string> rebuilt;
-        for (const dwg::Repair& repair : m_drawing.repairs())
-            rebuilt.push_back(repair.structure + ": " + repair.onSave);
+        // Several faults of one structure (the object map) rebuild it once.
+        for (const dwg::Repair& repair : m_drawing.repairs()) {
+            std::string what = repair.structure + ": " + repair.onSave;
+            if (std::find(rebuilt.begin(), rebuilt.end(), what) == rebuilt.end())
+                rebuilt.push_back(std::move(what));
+        }
         return rebuilt;
     }
     int codePage() const override { return m_drawing.codePage(); }
@@ -168,8 +174,10 @@ private:
 
 }  // namespace
 
-std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file) {
-    return guarded(file.string(), [&] { return std::make_unique<EngineDrawing>(dwg::Drawing::open(file)); });
+std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file, const OpenOptions& options) {
+    dwg::ReadOptions read;
+    read.recoverObjectMap = options.recoverObjectMap;
+    return guarded(file.string(), [&] { return std::make_unique<EngineDrawing>(dwg::Drawing::open(file, read)); });
 }
 
 }  // namespace filter

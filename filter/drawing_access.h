@@ -97,7 +97,15 @@ public:
     virtual std::vector<DroppedObject> droppedInSave() const { return {}; }
 };
 
+// How a drawing is opened. recoverObjectMap: a damaged object map is
+// recovered by scanning the drawing's objects (corvelin-cli --recover), each
+// recovery listed in readWarnings() and rebuiltOnSave(); without it such a
+// drawing cannot be opened.
+struct OpenOptions {
+    bool recoverObjectMap = false;
+};
+
 // Opens a drawing with our DWG engine.
-std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file);
+std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file, const OpenOptions& options = {});
 
 }  // namespace filter

@@ -110,7 +110,7 @@ public:
     // filter, and a style list that the pass filled is emptied when the filter
     // is freed. `opener` stands for the drawing engine (our engine by default).
     TDWGFileFilter(const hebrew::FontTable& fonts, StyleList& styleList, const FilterOptions& options,
-                   Opener opener = openDrawing);
+                   Opener opener = [](const std::filesystem::path& file) { return openDrawing(file); });
     ~TDWGFileFilter();
     TDWGFileFilter(const TDWGFileFilter&) = delete;
     TDWGFileFilter& operator=(const TDWGFileFilter&) = delete;

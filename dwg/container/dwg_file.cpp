@@ -113,7 +113,7 @@ std::string writerOf(const DwgFile& file) {
     return {};
 }
 
-DwgFile readDwgFile(std::span<const std::uint8_t> bytes) {
+DwgFile readDwgFile(std::span<const std::uint8_t> bytes, const ReadOptions& options) {
     if (bytes.empty())
         throw FormatError("an empty file, not a DWG drawing");
     if (looksLikeDxf(bytes))
@@ -128,9 +128,9 @@ DwgFile readDwgFile(std::span<const std::uint8_t> bytes) {
         case Release::R13:
         case Release::R14:
         case Release::R2000:
-            return readR13To2000(bytes, release);
+            return readR13To2000(bytes, release, options);
         case Release::R2004:
-            return readR2004(bytes);
+            return readR2004(bytes, options);
         default:
             throw UnsupportedRelease("release " + std::string(releaseName(release)) + " (" + version +
                                      ") cannot be read yet; " + kReleasesRead);

@@ -80,11 +80,19 @@ struct DwgFile {
     }
 };
 
+// How a file is read. By default a damaged object map is an error; with
+// recoverObjectMap the objects it fails to locate are looked for by scanning
+// the object data (recoverObjects in object_map.h), each recovery reported
+// as a Repair of the "object map".
+struct ReadOptions {
+    bool recoverObjectMap = false;
+};
+
 // Reads any release this engine supports; throws UnsupportedRelease for
 // others and FormatError naming the section (and object handle) and the
 // reason for damaged files. Every declared size and offset is checked before
 // it is used.
-DwgFile readDwgFile(std::span<const std::uint8_t> bytes);
+DwgFile readDwgFile(std::span<const std::uint8_t> bytes, const ReadOptions& options = {});
 
 // The program that wrote the file, as far as the file says: the product
 // and version of AcDb:AppInfo (2004) where that section was read intact, else

@@ -9,7 +9,10 @@
 // file offsets; 2004 locations are offsets into the AcDb:AcDbObjects section.
 
 #include <cstdint>
+#include <limits>
 #include <span>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace dwg {
@@ -48,6 +51,60 @@ struct DwgFile;
 // objects overlap.
 void collectObjects(std::span<const std::uint8_t> region, std::int64_t regionStart,
                     std::span<const ObjectMapEntry> map, DwgFile& file);
+
+// ------------------------------------------------ recovery (--recover)
+//
+// A drawing whose objects are intact but whose map is not (sections that
+// fail their CRC, a map cut short, entries that point at the wrong place)
+// is read by scanning the object data for the objects, as AutoCAD's RECOVER
+// does. Only asked for (ReadOptions::recoverObjectMap), never silently:
+// every recovery is a Repair of the "object map".
+
+// The map as far as it can be read: the entries of the sections that are
+// intact, and the handle ranges whose sections were lost.
+struct ObjectMapReading {
+    // A run of lost sections: its entries had handles above `after` and
+    // below `before` (the handles of the intact sections around it).
+    struct LostRange {
+        std::uint64_t after = 0;
+        std::uint64_t before = std::numeric_limits<std::uint64_t>::max();
+        std::string problem;
+    };
+    std::vector<ObjectMapEntry> entries;  // ascending handles
+    std::vector<LostRange> lost;
+};
+
+// Reads every section that passes its checks and notes the others: a
+// section that fails its CRC or holds an unreadable entry is lost alone; a
+// section size that cannot be right, or a map that ends before its closing
+// section, loses the rest of the map.
+ObjectMapReading readObjectMapLeniently(std::span<const std::uint8_t> bytes);
+
+// A map of which nothing could be read (say, a 2004 AcDb:Handles section
+// whose page fails its checksum): every handle is in one lost range.
+ObjectMapReading lostObjectMap(std::string problem);
+
+// Like collectObjects, for a map that may be damaged. An entry whose
+// location holds a valid object (size, CRC) of its own handle is trusted.
+// When any entry is not, or any range of the map was lost, the byte ranges
+// of `region` in `scanAreas` (offsets into `region`; trusted objects are
+// skipped) are scanned for objects: at each byte, an MS size whose data
+// starts with a type, a nonzero handle of code 0 and a size in bits that
+// fits the data (from 2000 on before the handle; in R13 and R14 after the
+// extended data, or the graphics) and ends in a matching CRC-16 is an
+// object, and the scan goes on after it. A found object is taken for a handle whose entry
+// is not trusted or that lies in a lost range; copies of other handles (left
+// by older saves, or erased objects) are ignored. A handle found more than
+// once keeps its last copy in file order: AutoCAD appends a rewritten object
+// after its older copy. Each recovery adds a Repair ("object map", what was
+// wrong, "recovered N objects by scanning"); an entry whose object is found
+// nowhere goes to file.droppedObjects. Gives the locations where the first
+// object starts and the last one ends (both regionStart without objects).
+// Throws FormatError when the scan exceeds a work budget proportional to the
+// data (a hostile file).
+std::pair<std::int64_t, std::int64_t> recoverObjects(std::span<const std::uint8_t> region, std::int64_t regionStart,
+                                                     std::span<const std::pair<std::size_t, std::size_t>> scanAreas,
+                                                     const ObjectMapReading& map, DwgFile& file);
 
 // The map of file.objects when laid out one after another from `start`, in
 // their order: the sorted entries and, for each object in file order, its

@@ -707,7 +707,7 @@ void checkLayout(const R13Layout& layout) {
 
 }  // namespace
 
-DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
+DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release, const ReadOptions& options) {
     if (bytes.size() > std::numeric_limits<std::uint32_t>::max())
         throw FormatError("file: " + num(bytes.size()) + " bytes, more than the RL offsets of R13-2000 reach");
     DwgFile file;
@@ -738,30 +738,28 @@ DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
     stretches.push_back({R13Part::Classes, classesLocator.seeker, end, {}});
 
     const Locator& mapLocator = locators[kMapRecord];
-    const std::vector<ObjectMapEntry> map = readObjectMap(bytes.subspan(mapLocator.seeker, mapLocator.size));
+    const ByteSpan mapBytes = bytes.subspan(mapLocator.seeker, mapLocator.size);
     stretches.push_back({R13Part::ObjectMap, mapLocator.seeker, std::size_t{mapLocator.seeker} + mapLocator.size, {}});
-    try {
-        collectObjects(bytes, 0, map, file);
-    } catch (const FormatError& error) {
-        throw error.withContext("objects");
-    }
-    // The objects are in file order and do not overlap, so the last one ends last.
     std::size_t objectsBegin = mapLocator.seeker;
     std::size_t objectsEnd = mapLocator.seeker;
-    if (!map.empty()) {
-        const auto [first, last] = std::minmax_element(
-            map.begin(), map.end(), [](const ObjectMapEntry& a, const ObjectMapEntry& b) { return a.location < b.location; });
-        objectsBegin = static_cast<std::size_t>(first->location);
-        objectsEnd = static_cast<std::size_t>(last->location) + file.objects.back().size;
+    if (!options.recoverObjectMap) {
+        const std::vector<ObjectMapEntry> map = readObjectMap(mapBytes);
+        try {
+            collectObjects(bytes, 0, map, file);
+        } catch (const FormatError& error) {
+            throw error.withContext("objects");
+        }
+        // The objects are in file order and do not overlap, so the last one ends last.
+        if (!map.empty()) {
+            const auto [first, last] = std::minmax_element(
+                map.begin(), map.end(), [](const ObjectMapEntry& a, const ObjectMapEntry& b) { return a.location < b.location; });
+            objectsBegin = static_cast<std::size_t>(first->location);
+            objectsEnd = static_cast<std::size_t>(last->location) + file.objects.back().size;
+        }
     }
 
     const bool hasFreeSpace = locators.size() > kFreeSpaceRecord && locators[kFreeSpaceRecord].present();
-    if (hasFreeSpace) {
-        Stretch freeSpace = rawSection(bytes, R13Part::ObjFreeSpace, locators[kFreeSpaceRecord]);
-        layout->freeSpaceHoldsObjectsStart = !map.empty() && freeSpace.bytes.size() >= kFreeSpaceObjectsAt + 4 &&
-                                             support::loadLE32(freeSpace.bytes, kFreeSpaceObjectsAt) == objectsBegin;
-        stretches.push_back(std::move(freeSpace));
-    }
+    if (hasFreeSpace) stretches.push_back(rawSection(bytes, R13Part::ObjFreeSpace, locators[kFreeSpaceRecord]));
     if (locators.size() > kTemplateRecord && locators[kTemplateRecord].present())
         stretches.push_back(rawSection(bytes, R13Part::Template, locators[kTemplateRecord]));
     if (locators.size() > kAuxRecord && locators[kAuxRecord].present())
@@ -791,6 +789,35 @@ DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release) {
             layout->secondHeader = freshSecondHeader(*layout);
         }
         layout->hasSecondHeader = true;
+    }
+
+    if (options.recoverObjectMap) {
+        // The objects can only lie where no other stretch of the file does.
+        std::vector<std::pair<std::size_t, std::size_t>> taken;
+        for (const Stretch& stretch : stretches) taken.emplace_back(stretch.begin, stretch.end);
+        std::sort(taken.begin(), taken.end());
+        std::vector<std::pair<std::size_t, std::size_t>> free;
+        std::size_t cursor = 0;
+        for (const auto& [from, to] : taken) {
+            if (from > cursor) free.emplace_back(cursor, from);
+            cursor = std::max(cursor, to);
+        }
+        if (cursor < bytes.size()) free.emplace_back(cursor, bytes.size());
+        try {
+            const auto [first, last] = recoverObjects(bytes, 0, free, readObjectMapLeniently(mapBytes), file);
+            if (!file.objects.empty()) {
+                objectsBegin = static_cast<std::size_t>(first);
+                objectsEnd = static_cast<std::size_t>(last);
+            }
+        } catch (const FormatError& error) {
+            throw error.withContext("objects");
+        }
+    }
+    if (hasFreeSpace) {
+        const auto freeSpace = std::find_if(stretches.begin(), stretches.end(),
+                                            [](const Stretch& s) { return s.part == R13Part::ObjFreeSpace; });
+        layout->freeSpaceHoldsObjectsStart = !file.objects.empty() && freeSpace->bytes.size() >= kFreeSpaceObjectsAt + 4 &&
+                                             support::loadLE32(freeSpace->bytes, kFreeSpaceObjectsAt) == objectsBegin;
     }
 
     layout->pieces = orderPieces(bytes, std::move(stretches), objectsBegin, objectsEnd, *layout, file.repairs);

@@ -85,7 +85,9 @@ struct R13Layout final : ContainerLayout {
     R13SecondHeader secondHeader;
 };
 
-DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release);
+// With options.recoverObjectMap, the objects are looked for in every
+// stretch of the file that no other section occupies.
+DwgFile readR13To2000(std::span<const std::uint8_t> bytes, Release release, const ReadOptions& options = {});
 
 // With file.layout null (or of another release) the writer makes AutoCAD's
 // sections with default content: an empty preview, the second header with

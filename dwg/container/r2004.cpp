@@ -149,7 +149,7 @@ const char* onSaveOf(std::string_view name) {
 
 class Reader2004 {
 public:
-    explicit Reader2004(std::span<const std::uint8_t> file) : m_file(file) {}
+    Reader2004(std::span<const std::uint8_t> file, const ReadOptions& options) : m_file(file), m_options(options) {}
 
     DwgFile read() {
         if (m_file.size() < kFileHeaderSize)
@@ -205,6 +205,12 @@ public:
                 d->section.data = readSection(*d);
                 total += d->size;
             } catch (const FormatError& error) {
+                if (m_options.recoverObjectMap && d->section.name == kHandlesName) {
+                    // The objects are looked for by scanning AcDb:AcDbObjects.
+                    m_lostMap = error.what();
+                    d->section.data.clear();
+                    continue;
+                }
                 if (isEssential(d->section.name)) throw;
                 // Only the sections the drawing's content needs must be sound.
                 std::string_view problem = error.what();
@@ -527,10 +533,19 @@ private:
         const std::vector<std::uint8_t> classes = take(kClassesName);
         file.classes = unframe(classes, kClassesName, kClassesStart, kClassesEnd, layout->classesTrailer);
         std::vector<ObjectMapEntry> map;
-        try {
-            map = readObjectMap(take(kHandlesName));
-        } catch (const FormatError& error) {
-            throw error.withContext(std::string(kHandlesName));
+        ObjectMapReading reading;
+        if (!m_options.recoverObjectMap) {
+            try {
+                map = readObjectMap(take(kHandlesName));
+            } catch (const FormatError& error) {
+                throw error.withContext(std::string(kHandlesName));
+            }
+        } else if (!m_lostMap.empty()) {
+            take(kHandlesName);  // still listed in the section map, so that a save writes it in its place
+            reading = lostObjectMap(m_lostMap);
+        } else {
+            reading = readObjectMapLeniently(take(kHandlesName));
+            for (auto& range : reading.lost) range.problem = std::string(kHandlesName) + ": " + range.problem;
         }
         const std::vector<std::uint8_t> objects = take(kObjectsName);
         if (objects.size() < 4)
@@ -538,7 +553,13 @@ private:
                               std::to_string(objects.size()));
         layout->objectsPrefix = support::loadLE32(objects, 0);
         try {
-            collectObjects(objects, 0, map, file);
+            if (!m_options.recoverObjectMap) {
+                collectObjects(objects, 0, map, file);
+            } else {
+                // Every object follows the RL at the section's start.
+                const std::pair<std::size_t, std::size_t> area{4, objects.size()};
+                recoverObjects(objects, 0, std::span(&area, 1), reading, file);
+            }
         } catch (const FormatError& error) {
             throw error.withContext(std::string(kObjectsName));
         }
@@ -567,14 +588,18 @@ private:
             d.section.data.shrink_to_fit();
             layout->sections.push_back(std::move(d.section));
         }
-        file.repairs = std::move(m_repairs);
+        // The sections' repairs come first, then those of the object map.
+        file.repairs.insert(file.repairs.begin(), m_repairs.begin(), m_repairs.end());
         file.layout = std::move(layout);
         return file;
     }
 
     std::span<const std::uint8_t> m_file;
+    ReadOptions m_options;
     std::unordered_map<std::uint32_t, PageEntry> m_pages;
     std::vector<Repair> m_repairs;
+    // Why AcDb:Handles could not be read, when recovering the object map.
+    std::string m_lostMap;
 };
 
 // ---------------------------------------------------------------- writing
@@ -1105,7 +1130,9 @@ const R2004Section* R2004Layout::find(std::string_view name) const {
     return nullptr;
 }
 
-DwgFile readR2004(std::span<const std::uint8_t> bytes) { return Reader2004(bytes).read(); }
+DwgFile readR2004(std::span<const std::uint8_t> bytes, const ReadOptions& options) {
+    return Reader2004(bytes, options).read();
+}
 
 std::vector<std::uint8_t> writeR2004(const DwgFile& file) {
     const auto* layout = dynamic_cast<const R2004Layout*>(file.layout.get());

@@ -67,7 +67,9 @@ struct R2004Layout : ContainerLayout {
     const R2004Section* find(std::string_view name) const;
 };
 
-DwgFile readR2004(std::span<const std::uint8_t> bytes);
+// With options.recoverObjectMap, an AcDb:Handles section that cannot be
+// read or decoded is recovered from AcDb:AcDbObjects, which is scanned.
+DwgFile readR2004(std::span<const std::uint8_t> bytes, const ReadOptions& options = {});
 std::vector<std::uint8_t> writeR2004(const DwgFile& file);
 
 }  // namespace dwg

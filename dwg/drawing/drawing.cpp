@@ -50,17 +50,17 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
-Drawing Drawing::open(const std::filesystem::path& file) {
+Drawing Drawing::open(const std::filesystem::path& file, const ReadOptions& options) {
     const std::string name = file.string();
     std::error_code error;
     if (std::filesystem::is_directory(file, error))
         throw FormatError(name + ": a folder, not a DWG drawing");
     const std::string bytes = support::readFileBytes(file);
-    return fromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), name);
+    return fromBytes(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), name, options);
 }
 
-Drawing Drawing::fromBytes(std::span<const std::uint8_t> bytes, std::string name) {
-    DwgFile file = withContext(name, [&] { return readDwgFile(bytes); });
+Drawing Drawing::fromBytes(std::span<const std::uint8_t> bytes, std::string name, const ReadOptions& options) {
+    DwgFile file = withContext(name, [&] { return readDwgFile(bytes, options); });
     return Drawing(std::move(file), std::move(name));
 }
 

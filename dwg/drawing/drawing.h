@@ -28,8 +28,10 @@ namespace dwg {
 class Drawing {
 public:
     // Errors name the file: "<path>: <section or object>: <reason>".
-    static Drawing open(const std::filesystem::path& file);
-    static Drawing fromBytes(std::span<const std::uint8_t> bytes, std::string name);
+    // `options` can ask for the recovery of a damaged object map, which the
+    // drawing then reports in warnings() and repairs().
+    static Drawing open(const std::filesystem::path& file, const ReadOptions& options = {});
+    static Drawing fromBytes(std::span<const std::uint8_t> bytes, std::string name, const ReadOptions& options = {});
     Drawing(DwgFile file, std::string name);
 
     const std::string& name() const { return m_name; }

@@ -63,7 +63,17 @@ ObjectStore::ObjectStore(DwgFile file) : m_file(std::move(file)) {
     for (std::size_t i = 0; i < n; ++i) {
         const ObjectLocation& object = m_file.objects[i];
         try {
-            m_types.push_back(storedObjectType(m_file.bytesOf(object), m_file.release));
+            // The type, and the object's own handle: a map entry that points
+            // at another object is damage, found here rather than when the
+            // object is first needed.
+            BitReader in(splitStoredObject(m_file.bytesOf(object), m_file.release).data, m_file.release);
+            m_types.push_back(in.readOT());
+            if (m_file.release <= Release::R2004) {
+                if (m_file.release >= Release::R2000)
+                    in.readRL();
+                if (const std::uint64_t own = in.readH().value; own != object.handle)
+                    throw FormatError("the object map points at object " + handleText(own));
+            }
         } catch (const FormatError& e) {
             throw e.withContext("object " + handleText(object.handle));
         }

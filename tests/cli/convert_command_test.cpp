@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "tests/cli/cli_test_support.h"
+#include "dwg/container/dwg_file.h"
 #include "dwg/drawing/builder.h"
 #include "dwg/drawing/drawing.h"
 #include "filter/batch.h"
@@ -228,6 +229,47 @@ TEST_F(ConvertCommand, CheckReportsTheWriterWarningsAndWhatASaveRebuilds) {
     EXPECT_THAT(json, HasSubstr("\"second file header: a fresh one\""));
     EXPECT_THAT(json, HasSubstr("\"rebuiltOnSave\""));
     EXPECT_THAT(json, HasSubstr("\"readWarnings\""));
+}
+
+// A drawing whose object map points two handles at each other's objects:
+// check refuses it, and with --recover checks it with the recovery listed
+// and converts it to a drawing that opens without a warning, with the
+// texts an intact copy converts to.
+TEST_F(ConvertCommand, RecoverOpensADrawingWithADamagedObjectMapAndSaysSo) {
+    drawing("intact.dwg");
+    const auto damaged = drawing("damaged.dwg");
+    {
+        const std::string bytes = support::readFileBytes(damaged);
+        dwg::DwgFile file = dwg::readDwgFile(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
+        ASSERT_GT(file.objects.size(), 4U);
+        std::swap(file.objects[2].handle, file.objects[3].handle);
+        const auto written = dwg::writeDwgFile(file);
+        support::writeFileAtomically(damaged, std::string_view(reinterpret_cast<const char*>(written.data()), written.size()));
+    }
+    auto refused = runCli({"check", "--fonts", m_fonts.string(), damaged.string()});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_THAT(refused.err, HasSubstr("FAILED " + damaged.string() + ": Problem with opening file: " +
+                                       damaged.string() + ": object "));
+    EXPECT_THAT(refused.err, HasSubstr(": the object map points at object "));
+
+    const auto report = m_dir / "report.json";
+    auto checked = runCli({"check", "--recover", "--fonts", m_fonts.string(), "--report", report.string(), damaged.string()});
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_THAT(checked.out, HasSubstr("\n  warning: object map: the entries of 2 handles do not point at objects of "
+                                       "their handles ("));
+    EXPECT_THAT(checked.out, HasSubstr("); recovered 2 objects by scanning; a save writes a fresh one\n"
+                                       "  a save rebuilds: object map: a fresh one\n"));
+    const std::string json = support::readFileBytes(report);
+    EXPECT_THAT(json, HasSubstr("recovered 2 objects by scanning"));
+    EXPECT_THAT(json, HasSubstr("\"object map: a fresh one\""));
+
+    auto converted = runCli({"convert", "--recover", "--jobs", "1", "--fonts", m_fonts.string(), "--output-dir",
+                             (m_dir / "out").string(), (m_dir / "in").string()});
+    EXPECT_EQ(converted.status, 0) << converted.err;
+    EXPECT_THAT(converted.out, HasSubstr("  rebuilt: object map: a fresh one\n"));
+    const dwg::Drawing again = dwg::Drawing::open(m_dir / "out" / "damaged.dwg");
+    EXPECT_TRUE(again.warnings().empty());
+    EXPECT_EQ(firstText(m_dir / "out" / "damaged.dwg"), firstText(m_dir / "out" / "intact.dwg"));
 }
 
 TEST_F(ConvertCommand, ParallelRunsGiveTheSameReport) {
