@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace support {
+class CodePage;
+}
+
 namespace filter {
 
 class DrawingError : public std::runtime_error {
@@ -83,6 +87,10 @@ public:
     // Writes the drawing to `file` (temporary file, then renamed into place).
     virtual void saveAs(const std::filesystem::path& file) = 0;
 };
+
+// The code page of a DWGCODEPAGE number (DrawingAccess::codePage()), the
+// one the drawing's strings are stored in.
+const support::CodePage& textCodePage(int dwgCodePage);
 
 // Opens a drawing with our DWG engine.
 std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file);
