@@ -2,7 +2,8 @@
 // The drawing-access layer: the operations the text filter performs on a
 // drawing, and nothing else. Entities are named by their handles; strings
 // cross the layer as UTF-16. Every operation succeeds or throws DrawingError,
-// whose message names the drawing and says what is wrong.
+// whose message names the drawing and says what is wrong; only faults that
+// are not the drawing's (std::logic_error, std::bad_alloc) pass as they are.
 
 #include <cstdint>
 #include <filesystem>

@@ -111,7 +111,7 @@ private:
     const TextStyleRecordObject& styleRecord(std::uint64_t handle) const;
     const BlockRecordObject& blockRecord(std::uint64_t handle) const;
     // The object to change, after the checks of its reader.
-    Object& edit(std::uint64_t handle, const Object& current);
+    Object& edit(std::uint64_t handle, const Object& now);
     TextLineFields& editText(std::uint64_t handle);
     TextStyleRecordObject& editStyle(std::uint64_t handle);
     // Encodes the object being changed into the store.
