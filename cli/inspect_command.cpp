@@ -215,7 +215,7 @@ private:
     }
 
     StyleRow styleRow(std::uint64_t handle) const {
-        const dwg::TextStyleRecordObject s = m_drawing.style(handle);
+        const dwg::StyleObject s = m_drawing.style(handle);
         return {handle, support::toUtf8(m_drawing.styleName(handle)), support::toUtf8(m_drawing.styleFontFile(handle)),
                 utf8(s.bigFontFile), s.generation};
     }

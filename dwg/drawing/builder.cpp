@@ -612,7 +612,7 @@ void DrawingBuilder::addDictionaries(Emitter& out) const {
 // The records of an empty drawing and the text styles added.
 void DrawingBuilder::addTableRecords(Emitter& out, const HeaderVariables& header) const {
     const Release r = m_release;
-    LayerRecordObject layer;
+    LayerObject layer;
     layer.entry = entry("0");
     layer.flags = 16 | (31 << 5);  // plotted, lineweight "default"
     layer.color = indexColor(r, 7);
@@ -621,7 +621,7 @@ void DrawingBuilder::addTableRecords(Emitter& out, const HeaderVariables& header
     out.object(type::Layer, fixed::LayerZero, fixed::LayerControl, std::move(layer));
 
     for (const Style& s : m_styles) {
-        TextStyleRecordObject style;
+        StyleObject style;
         style.entry = entry(s.name);
         style.widthFactor = s.widthFactor;
         style.generation = s.generation;
@@ -630,14 +630,14 @@ void DrawingBuilder::addTableRecords(Emitter& out, const HeaderVariables& header
         out.object(type::Style, s.handle, fixed::StyleControl, std::move(style));
     }
 
-    AppIdRecordObject acad;
+    AppIdObject acad;
     acad.entry = entry("ACAD");
     out.object(type::AppId, fixed::AcadAppId, fixed::AppIdControl, std::move(acad));
 
     for (const auto& [handle, name, description] :
          {std::tuple{fixed::ByBlock, "ByBlock", ""}, std::tuple{fixed::ByLayer, "ByLayer", ""},
           std::tuple{fixed::Continuous, "Continuous", "Solid line"}}) {
-        LinetypeRecordObject linetype;
+        LinetypeObject linetype;
         linetype.entry = entry(name);
         linetype.description = description;
         out.object(type::Ltype, handle, fixed::LtypeControl, std::move(linetype));
@@ -652,7 +652,7 @@ void DrawingBuilder::addTableRecords(Emitter& out, const HeaderVariables& header
     out.object(kMlineStyleType, fixed::StandardMlineStyle, fixed::MlineStyleDictionary, std::move(mlineStyle),
                {fixed::MlineStyleDictionary});
 
-    DimStyleRecordObject dimStyle;
+    DimStyleObject dimStyle;
     FromHeader fromHeader(header);
     walk(fromHeader, dimStyle);
     dimStyle.entry = entry("Standard");
@@ -687,7 +687,7 @@ void DrawingBuilder::addViewport(Emitter& out) const {
         }
     }
     constexpr double kAspect = 1.5;
-    VportRecordObject vport;
+    VportObject vport;
     vport.entry = entry("*Active");
     vport.view.height = std::max({(maxY - minY) * 1.1, (maxX - minX) * 1.1 / kAspect, 1.0});
     vport.view.width = kAspect * vport.view.height;

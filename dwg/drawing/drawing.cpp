@@ -170,18 +170,18 @@ const Object& Drawing::current(std::uint64_t handle) const {
 
 Object Drawing::object(std::uint64_t handle) const { return current(handle); }
 
-const TextStyleRecordObject& Drawing::styleRecord(std::uint64_t handle) const {
+const StyleObject& Drawing::styleRecord(std::uint64_t handle) const {
     if (m_store.typeOf(handle) != type::Style)
         fail("object " + handleText(handle) + " is not a text style");
     if (!(m_edited && m_edited->common.handleValue() == handle) && m_kept.find(handle) == m_kept.end())
         m_kept.emplace(handle, withContext(m_name, [&] { return m_store.decode(handle); }));
-    const auto* s = fieldsOf<TextStyleRecordObject>(current(handle));
+    const auto* s = fieldsOf<StyleObject>(current(handle));
     if (s == nullptr)
         fail("object " + handleText(handle) + ": no walk describes its text style");
     return *s;
 }
 
-TextStyleRecordObject Drawing::style(std::uint64_t handle) const { return styleRecord(handle); }
+StyleObject Drawing::style(std::uint64_t handle) const { return styleRecord(handle); }
 
 std::u16string Drawing::styleName(std::uint64_t handle) const {
     return decodeDrawingText(withoutTerminator(styleRecord(handle).entry.name), *m_codePage);
@@ -200,9 +200,9 @@ Object& Drawing::edit(std::uint64_t handle, const Object& now) {
     return *m_edited;
 }
 
-TextStyleRecordObject& Drawing::editStyle(std::uint64_t handle) {
+StyleObject& Drawing::editStyle(std::uint64_t handle) {
     styleRecord(handle);  // checks the type before anything is stored
-    return *edit(handle, current(handle)).as<TextStyleRecordObject>();
+    return *edit(handle, current(handle)).as<StyleObject>();
 }
 
 void Drawing::setStyleFontFile(std::uint64_t handle, std::u16string_view fontFile) {

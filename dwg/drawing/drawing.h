@@ -51,7 +51,7 @@ public:
 
     // Text styles in table order, shape files left out.
     const std::vector<std::uint64_t>& textStyles() const { return m_styles; }
-    TextStyleRecordObject style(std::uint64_t handle) const;
+    StyleObject style(std::uint64_t handle) const;
     std::u16string styleName(std::uint64_t handle) const;
     std::u16string styleFontFile(std::uint64_t handle) const;
     void setStyleFontFile(std::uint64_t handle, std::u16string_view fontFile);
@@ -108,12 +108,12 @@ private:
     // The object of a TEXT, ATTRIB or ATTDEF; FormatError for another type.
     const Object& currentText(std::uint64_t handle) const;
     const TextLineFields& textLine(std::uint64_t handle) const;
-    const TextStyleRecordObject& styleRecord(std::uint64_t handle) const;
+    const StyleObject& styleRecord(std::uint64_t handle) const;
     const BlockRecordObject& blockRecord(std::uint64_t handle) const;
     // The object to change, after the checks of its reader.
     Object& edit(std::uint64_t handle, const Object& now);
     TextLineFields& editText(std::uint64_t handle);
-    TextStyleRecordObject& editStyle(std::uint64_t handle);
+    StyleObject& editStyle(std::uint64_t handle);
     // Encodes the object being changed into the store.
     void storeEdited();
     [[noreturn]] void fail(const std::string& what) const;
