@@ -15,6 +15,7 @@
 
 #include "dwg/bits/crc.h"
 #include "dwg/container/dwg_file.h"
+#include "dwg/drawing/builder.h"
 #include "dwg/errors.h"
 #include "support/code_pages.h"
 #include "tests/dwg/dxf_twin.h"
@@ -215,6 +216,42 @@ TEST(DrawingSamples, GenerationMoveAndStyleEditsRoundTrip) {
     EXPECT_EQ(again.insertionPoint(text), (dwg::Point3{start.x - 10, start.y - 2, start.z}));
     EXPECT_EQ(again.styleFontFile(style), u"Arial.ttf");
     EXPECT_EQ(again.style(style).generation, 0);
+}
+
+// Reads give values and changes are seen by every later read, in whatever
+// order texts, attributes and styles are read and changed.
+TEST(DrawingModel, ReadsAndChangesInAnyOrder) {
+    dwg::DrawingBuilder b(dwg::Release::R2000);
+    const std::uint64_t style = b.addTextStyle("S", "s.shx");
+    dwg::DrawingBuilder::TextSpec one;
+    one.value = "One";
+    one.style = style;
+    const std::uint64_t first = b.addText(dwg::DrawingBuilder::Space::Model, one);
+    dwg::DrawingBuilder::TextSpec two = one;
+    two.value = "Two";
+    two.insertion = {5, 5, 0};
+    const std::uint64_t second = b.addText(dwg::DrawingBuilder::Space::Model, two);
+    Drawing d = Drawing::fromBytes(b.bytes(), "built.dwg");
+
+    const dwg::TextLineFields a = d.text(first), c = d.text(second);
+    EXPECT_EQ(a.value, "One");
+    EXPECT_EQ(c.value, "Two");
+    d.setTextString(first, u"Uno");
+    EXPECT_EQ(d.textString(second), u"Two");
+    d.setStyleFontFile(style, u"x.ttf");
+    d.setTextString(second, u"Dos");
+    d.move(first, {0, 0, 0}, {1, 2, 3});
+    EXPECT_EQ(d.textString(first), u"Uno");
+    EXPECT_EQ(d.textString(second), u"Dos");
+    EXPECT_EQ(d.styleFontFile(style), u"x.ttf");
+    EXPECT_EQ(d.textStyleName(first), u"S");
+    EXPECT_EQ(a.value, "One");  // a value read before stays as it was read
+
+    const Drawing again = Drawing::fromBytes(d.toBytes(), "saved.dwg");
+    EXPECT_EQ(again.textString(first), u"Uno");
+    EXPECT_EQ(again.insertionPoint(first), (dwg::Point3{1, 2, 3}));
+    EXPECT_EQ(again.textString(second), u"Dos");
+    EXPECT_EQ(again.styleFontFile(style), u"x.ttf");
 }
 
 TEST(DrawingErrors, DamagedFilesNameTheFileAndTheReason) {
