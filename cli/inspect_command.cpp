@@ -215,7 +215,7 @@ private:
     }
 
     StyleRow styleRow(std::uint64_t handle) const {
-        const dwg::StyleObject& s = m_drawing.style(handle);
+        const dwg::StyleObject s = m_drawing.style(handle);
         return {handle, support::toUtf8(m_drawing.styleName(handle)), support::toUtf8(m_drawing.styleFontFile(handle)),
                 utf8(s.bigFontFile), s.generation};
     }
@@ -238,16 +238,15 @@ private:
         row.style = support::toUtf8(m_drawing.textStyleName(handle));
         row.text16 = m_drawing.textString(handle);
         row.text = support::toUtf8(row.text16);
-        // text() last: its reference lasts only until another text is decoded.
-        const dwg::TextObject& t = m_drawing.text(handle);
+        const dwg::TextLineFields t = m_drawing.text(handle);
         if (insert)
-            row.tag = utf8(t.tag);
-        row.bytes = std::string(withoutTerminator(t.text.value));
-        row.generation = t.text.generation;
-        row.horizontalAlignment = t.text.horizontalAlignment;
-        row.verticalAlignment = t.text.verticalAlignment;
-        row.height = t.text.height;
-        row.insertion = {t.text.insertion.x, t.text.insertion.y, t.text.elevation};
+            row.tag = utf8(m_drawing.textTag(handle));
+        row.bytes = std::string(withoutTerminator(t.value));
+        row.generation = t.generation;
+        row.horizontalAlignment = t.horizontalAlignment;
+        row.verticalAlignment = t.verticalAlignment;
+        row.height = t.height;
+        row.insertion = {t.insertion.x, t.insertion.y, t.elevation};
         return row;
     }
 

@@ -93,8 +93,14 @@ void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport&
         hooks.started(f);
     try {
         f.ProcessDrawing(input.string());
-    } catch (const std::exception& e) {
+    } catch (const DrawingError& e) {
         report.errors.push_back(e.what());
+    } catch (const std::bad_alloc&) {
+        report.errors.push_back(input.string() + ": out of memory");
+    } catch (const std::exception& e) {
+        // Not the drawing's fault but ours: said as such, and the run goes
+        // on with the next drawing.
+        report.errors.push_back(input.string() + ": internal error: " + e.what());
     }
     if (!f.OpenFailure.empty()) {
         report.openFailed = true;

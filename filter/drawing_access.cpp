@@ -3,15 +3,19 @@
 #include <algorithm>
 
 #include "dwg/drawing/drawing.h"
+#include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
 #include "support/atomic_file.h"
 
 namespace filter {
 namespace {
 
-// Turns every failure of the engine into a DrawingError naming the drawing.
+// Turns the engine's errors about the drawing or its file into a
+// DrawingError naming the drawing. Anything else (std::out_of_range,
+// std::bad_alloc, std::logic_error) is a fault of ours or of the machine,
+// not of the drawing, and goes on as what it is.
 template <typename Body>
-auto guarded(const std::string& drawing, Body&& body) {
+auto guarded(Body&& body) {
     try {
         return body();
     } catch (const DrawingError&) {
@@ -24,10 +28,6 @@ auto guarded(const std::string& drawing, Body&& body) {
         throw DrawingError(e.what());
     } catch (const support::WriteError& e) {
         throw DrawingError(e.what());
-    } catch (const std::out_of_range& e) {
-        throw DrawingError(drawing + ": " + e.what());
-    } catch (const std::bad_alloc&) {
-        throw DrawingError(drawing + ": out of memory");
     }
 }
 
@@ -36,11 +36,11 @@ class EngineDrawing final : public DrawingAccess {
     // DrawingError naming the drawing.
     template <typename Body>
     auto run(Body&& body) const {
-        return guarded(m_drawing.name(), std::forward<Body>(body));
+        return guarded(std::forward<Body>(body));
     }
     template <typename Body>
     auto run(Body&& body) {
-        return guarded(m_drawing.name(), std::forward<Body>(body));
+        return guarded(std::forward<Body>(body));
     }
 
 public:
@@ -174,10 +174,14 @@ private:
 
 }  // namespace
 
+const support::CodePage& textCodePage(int dwgCodePage) {
+    return dwg::codePageOf(static_cast<std::uint16_t>(dwgCodePage));
+}
+
 std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file, const OpenOptions& options) {
     dwg::ReadOptions read;
     read.recoverObjectMap = options.recoverObjectMap;
-    return guarded(file.string(), [&] { return std::make_unique<EngineDrawing>(dwg::Drawing::open(file, read)); });
+    return guarded([&] { return std::make_unique<EngineDrawing>(dwg::Drawing::open(file, read)); });
 }
 
 }  // namespace filter

@@ -2,7 +2,8 @@
 // The drawing-access layer: the operations the text filter performs on a
 // drawing, and nothing else. Entities are named by their handles; strings
 // cross the layer as UTF-16. Every operation succeeds or throws DrawingError,
-// whose message names the drawing and says what is wrong.
+// whose message names the drawing and says what is wrong; only faults that
+// are not the drawing's (std::logic_error, std::bad_alloc) pass as they are.
 
 #include <cstdint>
 #include <filesystem>
@@ -10,6 +11,10 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace support {
+class CodePage;
+}
 
 namespace filter {
 
@@ -104,6 +109,10 @@ public:
 struct OpenOptions {
     bool recoverObjectMap = false;
 };
+
+// The code page of a DWGCODEPAGE number (DrawingAccess::codePage()), the
+// one the drawing's strings are stored in.
+const support::CodePage& textCodePage(int dwgCodePage);
 
 // Opens a drawing with our DWG engine.
 std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file, const OpenOptions& options = {});

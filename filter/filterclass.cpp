@@ -4,7 +4,6 @@
 #include <cmath>
 #include <system_error>
 
-#include "dwg/drawing/text_codec.h"
 #include "support/code_pages.h"
 #include "support/hex.h"
 #include "support/paths.h"
@@ -66,7 +65,7 @@ void TDWGFileFilter::raiseProgress(int done, int total) {
 std::string TDWGFileFilter::singleByte(const std::u16string& text, bool* complete) const {
     // The drawing's own code page keeps the stored bytes; Hebrew letters it
     // lacks (from \U+ escapes) come from Windows-1255.
-    const support::CodePage& page = dwg::codePageOf(static_cast<std::uint16_t>(Document->codePage()));
+    const support::CodePage& page = textCodePage(Document->codePage());
     const support::CodePage& hebrew = support::CodePage::windows1255();
     std::string out;
     out.reserve(text.size());
@@ -111,7 +110,9 @@ void TDWGFileFilter::ProcessDrawing(const std::string& fileName) {
         if (!m_engine)
             throw DrawingError("the drawing engine was released");
         Document = m_engine(FileName);
-    } catch (const std::exception& e) {
+    } catch (const DrawingError& e) {
+        // Only a drawing that cannot be read is an opening problem; other
+        // exceptions are faults of ours and go on to the caller.
         OpenFailure = e.what();
         if (OnError) {
             bool abort = false;

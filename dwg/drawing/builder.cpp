@@ -9,15 +9,15 @@
 #include <tuple>
 
 #include "dwg/errors.h"
-#include "dwg/objects/block.h"
 #include "dwg/objects/classes.h"
 #include "dwg/objects/header_variables.h"
-#include "dwg/objects/insert.h"
-#include "dwg/objects/line.h"
-#include "dwg/objects/object_writer.h"
-#include "dwg/objects/style.h"
-#include "dwg/objects/tables.h"
-#include "dwg/objects/text.h"
+#include "dwg/objects/object.h"
+#include "dwg/objects/object_header.h"
+#include "dwg/objects/registry.h"
+#include "dwg/objects/walks/dictionaries.h"
+#include "dwg/objects/walks/entities.h"
+#include "dwg/objects/walks/tables.h"
+#include "dwg/objects/walks/text.h"
 
 namespace dwg {
 namespace {
@@ -42,13 +42,14 @@ static_assert(fixed::LayerZero == DrawingBuilder::kLayerZero && fixed::StandardS
               fixed::PaperSpace == DrawingBuilder::kPaperSpace && fixed::ModelSpace == DrawingBuilder::kModelSpace);
 
 // Handle reference codes (ODA §2.13).
-constexpr std::uint8_t kHardOwner = 3, kSoftPointer = 4, kHardPointer = 5;
+constexpr std::uint8_t kSoftOwner = 2, kHardOwner = 3, kSoftPointer = 4, kHardPointer = 5;
 
 // The classes an empty drawing declares. 2000 gives PLACEHOLDER and LAYOUT
 // objects these class numbers; 2004 drawings declare the classes all the same
 // but give the objects the fixed types 0x50 and 0x52 (ODA §20.3).
 constexpr std::uint16_t kDictionaryWithDefaultClass = 500, kPlaceholderClass = 501, kLayoutClass = 502;
 constexpr std::uint16_t kPlaceholderType2004 = 0x50, kLayoutType2004 = 0x52;
+constexpr std::uint16_t kVportType = 65, kMlineStyleType = 73;
 
 constexpr std::string_view kModelSpaceName = "*Model_Space";
 constexpr std::string_view kPaperSpaceName = "*Paper_Space";
@@ -119,17 +120,19 @@ CmColor indexColor(Release r, std::int16_t index) {
     return c;
 }
 
-TableEntry entry(std::string_view name) {
-    TableEntry e;
+TableEntryData entry(std::string_view name) {
+    TableEntryData e;
     e.name = std::string(name);
     e.flag64 = true;  // AutoCAD sets it on every record of a drawing it saved
+    e.xrefBlock = {kHardPointer, 0};
     return e;
 }
 
-TextFields textFields(const DrawingBuilder::TextSpec& text) {
-    TextFields f;
-    // All optional fields start absent; encodeText stores those that differ
-    // from their defaults. The alignment point is stored only where it counts.
+TextLineFields textFields(const DrawingBuilder::TextSpec& text) {
+    TextLineFields f;
+    // Every optional field starts left out; the walk stores those that
+    // differ from their defaults. The alignment point is stored only where
+    // it counts.
     const bool aligned = text.horizontalAlignment != 0 || text.verticalAlignment != 0;
     f.dataFlags = aligned ? 0xFD : 0xFF;
     f.elevation = text.insertion.z;
@@ -143,6 +146,7 @@ TextFields textFields(const DrawingBuilder::TextSpec& text) {
     f.generation = text.generation;
     f.horizontalAlignment = text.horizontalAlignment;
     f.verticalAlignment = text.verticalAlignment;
+    f.style = {kHardPointer, text.style == 0 ? fixed::StandardStyle : text.style};
     return f;
 }
 
@@ -155,71 +159,132 @@ void checkText(const DrawingBuilder::TextSpec& text, const char* what) {
         throw std::invalid_argument(std::string(what) + ": a string of more than 65535 bytes does not fit a TV");
 }
 
-// Writes the objects of one drawing; the state of build().
-class Emitter {
+// A driver for the DIMSTYLE walk that reads nothing but the header
+// variables of the same names (DIMSCALE, DIMTXT...): a new drawing's
+// dimension style "Standard" holds the drawing's dimension variables.
+// Fields the header has no variable for keep their values.
+class FromHeader {
 public:
-    Emitter(Release release, DwgFile& file) : m_release(release), m_file(file), m_writer(release) {}
+    static constexpr bool reading = true;
+    static constexpr bool writing = false;
+    static constexpr bool printing = false;
 
-    ObjectWriter& object(std::uint16_t type, std::uint64_t handle, std::uint64_t owner,
-                         std::vector<std::uint64_t> reactors = {}) {
-        NewObject o;
-        o.type = type;
-        o.handle = handle;
-        o.owner = owner;
-        o.reactors = std::move(reactors);
-        m_writer.beginObject(o);
-        return m_writer;
+    explicit FromHeader(const HeaderVariables& header) : m_header(header) {}
+    Release release() const noexcept { return m_header.release(); }
+
+    void B(const char* name, bool& v) { take(name, v); }
+    void BS(const char* name, std::int16_t& v) {
+        if (const auto* i = find<std::int64_t>(name))
+            v = static_cast<std::int16_t>(*i);
     }
-
-    ObjectWriter& entity(std::uint16_t type, std::uint64_t handle, std::uint64_t owner, std::uint8_t mode,
-                         std::uint64_t previous, std::uint64_t next) {
-        m_object.type = type;
-        m_object.handle = handle;
-        m_object.owner = owner;
-        NewEntity e;
-        e.mode = mode;
-        e.layer = fixed::LayerZero;
-        e.previous = previous;
-        e.next = next;
-        m_writer.beginEntity(m_object, e);
-        return m_writer;
+    void RC(const char* name, std::uint8_t& v) {
+        if (const auto* i = find<std::int64_t>(name))
+            v = static_cast<std::uint8_t>(*i);
     }
-
-    void finish() { m_writer.finish(m_file); }
-
-    void control(std::uint16_t type, std::uint64_t handle, std::vector<std::uint64_t> entries,
-                 std::vector<std::uint64_t> extra = {}) {
-        ControlObject c;
-        c.entries = std::move(entries);
-        c.extra = std::move(extra);
-        auto& w = object(type, handle, 0);
-        encodeControl(w.data(), w.handles(), type, c);
-        finish();
+    void BD(const char* name, double& v) { take(name, v); }
+    void T(const char* name, std::string& v) { take(name, v); }
+    void CMC(const char* name, CmColor& v) { take(name, v); }
+    void H(const char* name, HandleRef& v) {
+        if (find<HandleRef>(name) != nullptr)
+            v = {kHardPointer, m_header.handle(name)};
     }
-
-    void dictionary(std::uint16_t type, std::uint64_t handle, std::uint64_t owner,
-                    std::vector<std::pair<std::string, std::uint64_t>> entries, std::uint64_t defaultEntry = 0) {
-        DictionaryObject d;
-        d.entries = std::move(entries);
-        d.withDefault = type != type::Dictionary;
-        d.defaultEntry = defaultEntry;
-        // The named objects dictionary has no owner and no reactor; the others
-        // are owned by it, and AutoCAD lists the owner as a reactor as well.
-        auto& w = owner == 0 ? object(type, handle, 0) : object(type, handle, owner, {owner});
-        encodeDictionary(w.data(), w.handles(), d);
-        finish();
-    }
-
-    Release release() const { return m_release; }
 
 private:
-    Release m_release;
-    DwgFile& m_file;
-    ObjectWriter m_writer;
-    NewObject m_object;  // reused for entities, which have no reactors
+    template <class T>
+    const T* find(const char* name) const {
+        return m_header.has(name) ? std::get_if<T>(&m_header.get(name)) : nullptr;
+    }
+    template <class T>
+    void take(const char* name, T& v) const {
+        if (const T* value = find<T>(name))
+            v = *value;
+    }
+
+    const HeaderVariables& m_header;
 };
 
 }  // namespace
+
+// Writes the objects of one drawing, each through its walk after the common
+// data: new objects carry no extended data, and entities no graphics; they
+// are on layer "0" with colour, linetype, plot style and lineweight ByLayer,
+// linetype scale 1 and visible, as AutoCAD writes a new entity. Handles are
+// absolute references (soft pointer for the owner, reactors and links, hard
+// owner for the extension dictionary, hard pointer for the layer), which
+// every reader resolves like AutoCAD's relative forms.
+class DrawingBuilder::Emitter {
+public:
+    Emitter(Release release, DwgFile& file, const ClassList& classes)
+        : m_release(release), m_file(file), m_classes(classes) {}
+
+    Release release() const noexcept { return m_release; }
+
+    // A non-graphical object; `owner` 0 for the named objects dictionary and
+    // the table controls.
+    template <class Fields>
+    void object(std::uint16_t type, std::uint64_t handle, std::uint64_t owner, Fields fields,
+                const std::vector<std::uint64_t>& reactors = {}) {
+        CommonData c = common(type, handle, owner);
+        for (std::uint64_t reactor : reactors)
+            c.reactors.push_back({kSoftPointer, reactor});
+        emit(std::move(c), std::move(fields));
+    }
+
+    // An entity. `mode` 0: the owner handle follows (block entities,
+    // attributes, SEQEND); 1 paper space; 2 model space. R2000 links it to
+    // `previous` and `next`, its neighbours in its owner's run (0 at either
+    // end), unless they are the handles right before and after its own (the
+    // "no links" convention of ODA §20.4.1); 2004 has no links.
+    template <class Fields>
+    void entity(std::uint16_t type, std::uint64_t handle, std::uint64_t owner, std::uint8_t mode,
+                std::uint64_t previous, std::uint64_t next, Fields fields) {
+        CommonData c = common(type, handle, owner);
+        c.isEntity = true;
+        c.entityMode = mode;
+        c.noLinks = previous == handle - 1 && next == handle + 1;
+        if (!c.noLinks) {
+            c.previous = {kSoftPointer, previous};
+            c.next = {kSoftPointer, next};
+        }
+        c.layer = {kHardPointer, fixed::LayerZero};
+        emit(std::move(c), std::move(fields));
+    }
+
+private:
+    CommonData common(std::uint16_t type, std::uint64_t handle, std::uint64_t owner) const {
+        CommonData c;
+        c.type = type;
+        c.handle = {0, handle};
+        c.owner = {kSoftPointer, owner};
+        c.xdictionaryMissing = true;  // 2004; before, a null handle says so
+        c.xdictionary = {kHardOwner, 0};
+        return c;
+    }
+
+    template <class Fields>
+    void emit(CommonData c, Fields fields) {
+        Object o;
+        o.common = std::move(c);
+        o.kind = findObjectKind(o.common.type, m_classes);
+        auto body = std::make_unique<BodyOf<Fields>>();
+        body->fields = std::move(fields);
+        o.body = std::move(body);
+        if (o.kind == nullptr || o.as<Fields>() == nullptr || o.kind->entity != o.common.isEntity)
+            throw std::logic_error("building a drawing: object type " + std::to_string(o.common.type) +
+                                   " does not go with its fields");
+        const std::vector<std::uint8_t> stored = encodeObject(o, m_release, m_release);
+        const std::size_t offset = m_file.objectBytes.size();
+        m_file.objectBytes.insert(m_file.objectBytes.end(), stored.begin(), stored.end());
+        if (m_file.objectBytes.size() > 0xFFFFFFFFU)
+            throw std::length_error("the drawing's objects exceed 4 GiB");
+        m_file.objects.push_back(ObjectLocation{o.common.handleValue(), static_cast<std::uint32_t>(offset),
+                                                static_cast<std::uint32_t>(stored.size())});
+    }
+
+    Release m_release;
+    DwgFile& m_file;
+    const ClassList& m_classes;
+};
 
 DrawingBuilder::DrawingBuilder(Release release, std::uint16_t codePage)
     : m_release(release),
@@ -370,13 +435,35 @@ std::uint64_t DrawingBuilder::addInsert(Space where, std::uint64_t block, Point3
 std::vector<std::uint8_t> DrawingBuilder::bytes() const { return writeDwgFile(build()); }
 
 DwgFile DrawingBuilder::build() const {
-    const Release r = m_release;
     DwgFile file;
-    file.release = r;
+    file.release = m_release;
     file.codePage = m_codePage;
+    const HeaderVariables header = headerVariables();
+    file.headerVariables = header.encode();
+    const ClassList classList = classes();
+    file.classes = encodeClasses(classList, m_release);
 
-    // Header variables: AutoCAD's defaults, the handles of the objects below,
-    // new dates and GUIDs.
+    std::size_t entityCount = m_texts.size() + m_attributeDefinitions.size() + m_lines.size();
+    for (const Insert& insert : m_inserts)
+        entityCount += insert.attributes.empty() ? 1 : insert.attributes.size() + 2;
+    const std::size_t objectCount = 40 + m_styles.size() + 3 * m_blocks.size() + entityCount;
+    file.objects.reserve(objectCount);
+    file.objectBytes.reserve(objectCount * 72);
+
+    Emitter out(m_release, file, classList);
+    addControls(out);
+    addDictionaries(out);
+    addTableRecords(out, header);
+    addViewport(out);
+    addLayouts(out);
+    for (std::size_t index = 0; index < m_blocks.size(); ++index)
+        addBlock(out, index);
+    return file;
+}
+
+// AutoCAD's defaults, the handles of the objects below, new dates and GUIDs.
+HeaderVariables DrawingBuilder::headerVariables() const {
+    const Release r = m_release;
     HeaderVariables header = HeaderVariables::defaults(r);
     const auto setHandle = [&](std::string_view name, std::uint8_t code, std::uint64_t handle) {
         header.set(name, HandleRef{code, handle});
@@ -418,8 +505,10 @@ DwgFile DrawingBuilder::build() const {
     std::mt19937_64 random(std::random_device{}() ^ static_cast<std::uint64_t>(now.milliseconds));
     header.set("FINGERPRINTGUID", headerText(randomGuid(random)));
     header.set("VERSIONGUID", headerText(randomGuid(random)));
-    file.headerVariables = header.encode();
+    return header;
+}
 
+ClassList DrawingBuilder::classes() const {
     ClassList classes;
     const auto addClass = [&](std::int16_t number, std::string_view cpp, std::string_view dxf, std::int32_t count) {
         ClassDefinition c;
@@ -428,7 +517,7 @@ DwgFile DrawingBuilder::build() const {
         c.cppClassName = std::string(cpp);
         c.dxfName = std::string(dxf);
         c.itemClassId = 0x1F3;
-        if (r >= Release::R2004) {
+        if (m_release >= Release::R2004) {
             // As AutoCAD's 2004 drawings give these classes.
             c.instanceCount = count;
             c.dwgVersion = 22;
@@ -440,326 +529,312 @@ DwgFile DrawingBuilder::build() const {
     addClass(kPlaceholderClass, "AcDbPlaceHolder", "ACDBPLACEHOLDER", 1);
     addClass(kLayoutClass, "AcDbLayout", "LAYOUT", 2);
     classes.maxClassNumber = kLayoutClass;
-    file.classes = encodeClasses(classes, r);
+    return classes;
+}
 
-    std::size_t entityCount = m_texts.size() + m_attributeDefinitions.size() + m_lines.size();
-    for (const Insert& insert : m_inserts)
-        entityCount += insert.attributes.empty() ? 1 : insert.attributes.size() + 2;
-    const std::size_t objectCount = 40 + m_styles.size() + 3 * m_blocks.size() + entityCount;
-    file.objects.reserve(objectCount);
-    file.objectBytes.reserve(objectCount * 72);
+namespace {
 
-    Emitter out(r, file);
+SymbolTableObject table(std::initializer_list<std::uint64_t> entries) {
+    SymbolTableObject t;
+    for (std::uint64_t entry : entries)
+        t.entries.push_back({kSoftOwner, entry});
+    return t;
+}
 
-    // Table controls.
-    {
-        std::vector<std::uint64_t> blockRecords;
-        for (std::size_t i = 2; i < m_blocks.size(); ++i)
-            blockRecords.push_back(m_blocks[i].handle);
-        out.control(type::BlockControl, fixed::BlockControl, std::move(blockRecords),
-                    {fixed::ModelSpace, fixed::PaperSpace});
-        out.control(type::LayerControl, fixed::LayerControl, {fixed::LayerZero});
-        std::vector<std::uint64_t> styles;
-        for (const Style& s : m_styles)
-            styles.push_back(s.handle);
-        out.control(type::StyleControl, fixed::StyleControl, std::move(styles));
-        out.control(type::LtypeControl, fixed::LtypeControl, {fixed::Continuous}, {fixed::ByBlock, fixed::ByLayer});
-        out.control(type::ViewControl, fixed::ViewControl, {});
-        out.control(type::UcsControl, fixed::UcsControl, {});
-        out.control(type::VportControl, fixed::VportControl, {fixed::ActiveVport});
-        out.control(type::AppIdControl, fixed::AppIdControl, {fixed::AcadAppId});
-        // AutoCAD repeats the dimension styles as hard pointers after the entries.
-        out.control(type::DimStyleControl, fixed::DimStyleControl, {fixed::StandardDimStyle},
-                    {fixed::StandardDimStyle});
-        if (r == Release::R2000)
-            out.control(type::VpEntHdrControl, fixed::VpEntHdrControl, {});
-    }
+}  // namespace
 
-    // Dictionaries, sorted by name as AutoCAD keeps them.
-    {
-        std::vector<std::pair<std::string, std::uint64_t>> named;
-        if (r >= Release::R2004)
-            named.emplace_back("ACAD_COLOR", fixed::ColorDictionary);
-        named.emplace_back("ACAD_GROUP", fixed::GroupDictionary);
-        named.emplace_back("ACAD_LAYOUT", fixed::LayoutDictionary);
-        named.emplace_back("ACAD_MLINESTYLE", fixed::MlineStyleDictionary);
-        named.emplace_back("ACAD_PLOTSETTINGS", fixed::PlotSettingsDictionary);
-        named.emplace_back("ACAD_PLOTSTYLENAME", fixed::PlotStyleDictionary);
-        out.dictionary(type::Dictionary, fixed::NamedObjects, 0, std::move(named));
-        out.dictionary(type::Dictionary, fixed::GroupDictionary, fixed::NamedObjects, {});
-        out.dictionary(kDictionaryWithDefaultClass, fixed::PlotStyleDictionary, fixed::NamedObjects,
-                       {{"Normal", fixed::PlotStyleNormal}}, fixed::PlotStyleNormal);
-        out.object(r >= Release::R2004 ? kPlaceholderType2004 : kPlaceholderClass, fixed::PlotStyleNormal,
-                   fixed::PlotStyleDictionary, {fixed::PlotStyleDictionary});
-        out.finish();
-        out.dictionary(type::Dictionary, fixed::MlineStyleDictionary, fixed::NamedObjects,
-                       {{"Standard", fixed::StandardMlineStyle}});
-        out.dictionary(type::Dictionary, fixed::PlotSettingsDictionary, fixed::NamedObjects, {});
-        out.dictionary(type::Dictionary, fixed::LayoutDictionary, fixed::NamedObjects,
-                       {{"Layout1", fixed::PaperLayout}, {"Model", fixed::ModelLayout}});
-        if (r >= Release::R2004)
-            out.dictionary(type::Dictionary, fixed::ColorDictionary, fixed::NamedObjects, {});
-    }
+void DrawingBuilder::addControls(Emitter& out) const {
+    BlockTableObject blocks;
+    for (std::size_t i = 2; i < m_blocks.size(); ++i)
+        blocks.table.entries.push_back({kSoftOwner, m_blocks[i].handle});
+    blocks.modelSpace = {kHardOwner, fixed::ModelSpace};
+    blocks.paperSpace = {kHardOwner, fixed::PaperSpace};
+    out.object(type::BlockControl, fixed::BlockControl, 0, std::move(blocks));
+    out.object(type::LayerControl, fixed::LayerControl, 0, table({fixed::LayerZero}));
+    SymbolTableObject styles;
+    for (const Style& s : m_styles)
+        styles.entries.push_back({kSoftOwner, s.handle});
+    out.object(type::StyleControl, fixed::StyleControl, 0, std::move(styles));
+    LinetypeTableObject linetypes;
+    linetypes.table = table({fixed::Continuous});
+    linetypes.byBlock = {kHardOwner, fixed::ByBlock};
+    linetypes.byLayer = {kHardOwner, fixed::ByLayer};
+    out.object(type::LtypeControl, fixed::LtypeControl, 0, std::move(linetypes));
+    out.object(type::ViewControl, fixed::ViewControl, 0, table({}));
+    out.object(type::UcsControl, fixed::UcsControl, 0, table({}));
+    out.object(type::VportControl, fixed::VportControl, 0, table({fixed::ActiveVport}));
+    out.object(type::AppIdControl, fixed::AppIdControl, 0, table({fixed::AcadAppId}));
+    // AutoCAD repeats the dimension styles as hard pointers after the entries.
+    DimStyleTableObject dimStyles;
+    dimStyles.table = table({fixed::StandardDimStyle});
+    dimStyles.more = {{kHardPointer, fixed::StandardDimStyle}};
+    out.object(type::DimStyleControl, fixed::DimStyleControl, 0, std::move(dimStyles));
+    if (m_release == Release::R2000)
+        out.object(type::VpEntHdrControl, fixed::VpEntHdrControl, 0, table({}));
+}
 
-    // Table records of an empty drawing.
-    {
-        LayerObject layer;
-        layer.entry = entry("0");
-        layer.flags = 16 | (31 << 5);  // plotted, lineweight "default"
-        layer.color = indexColor(r, 7);
-        layer.plotStyle = fixed::PlotStyleNormal;
-        layer.linetype = fixed::Continuous;
-        auto& w = out.object(type::Layer, fixed::LayerZero, fixed::LayerControl);
-        encodeLayer(w.data(), w.handles(), layer);
-        out.finish();
-    }
+// Dictionaries, sorted by name as AutoCAD keeps them. The named objects
+// dictionary has no owner and no reactor; the others are owned by it, and
+// AutoCAD lists the owner as a reactor as well.
+void DrawingBuilder::addDictionaries(Emitter& out) const {
+    const auto dictionary = [](std::initializer_list<std::pair<const char*, std::uint64_t>> entries) {
+        DictionaryObject d;
+        for (const auto& [name, item] : entries)
+            d.entries.push_back({name, {kSoftOwner, item}});
+        return d;
+    };
+    const auto owned = [&](std::uint64_t handle, DictionaryObject d) {
+        out.object(type::Dictionary, handle, fixed::NamedObjects, std::move(d), {fixed::NamedObjects});
+    };
+    DictionaryObject named = dictionary({{"ACAD_GROUP", fixed::GroupDictionary},
+                                         {"ACAD_LAYOUT", fixed::LayoutDictionary},
+                                         {"ACAD_MLINESTYLE", fixed::MlineStyleDictionary},
+                                         {"ACAD_PLOTSETTINGS", fixed::PlotSettingsDictionary},
+                                         {"ACAD_PLOTSTYLENAME", fixed::PlotStyleDictionary}});
+    if (m_release >= Release::R2004)
+        named.entries.insert(named.entries.begin(), {"ACAD_COLOR", {kSoftOwner, fixed::ColorDictionary}});
+    out.object(type::Dictionary, fixed::NamedObjects, 0, std::move(named));
+    owned(fixed::GroupDictionary, dictionary({}));
+    DictionaryWithDefaultObject plotStyles;
+    plotStyles.dictionary = dictionary({{"Normal", fixed::PlotStyleNormal}});
+    plotStyles.defaultEntry = {kHardPointer, fixed::PlotStyleNormal};
+    out.object(kDictionaryWithDefaultClass, fixed::PlotStyleDictionary, fixed::NamedObjects, std::move(plotStyles),
+               {fixed::NamedObjects});
+    out.object(m_release >= Release::R2004 ? kPlaceholderType2004 : kPlaceholderClass, fixed::PlotStyleNormal,
+               fixed::PlotStyleDictionary, PlaceholderObject{}, {fixed::PlotStyleDictionary});
+    owned(fixed::MlineStyleDictionary, dictionary({{"Standard", fixed::StandardMlineStyle}}));
+    owned(fixed::PlotSettingsDictionary, dictionary({}));
+    owned(fixed::LayoutDictionary, dictionary({{"Layout1", fixed::PaperLayout}, {"Model", fixed::ModelLayout}}));
+    if (m_release >= Release::R2004)
+        owned(fixed::ColorDictionary, dictionary({}));
+}
+
+// The records of an empty drawing and the text styles added.
+void DrawingBuilder::addTableRecords(Emitter& out, const HeaderVariables& header) const {
+    const Release r = m_release;
+    LayerObject layer;
+    layer.entry = entry("0");
+    layer.flags = 16 | (31 << 5);  // plotted, lineweight "default"
+    layer.color = indexColor(r, 7);
+    layer.plotStyle = {kHardPointer, fixed::PlotStyleNormal};
+    layer.linetype = {kHardPointer, fixed::Continuous};
+    out.object(type::Layer, fixed::LayerZero, fixed::LayerControl, std::move(layer));
+
     for (const Style& s : m_styles) {
         StyleObject style;
-        style.name = s.name;
-        style.flag64 = true;
+        style.entry = entry(s.name);
         style.widthFactor = s.widthFactor;
         style.generation = s.generation;
         style.lastHeight = 0.2;  // TEXTSIZE of a new drawing
         style.fontFile = s.fontFile;
-        auto& w = out.object(type::Style, s.handle, fixed::StyleControl);
-        encodeStyle(w.data(), style);
-        w.handles().writeH(HandleRef{kHardPointer, 0});  // no xref block
-        out.finish();
+        out.object(type::Style, s.handle, fixed::StyleControl, std::move(style));
     }
-    {
-        AppIdObject acad;
-        acad.entry = entry("ACAD");
-        auto& w = out.object(type::AppId, fixed::AcadAppId, fixed::AppIdControl);
-        encodeAppId(w.data(), w.handles(), acad);
-        out.finish();
-    }
+
+    AppIdObject acad;
+    acad.entry = entry("ACAD");
+    out.object(type::AppId, fixed::AcadAppId, fixed::AppIdControl, std::move(acad));
+
     for (const auto& [handle, name, description] :
          {std::tuple{fixed::ByBlock, "ByBlock", ""}, std::tuple{fixed::ByLayer, "ByLayer", ""},
           std::tuple{fixed::Continuous, "Continuous", "Solid line"}}) {
         LinetypeObject linetype;
         linetype.entry = entry(name);
         linetype.description = description;
-        auto& w = out.object(type::Ltype, handle, fixed::LtypeControl);
-        encodeLinetype(w.data(), w.handles(), linetype);
-        out.finish();
+        out.object(type::Ltype, handle, fixed::LtypeControl, std::move(linetype));
     }
-    {
-        MlineStyleObject style;
-        style.name = "STANDARD";
-        style.fillColor = byLayerColor(r);
-        style.startAngle = style.endAngle = std::numbers::pi / 2;
-        // Two lines half a unit either side; 32767 is the BYLAYER linetype index.
-        style.lines = {{0.5, byLayerColor(r), 32767}, {-0.5, byLayerColor(r), 32767}};
-        auto& w = out.object(type::MlineStyle, fixed::StandardMlineStyle, fixed::MlineStyleDictionary,
-                             {fixed::MlineStyleDictionary});
-        encodeMlineStyle(w.data(), w.handles(), style);
-        out.finish();
-    }
-    {
-        DimStyleObject dimStyle = dimStyleFromHeader(header);
-        dimStyle.entry = entry("Standard");
-        auto& w = out.object(type::DimStyle, fixed::StandardDimStyle, fixed::DimStyleControl);
-        encodeDimStyle(w.data(), w.handles(), dimStyle);
-        out.finish();
-    }
-    {
-        // The view shows the model space points added, or AutoCAD's 12 x 9 limits.
-        double minX = 0, minY = 0, maxX = 12, maxY = 9;
-        bool any = false;
-        const auto include = [&](double x, double y) {
-            if (!any) {
-                minX = maxX = x;
-                minY = maxY = y;
-                any = true;
-            }
-            minX = std::min(minX, x);
-            maxX = std::max(maxX, x);
-            minY = std::min(minY, y);
-            maxY = std::max(maxY, y);
-        };
-        for (const EntityRef& e : m_blocks[0].entities) {
-            if (e.kind == Kind::Text) {
-                const Point3& p = m_texts[e.index].text.insertion;
-                include(p.x, p.y);
-                include(p.x, p.y + m_texts[e.index].text.height);
-            } else if (e.kind == Kind::Line) {
-                include(m_lines[e.index].from.x, m_lines[e.index].from.y);
-                include(m_lines[e.index].to.x, m_lines[e.index].to.y);
-            } else if (e.kind == Kind::Insert) {
-                include(m_inserts[e.index].insertion.x, m_inserts[e.index].insertion.y);
-            }
+
+    MlineStyleObject mlineStyle;
+    mlineStyle.name = "STANDARD";
+    mlineStyle.fillColor = byLayerColor(r);
+    mlineStyle.startAngle = mlineStyle.endAngle = std::numbers::pi / 2;
+    // Two lines half a unit either side; 32767 is the BYLAYER linetype index.
+    mlineStyle.lines = {{0.5, byLayerColor(r), 32767, {}}, {-0.5, byLayerColor(r), 32767, {}}};
+    out.object(kMlineStyleType, fixed::StandardMlineStyle, fixed::MlineStyleDictionary, std::move(mlineStyle),
+               {fixed::MlineStyleDictionary});
+
+    DimStyleObject dimStyle;
+    FromHeader fromHeader(header);
+    walk(fromHeader, dimStyle);
+    dimStyle.entry = entry("Standard");
+    out.object(type::DimStyle, fixed::StandardDimStyle, fixed::DimStyleControl, std::move(dimStyle));
+}
+
+// "*Active", showing the model space points added, or AutoCAD's 12 x 9 limits.
+void DrawingBuilder::addViewport(Emitter& out) const {
+    double minX = 0, minY = 0, maxX = 12, maxY = 9;
+    bool any = false;
+    const auto include = [&](double x, double y) {
+        if (!any) {
+            minX = maxX = x;
+            minY = maxY = y;
+            any = true;
         }
-        constexpr double kAspect = 1.5;
-        VportObject vport;
-        vport.entry = entry("*Active");
-        vport.viewHeight = std::max({(maxY - minY) * 1.1, (maxX - minX) * 1.1 / kAspect, 1.0});
-        vport.aspectRatio = kAspect * vport.viewHeight;
-        vport.viewCenter = {(minX + maxX) / 2, (minY + maxY) / 2};
-        vport.viewMode = 1;  // DXF 71 = 0: the 4th bit stores bit 16 negated
-        vport.ucsIcon = 3;
-        vport.gridSpacing = vport.snapSpacing = {0.5, 0.5};
-        auto& w = out.object(type::Vport, fixed::ActiveVport, fixed::VportControl);
-        encodeVport(w.data(), w.handles(), vport);
-        out.finish();
+        minX = std::min(minX, x);
+        maxX = std::max(maxX, x);
+        minY = std::min(minY, y);
+        maxY = std::max(maxY, y);
+    };
+    for (const EntityRef& e : m_blocks[0].entities) {
+        if (e.kind == Kind::Text) {
+            const Point3& p = m_texts[e.index].text.insertion;
+            include(p.x, p.y);
+            include(p.x, p.y + m_texts[e.index].text.height);
+        } else if (e.kind == Kind::Line) {
+            include(m_lines[e.index].from.x, m_lines[e.index].from.y);
+            include(m_lines[e.index].to.x, m_lines[e.index].to.y);
+        } else if (e.kind == Kind::Insert) {
+            include(m_inserts[e.index].insertion.x, m_inserts[e.index].insertion.y);
+        }
     }
-    // Layouts "Model" and "Layout1" as a new drawing has them, with no plotter.
+    constexpr double kAspect = 1.5;
+    VportObject vport;
+    vport.entry = entry("*Active");
+    vport.view.height = std::max({(maxY - minY) * 1.1, (maxX - minX) * 1.1 / kAspect, 1.0});
+    vport.view.width = kAspect * vport.view.height;
+    vport.view.center = {(minX + maxX) / 2, (minY + maxY) / 2};
+    vport.ucsIcon = 3;
+    vport.gridSpacing = vport.snapSpacing = {0.5, 0.5};
+    vport.namedUcs = vport.baseUcs = {kHardPointer, 0};
+    out.object(kVportType, fixed::ActiveVport, fixed::VportControl, std::move(vport));
+}
+
+// "Model" and "Layout1" as a new drawing has them, with no plotter.
+void DrawingBuilder::addLayouts(Emitter& out) const {
     for (bool model : {false, true}) {
         LayoutObject layout;
-        layout.printerConfig = "None";
-        layout.plotFlags = model ? 1712 : 688;
-        layout.plotType = model ? 0 : 5;
-        layout.scaleType = model ? 0 : 16;
-        if (r >= Release::R2004) {
-            layout.shadePlotResolution = 2;
-            layout.shadePlotDpi = 300;
+        PlotSettings& p = layout.settings;
+        p.printerConfig = "None";
+        p.flags = model ? 1712 : 688;
+        p.plotType = model ? 0 : 5;
+        p.scaleType = model ? 0 : 16;
+        p.plotView = {kHardPointer, 0};
+        if (m_release >= Release::R2004) {
+            p.shadePlotResolution = 2;
+            p.shadePlotDpi = 300;
         }
         layout.name = model ? "Model" : "Layout1";
         layout.tabOrder = model ? 0 : 1;
         layout.flags = 1;
-        layout.limMax = {12.0, 9.0};
-        layout.block = model ? fixed::ModelSpace : fixed::PaperSpace;
-        const std::uint16_t type = r >= Release::R2004 ? kLayoutType2004 : kLayoutClass;
-        auto& w = out.object(type, model ? fixed::ModelLayout : fixed::PaperLayout, fixed::LayoutDictionary,
-                             {fixed::LayoutDictionary});
-        encodeLayout(w.data(), w.handles(), layout);
-        out.finish();
+        layout.limitsMax = {12.0, 9.0};
+        layout.block = {kSoftPointer, model ? fixed::ModelSpace : fixed::PaperSpace};
+        layout.activeViewport = {kSoftPointer, 0};
+        layout.baseUcs = layout.namedUcs = {kHardPointer, 0};
+        const std::uint16_t type = m_release >= Release::R2004 ? kLayoutType2004 : kLayoutClass;
+        out.object(type, model ? fixed::ModelLayout : fixed::PaperLayout, fixed::LayoutDictionary, std::move(layout),
+                   {fixed::LayoutDictionary});
     }
+}
 
-    // Block definitions, each with its BLOCK, entities and ENDBLK.
-    const auto handleOf = [&](const EntityRef& e) -> std::uint64_t {
-        switch (e.kind) {
-            case Kind::Text: return m_texts[e.index].handle;
-            case Kind::AttributeDefinition: return m_attributeDefinitions[e.index].handle;
-            case Kind::Line: return m_lines[e.index].handle;
-            case Kind::Insert: return m_inserts[e.index].handle;
-        }
-        return 0;
-    };
-    const auto writeText = [&](ObjectWriter& w, std::uint16_t type, const TextSpec& text, std::string_view tag,
-                               std::string_view prompt) {
-        TextObject t;
-        t.header.type = type;
-        t.text = textFields(text);
-        t.tag = std::string(tag);
-        t.prompt = std::string(prompt);
-        encodeText(w.data(), t);
-        w.handles().writeH(HandleRef{kHardPointer, text.style == 0 ? fixed::StandardStyle : text.style});
-        out.finish();
-    };
-
-    for (std::size_t index = 0; index < m_blocks.size(); ++index) {
-        const Block& b = m_blocks[index];
-        // Model and paper space entities name their space by the entity
-        // mode; the others name their block record.
-        const std::uint8_t mode = index == 0 ? 2 : index == 1 ? 1 : 0;
-        const std::vector<EntityRef>& entities = b.entities;
-
-        BlockHeaderObject record;
-        record.name = b.name;
-        record.flag64 = true;
-        record.hasAttributeDefinitions = b.hasAttributeDefinitions;
-        record.basePoint = b.basePoint;
-        record.inserts = b.inserts;
-        if (r >= Release::R2004)
-            record.entities.resize(entities.size());  // encodeBlockHeader writes their count
-        {
-            auto& w = out.object(type::BlockHeader, b.handle, fixed::BlockControl);
-            encodeBlockHeader(w.data(), record);
-            BitWriter& h = w.handles();
-            h.writeH(HandleRef{kHardPointer, 0});
-            h.writeH(HandleRef{kHardOwner, b.blockEntity});
-            if (r == Release::R2000) {
-                h.writeH(HandleRef{kSoftPointer, entities.empty() ? 0 : handleOf(entities.front())});
-                h.writeH(HandleRef{kSoftPointer, entities.empty() ? 0 : handleOf(entities.back())});
-            } else {
-                for (const EntityRef& e : entities)
-                    h.writeH(HandleRef{kHardOwner, handleOf(e)});
-            }
-            h.writeH(HandleRef{kHardOwner, b.endBlock});
-            for (std::uint64_t insert : b.inserts)
-                h.writeH(HandleRef{kSoftPointer, insert});
-            const std::uint64_t layout = index == 0 ? fixed::ModelLayout : index == 1 ? fixed::PaperLayout : 0;
-            h.writeH(HandleRef{kHardPointer, layout});
-            out.finish();
-        }
-        {
-            auto& w = out.entity(type::Block, b.blockEntity, b.handle, mode, 0, 0);
-            w.data().writeTV(b.name);
-            out.finish();
-        }
-        for (std::size_t i = 0; i < entities.size(); ++i) {
-            const EntityRef& e = entities[i];
-            const std::uint64_t previous = i == 0 ? 0 : handleOf(entities[i - 1]);
-            const std::uint64_t next = i + 1 == entities.size() ? 0 : handleOf(entities[i + 1]);
-            switch (e.kind) {
-                case Kind::Text: {
-                    const Text& t = m_texts[e.index];
-                    writeText(out.entity(type::Text, t.handle, b.handle, mode, previous, next), type::Text, t.text, {},
-                              {});
-                    break;
-                }
-                case Kind::AttributeDefinition: {
-                    const AttributeDefinition& a = m_attributeDefinitions[e.index];
-                    writeText(out.entity(type::Attdef, a.handle, b.handle, mode, previous, next), type::Attdef,
-                              a.text, a.tag, a.prompt);
-                    break;
-                }
-                case Kind::Line: {
-                    const Line& l = m_lines[e.index];
-                    LineGeometry g;
-                    g.start = l.from;
-                    g.end = l.to;
-                    auto& w = out.entity(type::Line, l.handle, b.handle, mode, previous, next);
-                    encodeLine(w.data(), g);
-                    out.finish();
-                    break;
-                }
-                case Kind::Insert: {
-                    const Insert& insert = m_inserts[e.index];
-                    const std::size_t count = insert.attributes.size();
-                    const std::uint64_t seqend = insert.handle + count + 1;
-                    InsertObject o;
-                    o.header.type = type::Insert;
-                    o.insertion = insert.insertion;
-                    o.scale = insert.scale;
-                    o.rotation = insert.rotation;
-                    o.hasAttributes = count != 0;
-                    if (r >= Release::R2004)
-                        o.attributes.resize(count);  // encodeInsert writes their count
-                    auto& w = out.entity(type::Insert, insert.handle, b.handle, mode, previous, next);
-                    encodeInsert(w.data(), o);
-                    BitWriter& h = w.handles();
-                    h.writeH(HandleRef{kHardPointer, insert.block});
-                    if (count != 0) {
-                        if (r == Release::R2000) {
-                            h.writeH(HandleRef{kSoftPointer, insert.handle + 1});
-                            h.writeH(HandleRef{kSoftPointer, insert.handle + count});
-                        } else {
-                            for (std::size_t k = 1; k <= count; ++k)
-                                h.writeH(HandleRef{kHardOwner, insert.handle + k});
-                        }
-                        h.writeH(HandleRef{kHardOwner, seqend});
-                    }
-                    out.finish();
-                    for (std::size_t k = 0; k < count; ++k) {
-                        const AttributeSpec& a = insert.attributes[k];
-                        const std::uint64_t handle = insert.handle + 1 + k;
-                        writeText(out.entity(type::Attrib, handle, insert.handle, 0, k == 0 ? 0 : handle - 1,
-                                             k + 1 == count ? 0 : handle + 1),
-                                  type::Attrib, a.text, a.tag, {});
-                    }
-                    if (count != 0) {
-                        out.entity(type::Seqend, seqend, insert.handle, 0, 0, 0);
-                        out.finish();
-                    }
-                    break;
-                }
-            }
-        }
-        out.entity(type::Endblk, b.endBlock, b.handle, mode, 0, 0);
-        out.finish();
+std::uint64_t DrawingBuilder::handleOf(const EntityRef& e) const {
+    switch (e.kind) {
+        case Kind::Text: return m_texts[e.index].handle;
+        case Kind::AttributeDefinition: return m_attributeDefinitions[e.index].handle;
+        case Kind::Line: return m_lines[e.index].handle;
+        case Kind::Insert: return m_inserts[e.index].handle;
     }
-    return file;
+    return 0;
+}
+
+// A block definition: its record, its BLOCK, its entities and its ENDBLK.
+void DrawingBuilder::addBlock(Emitter& out, std::size_t index) const {
+    const Block& b = m_blocks[index];
+    // Model and paper space entities name their space by the entity mode;
+    // the others name their block record.
+    const std::uint8_t mode = index == 0 ? 2 : index == 1 ? 1 : 0;
+    const std::vector<EntityRef>& entities = b.entities;
+
+    BlockRecordObject record;
+    record.entry = entry(b.name);
+    record.hasAttributes = b.hasAttributeDefinitions;
+    record.basePoint = b.basePoint;
+    for (std::uint64_t insert : b.inserts)
+        record.inserts.push_back({kSoftPointer, insert});
+    record.block = {kHardOwner, b.blockEntity};
+    if (m_release == Release::R2000) {
+        record.firstEntity = {kSoftPointer, entities.empty() ? 0 : handleOf(entities.front())};
+        record.lastEntity = {kSoftPointer, entities.empty() ? 0 : handleOf(entities.back())};
+    } else {
+        for (const EntityRef& e : entities)
+            record.entities.push_back({kHardOwner, handleOf(e)});
+    }
+    record.endBlock = {kHardOwner, b.endBlock};
+    record.layout = {kHardPointer, index == 0 ? fixed::ModelLayout : index == 1 ? fixed::PaperLayout : 0};
+    out.object(type::BlockHeader, b.handle, fixed::BlockControl, std::move(record));
+
+    out.entity(type::Block, b.blockEntity, b.handle, mode, 0, 0, BlockObject{b.name});
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        const std::uint64_t previous = i == 0 ? 0 : handleOf(entities[i - 1]);
+        const std::uint64_t next = i + 1 == entities.size() ? 0 : handleOf(entities[i + 1]);
+        addEntity(out, b, mode, entities[i], previous, next);
+    }
+    out.entity(type::Endblk, b.endBlock, b.handle, mode, 0, 0, EndBlockObject{});
+}
+
+void DrawingBuilder::addEntity(Emitter& out, const Block& owner, std::uint8_t mode, const EntityRef& e,
+                               std::uint64_t previous, std::uint64_t next) const {
+    switch (e.kind) {
+        case Kind::Text: {
+            const Text& t = m_texts[e.index];
+            out.entity(type::Text, t.handle, owner.handle, mode, previous, next, TextEntityObject{textFields(t.text)});
+            break;
+        }
+        case Kind::AttributeDefinition: {
+            const AttributeDefinition& a = m_attributeDefinitions[e.index];
+            AttdefObject attdef;
+            attdef.text = textFields(a.text);
+            attdef.attribute.tag = a.tag;
+            attdef.prompt = a.prompt;
+            out.entity(type::Attdef, a.handle, owner.handle, mode, previous, next, std::move(attdef));
+            break;
+        }
+        case Kind::Line: {
+            const Line& l = m_lines[e.index];
+            LineObject line;
+            line.start = l.from;
+            line.end = l.to;
+            out.entity(type::Line, l.handle, owner.handle, mode, previous, next, line);
+            break;
+        }
+        case Kind::Insert: addInsert(out, owner, mode, m_inserts[e.index], previous, next); break;
+    }
+}
+
+// A block reference, then its attributes and their SEQEND, whose handles
+// follow the reference's own.
+void DrawingBuilder::addInsert(Emitter& out, const Block& owner, std::uint8_t mode, const Insert& insert,
+                               std::uint64_t previous, std::uint64_t next) const {
+    const std::size_t count = insert.attributes.size();
+    const std::uint64_t seqend = insert.handle + count + 1;
+    InsertEntityObject o;
+    InsertFields& i = o.insert;
+    i.insertion = insert.insertion;
+    i.scaleForm = 0xFF;  // none yet: the walk takes the shortest that fits
+    i.scale = insert.scale;
+    i.rotation = insert.rotation;
+    i.hasAttributes = count != 0;
+    i.block = {kHardPointer, insert.block};
+    if (count != 0) {
+        if (m_release == Release::R2000) {
+            i.attributes.first = {kSoftPointer, insert.handle + 1};
+            i.attributes.last = {kSoftPointer, insert.handle + count};
+        } else {
+            for (std::size_t k = 1; k <= count; ++k)
+                i.attributes.entities.push_back({kHardOwner, insert.handle + k});
+        }
+        i.attributes.seqend = {kHardOwner, seqend};
+    }
+    out.entity(type::Insert, insert.handle, owner.handle, mode, previous, next, std::move(o));
+    for (std::size_t k = 0; k < count; ++k) {
+        const AttributeSpec& a = insert.attributes[k];
+        const std::uint64_t handle = insert.handle + 1 + k;
+        AttribObject attrib;
+        attrib.text = textFields(a.text);
+        attrib.attribute.tag = a.tag;
+        out.entity(type::Attrib, handle, insert.handle, 0, k == 0 ? 0 : handle - 1, k + 1 == count ? 0 : handle + 1,
+                   std::move(attrib));
+    }
+    if (count != 0)
+        out.entity(type::Seqend, seqend, insert.handle, 0, 0, 0, SeqendObject{});
 }
 
 }  // namespace dwg

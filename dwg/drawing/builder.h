@@ -32,6 +32,9 @@
 
 namespace dwg {
 
+struct ClassList;
+class HeaderVariables;
+
 class DrawingBuilder {
 public:
     // Release 2000 or 2004 (UnsupportedRelease otherwise). codePage is the
@@ -136,6 +139,24 @@ private:
         double rotation = 0.0;
         std::vector<AttributeSpec> attributes;
     };
+
+    // Puts objects together through their walks (builder.cpp).
+    class Emitter;
+
+    // The parts of build(), in the order the objects are written.
+    HeaderVariables headerVariables() const;
+    ClassList classes() const;
+    void addControls(Emitter& out) const;
+    void addDictionaries(Emitter& out) const;
+    void addTableRecords(Emitter& out, const HeaderVariables& header) const;
+    void addViewport(Emitter& out) const;
+    void addLayouts(Emitter& out) const;
+    void addBlock(Emitter& out, std::size_t index) const;
+    void addEntity(Emitter& out, const Block& owner, std::uint8_t mode, const EntityRef& e, std::uint64_t previous,
+                   std::uint64_t next) const;
+    void addInsert(Emitter& out, const Block& owner, std::uint8_t mode, const Insert& insert,
+                   std::uint64_t previous, std::uint64_t next) const;
+    std::uint64_t handleOf(const EntityRef& e) const;
 
     std::uint64_t allocate(std::uint64_t count);
     Block& blockOf(std::uint64_t handle);

@@ -9,6 +9,8 @@
 #include "dwg/errors.h"
 #include "dwg/objects/header_variables.h"
 #include "dwg/objects/object_header.h"
+#include "dwg/objects/walks/tables.h"
+#include "dwg/objects/walks/text.h"
 #include "support/atomic_file.h"
 #include "support/paths.h"
 
@@ -27,21 +29,45 @@ auto withContext(const std::string& context, Body&& body) {
     }
 }
 
-template <typename T, typename Decode>
-T decodeObject(const ObjectStore& store, std::uint64_t handle, Decode decode) {
-    const ObjectView view = store.view(handle);
-    BitReader in = view.reader(store.release());
-    try {
-        return decode(in, view.header);
-    } catch (const FormatError& e) {
-        throw e.withContext("object " + handleText(handle));
-    }
+// The fields of one walk; Object::as has no const form, and the objects
+// here are only read through it.
+template <class Fields>
+const Fields* fieldsOf(const Object& object) {
+    return const_cast<Object&>(object).as<Fields>();
+}
+
+// The line fields of a TEXT, ATTRIB or ATTDEF, or null.
+const TextLineFields* textLineOf(const Object& object) {
+    if (const auto* t = fieldsOf<TextEntityObject>(object))
+        return &t->text;
+    if (const auto* a = fieldsOf<AttribObject>(object))
+        return &a->text;
+    if (const auto* d = fieldsOf<AttdefObject>(object))
+        return &d->text;
+    return nullptr;
+}
+
+const InsertFields* insertOf(const Object& object) {
+    if (const auto* i = fieldsOf<InsertEntityObject>(object))
+        return &i->insert;
+    if (const auto* m = fieldsOf<MInsertObject>(object))
+        return &m->insert;
+    return nullptr;
 }
 
 // Strings of 2000 and later files usually count a terminating zero byte;
 // it is no part of the text.
 std::string_view withoutTerminator(std::string_view bytes) {
     return !bytes.empty() && bytes.back() == '\0' ? bytes.substr(0, bytes.size() - 1) : bytes;
+}
+
+// A string changed as characters: stored in the drawing's code page, with
+// the terminating zero the old value had.
+void replaceText(std::string& stored, std::u16string_view value, const support::CodePage& page) {
+    const bool terminated = stored.size() != withoutTerminator(stored).size();
+    stored = encodeDrawingText(value, page);
+    if (terminated)
+        stored += '\0';
 }
 
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
@@ -81,24 +107,33 @@ Drawing::Drawing(DwgFile file, std::string name)
             throw FormatError("expected one STYLE and one BLOCK table, found " + std::to_string(styleControls.size()) +
                               " and " + std::to_string(blockControls.size()));
 
-        const auto styles = decodeObject<TableControlObject>(m_store, styleControls.front(), decodeTableControl);
-        for (std::uint64_t handle : styles.entries) {
+        const Object styleTable = m_store.decode(styleControls.front());
+        const auto* styles = fieldsOf<SymbolTableObject>(styleTable);
+        if (styles == nullptr)
+            throw FormatError("object " + handleText(styleControls.front()) + ": expected a STYLE table");
+        for (const HandleRef& entry : styles->entries) {
+            const std::uint64_t handle = styleTable.common.resolve(entry);
             if (handle == 0 || m_store.typeOf(handle) != type::Style)
                 continue;  // a dangling entry names no style
-            if (!style(handle).isShapeFile)
+            if (!styleRecord(handle).isShapeFile)
                 m_styles.push_back(handle);
         }
 
-        const auto blocksTable = decodeObject<TableControlObject>(m_store, blockControls.front(), decodeTableControl);
-        m_modelSpace = blocksTable.modelSpace;
-        m_paperSpace = blocksTable.paperSpace;
+        const Object blockTable = m_store.decode(blockControls.front());
+        const auto* blocks = fieldsOf<BlockTableObject>(blockTable);
+        if (blocks == nullptr)
+            throw FormatError("object " + handleText(blockControls.front()) + ": expected a BLOCK table");
+        m_modelSpace = blockTable.common.resolve(blocks->modelSpace);
+        m_paperSpace = blockTable.common.resolve(blocks->paperSpace);
         for (std::uint64_t handle : {m_modelSpace, m_paperSpace})
             if (m_store.typeOf(handle) == type::BlockHeader)
                 m_blocks.push_back(handle);
-        for (std::uint64_t handle : blocksTable.entries)
+        for (const HandleRef& entry : blocks->table.entries) {
+            const std::uint64_t handle = blockTable.common.resolve(entry);
             if (handle != 0 && m_store.typeOf(handle) == type::BlockHeader &&
                 std::find(m_blocks.begin(), m_blocks.end(), handle) == m_blocks.end())
                 m_blocks.push_back(handle);
+        }
         return 0;
     });
 }
@@ -121,76 +156,94 @@ void Drawing::checkDroppedObjects() {
 
 void Drawing::fail(const std::string& what) const { throw FormatError(m_name + ": " + what); }
 
-const StyleObject& Drawing::style(std::uint64_t handle) const {
-    if (auto changed = m_changedStyles.find(handle); changed != m_changedStyles.end())
-        return changed->second;
-    auto it = m_styleObjects.find(handle);
-    if (it == m_styleObjects.end()) {
-        if (m_store.typeOf(handle) != type::Style)
-            fail("object " + handleText(handle) + " is not a text style");
-        auto decoded = withContext(m_name, [&] { return decodeObject<StyleObject>(m_store, handle, decodeStyle); });
-        it = m_styleObjects.emplace(handle, std::move(decoded)).first;
+const Object& Drawing::current(std::uint64_t handle) const {
+    if (m_edited && m_edited->common.handleValue() == handle)
+        return *m_edited;
+    if (auto kept = m_kept.find(handle); kept != m_kept.end())
+        return kept->second;
+    if (!m_last || m_last->common.handleValue() != handle) {
+        m_last.reset();
+        m_last = withContext(m_name, [&] { return m_store.decode(handle); });
     }
-    return it->second;
+    return *m_last;
 }
 
+Object Drawing::object(std::uint64_t handle) const { return current(handle); }
+
+const StyleObject& Drawing::styleRecord(std::uint64_t handle) const {
+    if (m_store.typeOf(handle) != type::Style)
+        fail("object " + handleText(handle) + " is not a text style");
+    if (!(m_edited && m_edited->common.handleValue() == handle) && m_kept.find(handle) == m_kept.end())
+        m_kept.emplace(handle, withContext(m_name, [&] { return m_store.decode(handle); }));
+    const auto* s = fieldsOf<StyleObject>(current(handle));
+    if (s == nullptr)
+        fail("object " + handleText(handle) + ": no walk describes its text style");
+    return *s;
+}
+
+StyleObject Drawing::style(std::uint64_t handle) const { return styleRecord(handle); }
+
 std::u16string Drawing::styleName(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(style(handle).name), *m_codePage);
+    return decodeDrawingText(withoutTerminator(styleRecord(handle).entry.name), *m_codePage);
 }
 
 std::u16string Drawing::styleFontFile(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(style(handle).fontFile), *m_codePage);
+    return decodeDrawingText(withoutTerminator(styleRecord(handle).fontFile), *m_codePage);
+}
+
+Object& Drawing::edit(std::uint64_t handle, const Object& now) {
+    if (!m_edited || m_edited->common.handleValue() != handle) {
+        Object copy = now;
+        storeEdited();
+        m_edited = std::move(copy);
+    }
+    return *m_edited;
 }
 
 StyleObject& Drawing::editStyle(std::uint64_t handle) {
-    auto it = m_changedStyles.find(handle);
-    if (it == m_changedStyles.end())
-        it = m_changedStyles.emplace(handle, style(handle)).first;
-    return it->second;
+    styleRecord(handle);  // checks the type before anything is stored
+    return *edit(handle, current(handle)).as<StyleObject>();
 }
 
 void Drawing::setStyleFontFile(std::uint64_t handle, std::u16string_view fontFile) {
-    std::string& stored = editStyle(handle).fontFile;
-    const bool terminated = stored.size() != withoutTerminator(stored).size();
-    stored = encodeDrawingText(fontFile, *m_codePage);
-    if (terminated)
-        stored += '\0';
+    replaceText(editStyle(handle).fontFile, fontFile, *m_codePage);
 }
 
 void Drawing::setStyleGeneration(std::uint64_t handle, std::uint8_t generation) {
     editStyle(handle).generation = generation;
 }
 
-const BlockHeaderObject& Drawing::block(std::uint64_t handle) const {
-    auto it = m_blockObjects.find(handle);
-    if (it == m_blockObjects.end()) {
-        if (m_store.typeOf(handle) != type::BlockHeader)
-            fail("object " + handleText(handle) + " is not a block definition");
-        auto decoded =
-            withContext(m_name, [&] { return decodeObject<BlockHeaderObject>(m_store, handle, decodeBlockHeader); });
-        it = m_blockObjects.emplace(handle, std::move(decoded)).first;
-    }
-    return it->second;
+const BlockRecordObject& Drawing::blockRecord(std::uint64_t handle) const {
+    if (m_store.typeOf(handle) != type::BlockHeader)
+        fail("object " + handleText(handle) + " is not a block definition");
+    if (m_kept.find(handle) == m_kept.end())
+        m_kept.emplace(handle, withContext(m_name, [&] { return m_store.decode(handle); }));
+    const auto* b = fieldsOf<BlockRecordObject>(m_kept.at(handle));
+    if (b == nullptr)
+        fail("object " + handleText(handle) + ": no walk describes its block definition");
+    return *b;
 }
 
 std::u16string Drawing::blockName(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(block(handle).name), *m_codePage);
+    return decodeDrawingText(withoutTerminator(blockRecord(handle).entry.name), *m_codePage);
 }
 
 std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
     auto it = m_blockEntities.find(handle);
     if (it == m_blockEntities.end()) {
-        const BlockHeaderObject& b = block(handle);
-        auto entities =
-            withContext(m_name + ": block " + handleText(handle), [&] { return dwg::blockEntities(m_store, b); });
+        const BlockRecordObject& b = blockRecord(handle);
+        const CommonData& common = m_kept.at(handle).common;
+        auto entities = withContext(m_name + ": block " + handleText(handle),
+                                    [&] { return dwg::blockEntities(m_store, common, b); });
         if (entities.empty()) {
             const std::vector<std::uint64_t>& owned = ownedBy(handle);
             if (!owned.empty()) {
                 entities = owned;
                 if (!m_entitiesRecovered)
                     m_warnings.push_back("block " + handleText(handle) + " (" +
-                                         std::string(withoutTerminator(b.name)) + ", and maybe others) lists no "
-                                         "entities, though some name it as their owner; they are taken in file order");
+                                         std::string(withoutTerminator(b.entry.name)) + ", and maybe others) lists "
+                                         "no entities, though some name it as their owner; they are taken in file "
+                                         "order");
                 m_entitiesRecovered = true;
             }
         }
@@ -202,7 +255,7 @@ std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
 std::vector<std::uint64_t> Drawing::spaces() const {
     std::vector<std::uint64_t> out;
     for (std::uint64_t handle : m_blocks) {
-        const std::string_view name = withoutTerminator(block(handle).name);
+        const std::string_view name = withoutTerminator(blockRecord(handle).entry.name);
         if (handle == m_modelSpace || handle == m_paperSpace || startsWithIgnoringCase(name, "*Paper_Space"))
             out.push_back(handle);
     }
@@ -225,19 +278,20 @@ bool Drawing::isBlockReference(std::uint64_t handle) const {
 
 bool Drawing::isText(std::uint64_t handle) const { return m_store.typeOf(handle) == type::Text; }
 
-const InsertObject& Drawing::insert(std::uint64_t handle) const {
-    if (!m_lastInsert || m_lastInsert->header.handle != handle) {
-        if (!isBlockReference(handle))
-            fail("object " + handleText(handle) + " is not a block reference");
-        m_lastInsert = withContext(m_name, [&] { return decodeObject<InsertObject>(m_store, handle, decodeInsert); });
-    }
-    return *m_lastInsert;
+InsertFields Drawing::insert(std::uint64_t handle) const {
+    if (!isBlockReference(handle))
+        fail("object " + handleText(handle) + " is not a block reference");
+    const InsertFields* fields = insertOf(current(handle));
+    if (fields == nullptr)
+        fail("object " + handleText(handle) + ": no walk describes its block reference");
+    return *fields;
 }
 
 std::vector<std::uint64_t> Drawing::attributes(std::uint64_t insertHandle) const {
-    const InsertObject& o = insert(insertHandle);
+    const InsertFields o = insert(insertHandle);
+    const CommonData common = current(insertHandle).common;
     std::vector<std::uint64_t> list = withContext(m_name + ": block reference " + handleText(insertHandle),
-                                                  [&] { return insertAttributes(m_store, o); });
+                                                  [&] { return insertAttributes(m_store, common, o); });
     if (!list.empty() || !o.hasAttributes)
         return list;
     for (const std::uint64_t handle : ownedBy(insertHandle))
@@ -262,6 +316,7 @@ const std::vector<std::uint64_t>& Drawing::ownedBy(std::uint64_t owner) const {
                 if (!m_store.isEntity(object.handle) || kind == type::Block || kind == type::Endblk ||
                     kind == type::Seqend)
                     continue;
+                // Only the common data is read: the owner is all that counts here.
                 const ObjectView view = m_store.view(object.handle);
                 std::uint64_t by = 0;
                 if (view.header.entityMode == 2) {
@@ -284,65 +339,72 @@ const std::vector<std::uint64_t>& Drawing::ownedBy(std::uint64_t owner) const {
     return it == m_owned->end() ? kNone : it->second;
 }
 
-const TextObject& Drawing::text(std::uint64_t handle) const {
-    if (m_editedText && m_editedText->header.handle == handle)
-        return *m_editedText;
-    if (!m_lastText || m_lastText->header.handle != handle) {
-        auto t = m_store.typeOf(handle);
-        if (t != type::Text && t != type::Attrib && t != type::Attdef)
-            fail("object " + handleText(handle) + " is not a text or attribute");
-        m_lastText = withContext(m_name, [&] { return decodeObject<TextObject>(m_store, handle, decodeText); });
-    }
-    return *m_lastText;
+const Object& Drawing::currentText(std::uint64_t handle) const {
+    auto t = m_store.typeOf(handle);
+    if (t != type::Text && t != type::Attrib && t != type::Attdef)
+        fail("object " + handleText(handle) + " is not a text or attribute");
+    const Object& o = current(handle);
+    if (textLineOf(o) == nullptr)
+        fail("object " + handleText(handle) + ": no walk describes its text");
+    return o;
 }
 
-TextObject& Drawing::editText(std::uint64_t handle) {
-    if (!m_editedText || m_editedText->header.handle != handle) {
-        const TextObject& current = text(handle);  // checks the type before anything is stored
-        TextObject copy = current;
-        storeEditedText();
-        m_editedText = std::move(copy);
-    }
-    return *m_editedText;
+const TextLineFields& Drawing::textLine(std::uint64_t handle) const { return *textLineOf(currentText(handle)); }
+
+TextLineFields Drawing::text(std::uint64_t handle) const { return textLine(handle); }
+
+std::string Drawing::textTag(std::uint64_t handle) const {
+    const Object& o = currentText(handle);
+    if (const auto* a = fieldsOf<AttribObject>(o))
+        return a->attribute.tag;
+    if (const auto* d = fieldsOf<AttdefObject>(o))
+        return d->attribute.tag;
+    return {};
+}
+
+TextLineFields& Drawing::editText(std::uint64_t handle) {
+    const Object& now = currentText(handle);  // checks the type before anything is stored
+    return const_cast<TextLineFields&>(*textLineOf(edit(handle, now)));
 }
 
 std::u16string Drawing::textString(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(text(handle).text.value), *m_codePage);
+    return decodeDrawingText(withoutTerminator(textLine(handle).value), *m_codePage);
 }
 
 void Drawing::setTextString(std::uint64_t handle, std::u16string_view value) {
-    std::string& stored = editText(handle).text.value;
-    const bool terminated = stored.size() != withoutTerminator(stored).size();
-    stored = encodeDrawingText(value, *m_codePage);
-    if (terminated)
-        stored += '\0';
+    replaceText(editText(handle).value, value, *m_codePage);
+}
+
+std::uint64_t Drawing::textStyle(std::uint64_t handle) const {
+    const std::uint64_t s = currentText(handle).common.resolve(textLine(handle).style);
+    return m_store.typeOf(s) == type::Style ? s : 0;
 }
 
 std::u16string Drawing::textStyleName(std::uint64_t handle) const {
-    const std::uint64_t s = text(handle).style;
-    if (m_store.typeOf(s) != type::Style)
-        return {};
-    return styleName(s);
+    const std::uint64_t s = textStyle(handle);
+    return s == 0 ? std::u16string() : styleName(s);
 }
 
+std::int16_t Drawing::textGeneration(std::uint64_t handle) const { return textLine(handle).generation; }
+
 void Drawing::setBackward(std::uint64_t handle, bool backward) {
-    TextObject& t = editText(handle);
-    t.text.generation = static_cast<std::int16_t>(backward ? (t.text.generation | 2) : (t.text.generation & ~2));
+    TextLineFields& t = editText(handle);
+    t.generation = static_cast<std::int16_t>(backward ? (t.generation | 2) : (t.generation & ~2));
 }
 
 void Drawing::setTextGeneration(std::uint64_t handle, std::int16_t generation) {
-    editText(handle).text.generation = generation;
+    editText(handle).generation = generation;
 }
 
 Point3 Drawing::insertionPoint(std::uint64_t handle) const {
-    const TextFields& f = text(handle).text;
+    const TextLineFields& f = textLine(handle);
     return {f.insertion.x, f.insertion.y, f.elevation};
 }
 
 void Drawing::move(std::uint64_t handle, const Point3& from, const Point3& to) {
-    TextFields& f = editText(handle).text;
+    TextLineFields& f = editText(handle);
     const double dx = to.x - from.x, dy = to.y - from.y, dz = to.z - from.z;
-    // An absent alignment point follows the insertion point by itself.
+    // An alignment point left out (equal to the insertion point) stays so.
     f.insertion = {f.insertion.x + dx, f.insertion.y + dy};
     f.alignment = {f.alignment.x + dx, f.alignment.y + dy};
     f.elevation += dz;
@@ -351,49 +413,28 @@ void Drawing::move(std::uint64_t handle, const Point3& from, const Point3& to) {
 Box3 Drawing::boundingBox(std::uint64_t handle) {
     // Measured as the drawing now is: a block reference's box takes in its
     // attributes as they were last changed.
-    storeEditedText();
+    storeEdited();
     return withContext(m_name, [&] { return entityBox(m_store, handle); });
 }
 
-namespace {
-
-template <typename Object, typename EncodeBody>
-void encodeInto(ObjectStore& store, const Object& object, EncodeBody encodeBody) {
-    const std::uint64_t handle = object.header.handle;
-    const ObjectView view = store.view(handle);
-    BitWriter body(store.release());
-    encodeBody(body, object);
-    store.replace(handle, assembleObject(view.data, view.header, body, object.handlesEnd, store.release()));
-}
-
-}  // namespace
-
-void Drawing::storeEditedText() {
-    if (!m_editedText)
+void Drawing::storeEdited() {
+    if (!m_edited)
         return;
+    const std::uint64_t handle = m_edited->common.handleValue();
     withContext(m_name, [&] {
-        encodeInto(m_store, *m_editedText, encodeText);
+        const Release r = m_store.release();
+        m_store.replace(handle, encodeObject(*m_edited, r, r));
         return 0;
     });
-    // Decoded copies hold bit positions of the old bytes.
-    if (m_lastText && m_lastText->header.handle == m_editedText->header.handle)
-        m_lastText.reset();
-    m_editedText.reset();
-}
-
-void Drawing::applyChanges() {
-    storeEditedText();
-    withContext(m_name, [&] {
-        for (auto& [handle, s] : m_changedStyles)
-            encodeInto(m_store, s, encodeStyle);
-        return 0;
-    });
-    m_changedStyles.clear();
-    m_styleObjects.clear();
+    // Copies decoded before are the object before the change.
+    m_kept.erase(handle);
+    if (m_last && m_last->common.handleValue() == handle)
+        m_last.reset();
+    m_edited.reset();
 }
 
 std::vector<std::uint8_t> Drawing::toBytes() {
-    applyChanges();
+    storeEdited();
     return withContext(m_name, [&] { return writeDwgFile(m_store.contents()); });
 }
 

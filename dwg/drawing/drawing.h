@@ -17,10 +17,9 @@
 #include "dwg/drawing/bounding_box.h"
 #include "dwg/drawing/object_store.h"
 #include "dwg/drawing/release_change.h"
-#include "dwg/objects/block.h"
-#include "dwg/objects/insert.h"
-#include "dwg/objects/style.h"
-#include "dwg/objects/text.h"
+#include "dwg/objects/object.h"
+#include "dwg/objects/walks/tables.h"
+#include "dwg/objects/walks/text.h"
 #include "support/code_pages.h"
 
 namespace dwg {
@@ -47,9 +46,15 @@ public:
     // The redundant structures found damaged, which a save rebuilds.
     const std::vector<Repair>& repairs() const { return m_store.file().repairs; }
 
+    // Every read below gives a value that stays valid whatever is called
+    // next; changes are seen by every later read.
+
+    // An object as it now is, changes included.
+    Object object(std::uint64_t handle) const;
+
     // Text styles in table order, shape files left out.
     const std::vector<std::uint64_t>& textStyles() const { return m_styles; }
-    const StyleObject& style(std::uint64_t handle) const;
+    StyleObject style(std::uint64_t handle) const;
     std::u16string styleName(std::uint64_t handle) const;
     std::u16string styleFontFile(std::uint64_t handle) const;
     void setStyleFontFile(std::uint64_t handle, std::u16string_view fontFile);
@@ -57,7 +62,6 @@ public:
 
     // Block definitions in table order: model space, paper space, then the others.
     const std::vector<std::uint64_t>& blocks() const { return m_blocks; }
-    const BlockHeaderObject& block(std::uint64_t handle) const;
     std::u16string blockName(std::uint64_t handle) const;
     std::vector<std::uint64_t> blockEntities(std::uint64_t handle) const;
     // The blocks of model space and of every paper-space layout.
@@ -70,19 +74,22 @@ public:
     bool isBlockReference(std::uint64_t handle) const;
     bool isText(std::uint64_t handle) const;
 
-    // Decoded objects are kept briefly: a reference from insert() or text()
-    // lasts until the next call of the same function for another handle.
-    const InsertObject& insert(std::uint64_t handle) const;
+    // An INSERT or MINSERT.
+    InsertFields insert(std::uint64_t handle) const;
     std::vector<std::uint64_t> attributes(std::uint64_t insertHandle) const;
 
     // A TEXT, ATTRIB or ATTDEF.
-    const TextObject& text(std::uint64_t handle) const;
+    TextLineFields text(std::uint64_t handle) const;
+    // An ATTRIB's or ATTDEF's tag as stored; empty for a TEXT.
+    std::string textTag(std::uint64_t handle) const;
     std::u16string textString(std::uint64_t handle) const;
     void setTextString(std::uint64_t handle, std::u16string_view value);
+    // The text's STYLE, 0 where it names none the drawing has.
+    std::uint64_t textStyle(std::uint64_t handle) const;
     std::u16string textStyleName(std::uint64_t handle) const;
-    bool backward(std::uint64_t handle) const { return (text(handle).text.generation & 2) != 0; }
+    bool backward(std::uint64_t handle) const { return (textGeneration(handle) & 2) != 0; }
     void setBackward(std::uint64_t handle, bool backward);
-    std::int16_t textGeneration(std::uint64_t handle) const { return text(handle).text.generation; }
+    std::int16_t textGeneration(std::uint64_t handle) const;
     void setTextGeneration(std::uint64_t handle, std::int16_t generation);
     Point3 insertionPoint(std::uint64_t handle) const;
     // Moves a text or attribute by `to` minus `from` (insertion and alignment points).
@@ -105,12 +112,21 @@ public:
     const std::vector<DroppedObjectInSave>& droppedInSave() const { return m_droppedInSave; }
 
 private:
-    TextObject& editText(std::uint64_t handle);
+    // The object as it now is: the one being changed, a kept one, or the
+    // last one decoded. The reference lasts until the next call; only this
+    // class sees it.
+    const Object& current(std::uint64_t handle) const;
+    // The object of a TEXT, ATTRIB or ATTDEF; FormatError for another type.
+    const Object& currentText(std::uint64_t handle) const;
+    const TextLineFields& textLine(std::uint64_t handle) const;
+    const StyleObject& styleRecord(std::uint64_t handle) const;
+    const BlockRecordObject& blockRecord(std::uint64_t handle) const;
+    // The object to change, after the checks of its reader.
+    Object& edit(std::uint64_t handle, const Object& now);
+    TextLineFields& editText(std::uint64_t handle);
     StyleObject& editStyle(std::uint64_t handle);
-    // Encodes the text being changed into the store.
-    void storeEditedText();
-    // Encodes every changed object into the store.
-    void applyChanges();
+    // Encodes the object being changed into the store.
+    void storeEdited();
     [[noreturn]] void fail(const std::string& what) const;
     void checkDroppedObjects();
     // The entities that name `owner` as theirs (ODA §20.4.1: entity mode 2
@@ -124,19 +140,17 @@ private:
     std::vector<std::uint64_t> m_blocks;
     std::uint64_t m_modelSpace = 0, m_paperSpace = 0;
 
-    // The text being changed: it is encoded into the store when another text
-    // is changed or the drawing saved, so that a conversion of every text
-    // holds one decoded text at a time.
-    std::optional<TextObject> m_editedText;
-    // Styles being changed, until the next save encodes them.
-    std::unordered_map<std::uint64_t, StyleObject> m_changedStyles;
-    // The last text and reference decoded: the converter reads several
-    // properties of one text after another.
-    mutable std::optional<TextObject> m_lastText;
-    mutable std::optional<InsertObject> m_lastInsert;
-    // Few and small: kept once decoded.
-    mutable std::unordered_map<std::uint64_t, StyleObject> m_styleObjects;
-    mutable std::unordered_map<std::uint64_t, BlockHeaderObject> m_blockObjects;
+    // The object being changed: it is encoded into the store through its
+    // walk when another object is changed, a box measured or the drawing
+    // saved, so that a conversion of every text holds one decoded object at
+    // a time.
+    std::optional<Object> m_edited;
+    // The last object decoded: the converter reads several properties of
+    // one text after another.
+    mutable std::optional<Object> m_last;
+    // Styles and block records: few, and read again and again; kept once
+    // decoded, until they are changed.
+    mutable std::unordered_map<std::uint64_t, Object> m_kept;
     mutable std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_blockEntities;
     // Built on first need: some writers leave the block's entity list or the
     // reference's attribute list empty and only the entities name their owner.

@@ -62,4 +62,32 @@ std::vector<std::uint64_t> insertAttributes(const ObjectStore& store, const Inse
     return linkedEntities(store, insert.firstAttribute, insert.lastAttribute);
 }
 
+namespace {
+
+std::vector<std::uint64_t> resolved(const CommonData& common, const std::vector<HandleRef>& refs) {
+    std::vector<std::uint64_t> out;
+    out.reserve(refs.size());
+    for (const HandleRef& ref : refs)
+        out.push_back(common.resolve(ref));
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::uint64_t> blockEntities(const ObjectStore& store, const CommonData& common,
+                                         const BlockRecordObject& block) {
+    if (store.release() >= Release::R2004)
+        return checkedList(store, resolved(common, block.entities));
+    return linkedEntities(store, common.resolve(block.firstEntity), common.resolve(block.lastEntity));
+}
+
+std::vector<std::uint64_t> insertAttributes(const ObjectStore& store, const CommonData& common,
+                                            const InsertFields& insert) {
+    if (!insert.hasAttributes)
+        return {};
+    if (store.release() >= Release::R2004)
+        return checkedList(store, resolved(common, insert.attributes.entities));
+    return linkedEntities(store, common.resolve(insert.attributes.first), common.resolve(insert.attributes.last));
+}
+
 }  // namespace dwg

@@ -9,6 +9,8 @@
 #include "dwg/drawing/object_store.h"
 #include "dwg/objects/block.h"
 #include "dwg/objects/insert.h"
+#include "dwg/objects/walks/tables.h"
+#include "dwg/objects/walks/text.h"
 
 namespace dwg {
 
@@ -21,5 +23,12 @@ std::vector<std::uint64_t> blockEntities(const ObjectStore& store, const BlockHe
 
 // A block reference's ATTRIBs in their order.
 std::vector<std::uint64_t> insertAttributes(const ObjectStore& store, const InsertObject& insert);
+
+// The same through the walks' fields; `common` is the owner's, against
+// which its handles resolve.
+std::vector<std::uint64_t> blockEntities(const ObjectStore& store, const CommonData& common,
+                                         const BlockRecordObject& block);
+std::vector<std::uint64_t> insertAttributes(const ObjectStore& store, const CommonData& common,
+                                            const InsertFields& insert);
 
 }  // namespace dwg

@@ -171,24 +171,4 @@ CommonHandles readCommonHandles(BitReader& in, const ObjectHeader& h) {
     return c;
 }
 
-std::vector<std::uint8_t> assembleObject(std::span<const std::uint8_t> originalData, const ObjectHeader& header,
-                                         const BitWriter& body, std::uint64_t handlesEnd, Release release) {
-    if (release >= Release::R2007)
-        throw UnsupportedRelease("writing objects of release " + std::string(releaseName(release)));
-    BitWriter data(release);
-    data.writeBits(originalData, 0, header.bodyAt);
-    data.writeBits(body.bytes(), body.bitPos());
-    const std::uint64_t handlesAt = data.bitPos();
-    data.overwriteRL(header.bitSizeAt, static_cast<std::uint32_t>(handlesAt));
-    data.writeBits(originalData, header.handlesAt, handlesEnd - header.handlesAt);
-    data.alignToByte();
-
-    BitWriter stored(release);
-    stored.writeMS(static_cast<std::uint32_t>(data.bytes().size()));
-    stored.writeBytes(data.bytes());
-    const std::uint16_t crc = crc16(kCrc16Seed, stored.bytes());
-    stored.writeRS(crc);
-    return stored.takeBytes();
-}
-
 }  // namespace dwg

@@ -82,11 +82,4 @@ void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char*
 // Reads one handle reference and resolves it against the object's handle.
 std::uint64_t readHandle(BitReader& in, const ObjectHeader& header);
 
-// A changed object's stored bytes: the original data up to the type's own
-// fields, the new fields in `body`, then the original handle stream bits from
-// header.handlesAt to `handlesEnd`, with the size in bits, the MS size and
-// the CRC made anew.
-std::vector<std::uint8_t> assembleObject(std::span<const std::uint8_t> originalData, const ObjectHeader& header,
-                                         const BitWriter& body, std::uint64_t handlesEnd, Release release);
-
 }  // namespace dwg

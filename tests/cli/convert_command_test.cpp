@@ -9,6 +9,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,6 +95,27 @@ TEST_F(ConvertCommand, InPlaceKeepsTheOriginalAsBakAndNeverConvertsTwice) {
     EXPECT_THAT(again.out, HasSubstr("already converted: backup exists"));
     EXPECT_EQ(support::readFileBytes(plan), converted);
     EXPECT_EQ(support::readFileBytes(plan.string() + ".bak"), original);
+}
+
+// A fault of ours during a run (here an index out of range from the
+// message hook) fails that drawing with a message that says so; it is
+// neither a crash nor a "damaged drawing", and nothing is written.
+TEST_F(ConvertCommand, AFaultOfOursIsReportedAsAnInternalError) {
+    const auto plan = drawing("plan.dwg");
+    hebrew::FontTable fonts;
+    fonts.Readfonts(m_fonts);
+    filter::RunHooks hooks;
+    hooks.started = [](filter::TDWGFileFilter& f) {
+        f.ProcessMessages = [] { throw std::out_of_range("vector::at"); };
+    };
+    const filter::FixedOptions rightToLeft(false);
+    const auto output = m_dir / "out.dwg";
+    const auto report = filter::convertDrawing(fonts, rightToLeft, {}, plan, output, {}, hooks);
+    EXPECT_EQ(report.status, filter::RunStatus::Failed);
+    EXPECT_FALSE(report.openFailed);
+    ASSERT_FALSE(report.errors.empty());
+    EXPECT_THAT(report.errors.front(), HasSubstr("internal error: vector::at"));
+    EXPECT_FALSE(fs::exists(output));
 }
 
 // The drawing stays under its own name throughout an in-place conversion; a

@@ -1,7 +1,6 @@
 // New drawings made by DrawingBuilder: written with writeDwgFile, opened
-// again with the drawing model, every object decoded by the engine's
-// decoders; the table and control encoders checked against AutoCAD's own
-// objects; and the same drawings read by independent DWG readers.
+// again with the drawing model, every object decoded through its walk; and
+// the same drawings read by independent DWG readers.
 
 #include "dwg/drawing/builder.h"
 
@@ -21,10 +20,11 @@
 #include "dwg/bits/crc.h"
 #include "dwg/drawing/drawing.h"
 #include "dwg/errors.h"
-#include "dwg/objects/geometry.h"
 #include "dwg/objects/header_variables.h"
-#include "dwg/objects/object_writer.h"
-#include "dwg/objects/tables.h"
+#include "dwg/objects/object.h"
+#include "dwg/objects/walks/dictionaries.h"
+#include "dwg/objects/walks/tables.h"
+#include "dwg/objects/walks/text.h"
 #include "support/code_pages.h"
 #include "tests/dwg/test_support.h"
 #include "tests/readers/independent_readers.h"
@@ -102,6 +102,30 @@ Sample buildSample(Release release, std::uint16_t codePage = 30, std::string gre
     return s;
 }
 
+// One object's fields of one walk, with its common data, against which
+// its handles resolve.
+template <class Fields>
+struct Decoded {
+    dwg::CommonData common;
+    Fields fields;
+    std::uint64_t resolve(const dwg::HandleRef& ref) const { return common.resolve(ref); }
+    std::vector<std::uint64_t> resolve(const std::vector<dwg::HandleRef>& refs) const {
+        std::vector<std::uint64_t> out;
+        for (const dwg::HandleRef& ref : refs)
+            out.push_back(common.resolve(ref));
+        return out;
+    }
+};
+
+template <class Fields>
+Decoded<Fields> fieldsOf(const Drawing& d, std::uint64_t handle) {
+    dwg::Object o = d.object(handle);
+    const Fields* fields = o.as<Fields>();
+    if (fields == nullptr)
+        throw std::logic_error("object " + dwg::handleText(handle) + " is not of the walk expected");
+    return {o.common, *fields};
+}
+
 class Built : public ::testing::TestWithParam<Release> {};
 
 std::string releaseTestName(const ::testing::TestParamInfo<Release>& param) {
@@ -136,11 +160,11 @@ TEST_P(Built, ListsItsTextsInModelAndPaperSpace) {
     EXPECT_EQ(utf8(d.textStyleName(s.alpha)), "Standard");
     EXPECT_EQ(d.insertionPoint(s.alpha), (Point3{1, 2, 0}));
     EXPECT_EQ(d.textGeneration(s.alpha), 0);
-    EXPECT_EQ(d.text(s.alpha).text.height, 2.5);
+    EXPECT_EQ(d.text(s.alpha).height, 2.5);
     // Left-aligned: no alignment point of its own.
-    EXPECT_EQ(d.text(s.alpha).text.alignment, (dwg::Point2{1, 2}));
+    EXPECT_EQ(d.text(s.alpha).alignment, (dwg::Point2{1, 2}));
 
-    const dwg::TextFields& beta = d.text(s.beta).text;
+    const dwg::TextLineFields beta = d.text(s.beta);
     EXPECT_EQ(utf8(d.textString(s.beta)), "Beta");
     EXPECT_EQ(utf8(d.textStyleName(s.beta)), "HEBREW");
     EXPECT_EQ(d.insertionPoint(s.beta), (Point3{10, -5, 3}));
@@ -167,17 +191,18 @@ TEST_P(Built, KeepsTheBlockWithItsEntitiesAndAttributeDefinitions) {
     EXPECT_EQ(utf8(d.blockName(DrawingBuilder::kModelSpace)), "*Model_Space");
     EXPECT_EQ(utf8(d.blockName(DrawingBuilder::kPaperSpace)), "*Paper_Space");
     EXPECT_EQ(utf8(d.blockName(s.title)), "TITLE");
-    EXPECT_EQ(d.block(s.title).basePoint, (Point3{1, 1, 0}));
-    EXPECT_TRUE(d.block(s.title).hasAttributeDefinitions);
-    EXPECT_THAT(d.block(s.title).inserts, ElementsAre(s.withTwo, s.bare, s.withThree));
+    const auto title = fieldsOf<dwg::BlockRecordObject>(d, s.title);
+    EXPECT_EQ(title.fields.basePoint, (Point3{1, 1, 0}));
+    EXPECT_TRUE(title.fields.hasAttributes);
+    EXPECT_THAT(title.resolve(title.fields.inserts), ElementsAre(s.withTwo, s.bare, s.withThree));
 
     ASSERT_THAT(d.blockEntities(s.title), ElementsAre(s.titleText, s.titleLine, s.nameDef, s.dateDef));
     EXPECT_EQ(d.entityType(s.titleLine), "LINE");
     EXPECT_EQ(utf8(d.textString(s.titleText)), "Title block");
-    EXPECT_EQ(d.text(s.nameDef).tag, "NAME");
-    EXPECT_EQ(d.text(s.nameDef).prompt, "Name?");
+    EXPECT_EQ(d.textTag(s.nameDef), "NAME");
+    EXPECT_EQ(fieldsOf<dwg::AttdefObject>(d, s.nameDef).fields.prompt, "Name?");
     EXPECT_EQ(utf8(d.textString(s.nameDef)), "nobody");
-    EXPECT_EQ(d.text(s.dateDef).tag, "DATE");
+    EXPECT_EQ(d.textTag(s.dateDef), "DATE");
     EXPECT_EQ(utf8(d.textStyleName(s.dateDef)), "Romans");
 
     EXPECT_THAT(d.blockEntities(DrawingBuilder::kModelSpace),
@@ -190,26 +215,29 @@ TEST_P(Built, ReferencesOwnTheirAttributesAndSeqend) {
     const Drawing d = Drawing::fromBytes(s.bytes, "built.dwg");
     ASSERT_THAT(d.selectAll("INSERT"), ElementsAre(s.withTwo, s.withThree, s.bare));
 
-    const dwg::InsertObject& two = d.insert(s.withTwo);
-    EXPECT_EQ(two.block, s.title);
-    EXPECT_EQ(two.insertion, (Point3{100, 50, 0}));
-    EXPECT_EQ(two.scale, (Point3{2, 2, 1}));
-    EXPECT_EQ(two.rotation, 0.25);
-    EXPECT_TRUE(two.hasAttributes);
+    const auto two = fieldsOf<dwg::InsertEntityObject>(d, s.withTwo);
+    EXPECT_EQ(two.resolve(two.fields.insert.block), s.title);
+    EXPECT_EQ(two.fields.insert.insertion, (Point3{100, 50, 0}));
+    EXPECT_EQ(two.fields.insert.scale, (Point3{2, 2, 1}));
+    EXPECT_EQ(two.fields.insert.rotation, 0.25);
+    EXPECT_TRUE(two.fields.insert.hasAttributes);
     // The attributes follow the reference's handle, then their SEQEND.
     ASSERT_THAT(d.attributes(s.withTwo), ElementsAre(s.withTwo + 1, s.withTwo + 2));
-    EXPECT_EQ(two.seqend, s.withTwo + 3);
-    EXPECT_EQ(d.objects().typeOf(two.seqend), dwg::type::Seqend);
-    EXPECT_EQ(d.text(s.withTwo + 1).tag, "NAME");
+    const std::uint64_t seqend = two.resolve(two.fields.insert.attributes.seqend);
+    EXPECT_EQ(seqend, s.withTwo + 3);
+    EXPECT_EQ(d.objects().typeOf(seqend), dwg::type::Seqend);
+    EXPECT_EQ(d.textTag(s.withTwo + 1), "NAME");
     EXPECT_EQ(utf8(d.textString(s.withTwo + 1)), "Moshe");
     EXPECT_EQ(d.insertionPoint(s.withTwo + 1), (Point3{101, 49, 0}));
-    EXPECT_EQ(d.text(s.withTwo + 2).tag, "DATE");
+    EXPECT_EQ(d.textTag(s.withTwo + 2), "DATE");
     EXPECT_EQ(utf8(d.textStyleName(s.withTwo + 2)), "Romans");
-    EXPECT_EQ(d.text(s.withTwo + 1).handles.owner, s.withTwo);
+    const dwg::CommonData name = d.object(s.withTwo + 1).common;
+    EXPECT_EQ(name.resolve(name.owner), s.withTwo);
 
     ASSERT_THAT(d.attributes(s.withThree), ElementsAre(s.withThree + 1, s.withThree + 2, s.withThree + 3));
     EXPECT_EQ(utf8(d.textString(s.withThree + 3)), "x");
-    EXPECT_EQ(d.insert(s.withThree).seqend, s.withThree + 4);
+    const auto three = fieldsOf<dwg::InsertEntityObject>(d, s.withThree);
+    EXPECT_EQ(three.resolve(three.fields.insert.attributes.seqend), s.withThree + 4);
 
     EXPECT_FALSE(d.insert(s.bare).hasAttributes);
     EXPECT_TRUE(d.attributes(s.bare).empty());
@@ -221,92 +249,34 @@ TEST_P(Built, ReferencesOwnTheirAttributesAndSeqend) {
 TEST_P(Built, LinksEntitiesTheWayTheReleaseDoes) {
     const Sample s = buildSample(GetParam());
     const Drawing d = Drawing::fromBytes(s.bytes, "built.dwg");
-    const dwg::BlockHeaderObject& model = d.block(DrawingBuilder::kModelSpace);
-    const dwg::InsertObject& three = d.insert(s.withThree);
+    const auto model = fieldsOf<dwg::BlockRecordObject>(d, DrawingBuilder::kModelSpace);
+    const auto three = fieldsOf<dwg::InsertEntityObject>(d, s.withThree);
+    const dwg::OwnedEntities& attributes = three.fields.insert.attributes;
     if (GetParam() == Release::R2000) {
-        EXPECT_EQ(model.firstEntity, s.alpha);
-        EXPECT_EQ(model.lastEntity, s.withThree);
-        EXPECT_TRUE(model.entities.empty());
-        EXPECT_EQ(three.firstAttribute, s.withThree + 1);
-        EXPECT_EQ(three.lastAttribute, s.withThree + 3);
+        EXPECT_EQ(model.resolve(model.fields.firstEntity), s.alpha);
+        EXPECT_EQ(model.resolve(model.fields.lastEntity), s.withThree);
+        EXPECT_TRUE(model.fields.entities.empty());
+        EXPECT_EQ(three.resolve(attributes.first), s.withThree + 1);
+        EXPECT_EQ(three.resolve(attributes.last), s.withThree + 3);
         // Beta sits between alpha and gamma, one handle either side: no links
         // stored. Gamma's successor is the line, four handles on.
-        const dwg::TextObject& beta = d.text(s.beta);
-        EXPECT_TRUE(beta.header.noLinks);
-        const dwg::TextObject& gamma = d.text(s.gamma);
-        EXPECT_FALSE(gamma.header.noLinks);
-        EXPECT_EQ(gamma.handles.previous, s.beta);
-        EXPECT_EQ(gamma.handles.next, s.modelLine);
+        EXPECT_TRUE(d.object(s.beta).common.noLinks);
+        const dwg::CommonData gamma = d.object(s.gamma).common;
+        EXPECT_FALSE(gamma.noLinks);
+        EXPECT_EQ(gamma.resolve(gamma.previous), s.beta);
+        EXPECT_EQ(gamma.resolve(gamma.next), s.modelLine);
     } else {
-        EXPECT_THAT(model.entities, ElementsAre(s.alpha, s.beta, s.gamma, s.modelLine, s.withTwo, s.withThree));
-        EXPECT_EQ(model.firstEntity, 0U);
-        EXPECT_THAT(three.attributes, ElementsAre(s.withThree + 1, s.withThree + 2, s.withThree + 3));
+        EXPECT_THAT(model.resolve(model.fields.entities),
+                    ElementsAre(s.alpha, s.beta, s.gamma, s.modelLine, s.withTwo, s.withThree));
+        EXPECT_EQ(model.fields.firstEntity, dwg::HandleRef{});
+        EXPECT_THAT(three.resolve(attributes.entities), ElementsAre(s.withThree + 1, s.withThree + 2, s.withThree + 3));
     }
 }
 
-// Decodes one object with the engine's decoder of its type and returns where
-// its handles end, with its common handles.
-struct Decoded {
-    std::uint64_t handlesEnd = 0;
-    dwg::CommonHandles handles;
-};
-
-Decoded decodeAny(const dwg::ObjectStore& store, std::uint64_t handle) {
-    using namespace dwg;
-    const ObjectView view = store.view(handle);
-    BitReader in = view.reader(store.release());
-    const ObjectHeader& h = view.header;
-    const std::string_view dxf = store.dxfNameOf(handle);
-    const auto plain = [&](auto object) { return Decoded{object.handlesEnd, object.handles}; };
-    switch (h.type) {
-        case type::Text:
-        case type::Attrib:
-        case type::Attdef: return plain(decodeText(in, h));
-        case type::Insert: return plain(decodeInsert(in, h));
-        case type::BlockHeader: return plain(decodeBlockHeader(in, h));
-        case type::Style: return plain(decodeStyle(in, h));
-        case type::Layer: return plain(decodeLayer(in, h));
-        case type::Ltype: return plain(decodeLinetype(in, h));
-        case type::AppId: return plain(decodeAppId(in, h));
-        case type::DimStyle: return plain(decodeDimStyle(in, h));
-        case type::Vport: return plain(decodeVport(in, h));
-        case type::MlineStyle: return plain(decodeMlineStyle(in, h));
-        case type::Dictionary: return plain(decodeDictionary(in, h, false));
-        case type::Block: {
-            decodeBlockName(in, h);
-            Decoded d{0, readCommonHandles(in, h)};
-            d.handlesEnd = in.bitPos();
-            return d;
-        }
-        case type::Line: {
-            decodeLine(in, h);
-            Decoded d{0, readCommonHandles(in, h)};
-            d.handlesEnd = in.bitPos();
-            return d;
-        }
-        case type::Endblk:
-        case type::Seqend: {
-            Decoded d{0, decodeEmpty(in, h, "entity")};
-            d.handlesEnd = in.bitPos();
-            return d;
-        }
-        default: break;
-    }
-    if (h.type >= type::BlockControl && h.type <= type::VpEntHdrControl && h.type % 2 == 0)
-        return plain(decodeControl(in, h));
-    if (dxf == "ACDBDICTIONARYWDFLT")
-        return plain(decodeDictionary(in, h, true));
-    if (dxf == "LAYOUT" || h.type == 0x52)
-        return plain(decodeLayout(in, h));
-    if (dxf == "ACDBPLACEHOLDER" || h.type == 0x50) {
-        Decoded d{0, decodeEmpty(in, h, "placeholder")};
-        d.handlesEnd = in.bitPos();
-        return d;
-    }
-    throw std::logic_error("no decoder for object type " + std::to_string(h.type));
-}
-
-TEST_P(Built, EveryObjectDecodesAndEndsAtItsHandles) {
+// Every object goes through its walk, ending exactly where it says its data
+// and handles end (ObjectStore::decode checks), and encodes back to the
+// stored bytes.
+TEST_P(Built, EveryObjectDecodesThroughItsWalkAndEncodesBack) {
     const Sample s = buildSample(GetParam());
     const Drawing d = Drawing::fromBytes(s.bytes, "built.dwg");
     const dwg::ObjectStore& store = d.objects();
@@ -315,20 +285,21 @@ TEST_P(Built, EveryObjectDecodesAndEndsAtItsHandles) {
     for (const dwg::ObjectLocation& object : store.file().objects) {
         SCOPED_TRACE("object " + dwg::handleText(object.handle));
         handles.insert(object.handle);
-        Decoded decoded;
-        ASSERT_NO_THROW(decoded = decodeAny(store, object.handle));
-        const dwg::ObjectView view = store.view(object.handle);
-        const std::uint64_t bits = view.data.size() * 8;
-        // Only the padding to the byte boundary may follow the handles.
-        EXPECT_LE(decoded.handlesEnd, bits);
-        EXPECT_LT(bits - decoded.handlesEnd, 8U);
+        dwg::Object decoded;
+        ASSERT_NO_THROW(decoded = store.decode(object.handle));
+        EXPECT_NE(decoded.kind, nullptr);
+        const auto stored = store.file().bytesOf(object);
+        const std::vector<std::uint8_t> again = dwg::encodeObject(decoded, GetParam(), GetParam());
+        EXPECT_TRUE(std::equal(again.begin(), again.end(), stored.begin(), stored.end()));
         // Every owner is in the drawing; a block's entities and an
         // attribute name their owner unless they lie in a space.
-        if (decoded.handles.owner != 0) {
-            EXPECT_TRUE(store.contains(decoded.handles.owner));
+        const dwg::CommonData& c = decoded.common;
+        const std::uint64_t owner = c.resolve(c.owner);
+        if (owner != 0) {
+            EXPECT_TRUE(store.contains(owner));
         }
-        for (std::uint64_t reactor : decoded.handles.reactors)
-            EXPECT_TRUE(store.contains(reactor));
+        for (const dwg::HandleRef& reactor : c.reactors)
+            EXPECT_TRUE(store.contains(c.resolve(reactor)));
     }
     // Handles are unique (the store refuses doubles) and all below HANDSEED.
     EXPECT_EQ(handles.size(), s.file.objects.size());
@@ -338,6 +309,7 @@ TEST_P(Built, EveryObjectDecodesAndEndsAtItsHandles) {
 }
 
 TEST_P(Built, HeaderVariablesPointAtTheTables) {
+    constexpr std::uint16_t kMlineStyleType = 73;
     const Sample s = buildSample(GetParam());
     const Drawing d = Drawing::fromBytes(s.bytes, "built.dwg");
     const dwg::ObjectStore& store = d.objects();
@@ -351,7 +323,7 @@ TEST_P(Built, HeaderVariablesPointAtTheTables) {
         {"TEXTSTYLE", dwg::type::Style},                     {"DIMTXSTY", dwg::type::Style},
         {"CELTYPE", dwg::type::Ltype},                       {"LTYPE_BYLAYER", dwg::type::Ltype},
         {"LTYPE_BYBLOCK", dwg::type::Ltype},                 {"LTYPE_CONTINUOUS", dwg::type::Ltype},
-        {"DIMSTYLE", dwg::type::DimStyle},                   {"CMLSTYLE", dwg::type::MlineStyle},
+        {"DIMSTYLE", dwg::type::DimStyle},                   {"CMLSTYLE", kMlineStyleType},
         {"DICTIONARY_NAMED_OBJECTS", dwg::type::Dictionary}, {"DICTIONARY_ACAD_GROUP", dwg::type::Dictionary},
         {"DICTIONARY_ACAD_MLINESTYLE", dwg::type::Dictionary}, {"DICTIONARY_LAYOUTS", dwg::type::Dictionary},
         {"DICTIONARY_PLOTSETTINGS", dwg::type::Dictionary}, {"BLOCK_RECORD_MODEL_SPACE", dwg::type::BlockHeader},
@@ -404,53 +376,62 @@ TEST_P(Built, DictionariesHoldWhatAutoCadExpects) {
     const Drawing d = Drawing::fromBytes(s.bytes, "built.dwg");
     const dwg::ObjectStore& store = d.objects();
     const auto header = dwg::HeaderVariables::decode(store.file().headerVariables, GetParam());
-    const auto dictionary = [&](std::uint64_t handle) {
-        const dwg::ObjectView view = store.view(handle);
-        dwg::BitReader in = view.reader(store.release());
-        return dwg::decodeDictionary(in, view.header, store.dxfNameOf(handle) != "DICTIONARY");
+    // Name and absolute handle of each entry.
+    using Entries = std::vector<std::pair<std::string, std::uint64_t>>;
+    const auto entries = [](const auto& decoded, const dwg::DictionaryObject& dict) {
+        Entries out;
+        for (const dwg::DictionaryEntry& entry : dict.entries)
+            out.emplace_back(entry.name, decoded.resolve(entry.item));
+        return out;
     };
-    const auto names = [](const dwg::DictionaryObject& dict) {
+    const auto names = [](const Entries& list) {
         std::vector<std::string> out;
-        for (const auto& entry : dict.entries)
+        for (const auto& entry : list)
             out.push_back(entry.first);
         return out;
     };
     const std::uint64_t root = header.handle("DICTIONARY_NAMED_OBJECTS");
-    const dwg::DictionaryObject named = dictionary(root);
-    EXPECT_EQ(named.handles.owner, 0U);
+    const auto named = fieldsOf<dwg::DictionaryObject>(d, root);
+    EXPECT_EQ(named.resolve(named.common.owner), 0U);
     std::vector<std::string> expected = {"ACAD_GROUP", "ACAD_LAYOUT", "ACAD_MLINESTYLE", "ACAD_PLOTSETTINGS",
                                          "ACAD_PLOTSTYLENAME"};
     if (GetParam() == Release::R2004)
         expected.insert(expected.begin(), "ACAD_COLOR");
-    EXPECT_EQ(names(named), expected);
-    for (const auto& [name, handle] : named.entries) {
+    EXPECT_EQ(names(entries(named, named.fields)), expected);
+    for (const auto& [name, handle] : entries(named, named.fields)) {
         SCOPED_TRACE(name);
-        const dwg::DictionaryObject sub = dictionary(handle);
-        EXPECT_EQ(sub.handles.owner, root);
-        EXPECT_THAT(sub.handles.reactors, ElementsAre(root));
+        const dwg::CommonData sub = d.object(handle).common;
+        EXPECT_EQ(sub.resolve(sub.owner), root);
+        ASSERT_EQ(sub.reactors.size(), 1U);
+        EXPECT_EQ(sub.resolve(sub.reactors[0]), root);
     }
 
-    const dwg::DictionaryObject layouts = dictionary(header.handle("DICTIONARY_LAYOUTS"));
-    ASSERT_EQ(names(layouts), (std::vector<std::string>{"Layout1", "Model"}));
-    for (const auto& [name, handle] : layouts.entries) {
-        const dwg::ObjectView view = store.view(handle);
-        dwg::BitReader in = view.reader(store.release());
-        const dwg::LayoutObject layout = dwg::decodeLayout(in, view.header);
-        EXPECT_EQ(layout.name, name);
-        EXPECT_EQ(layout.block, name == "Model" ? DrawingBuilder::kModelSpace : DrawingBuilder::kPaperSpace);
-        EXPECT_THAT(layout.handles.reactors, ElementsAre(header.handle("DICTIONARY_LAYOUTS")));
+    const std::uint64_t layoutDictionary = header.handle("DICTIONARY_LAYOUTS");
+    const auto layouts = fieldsOf<dwg::DictionaryObject>(d, layoutDictionary);
+    ASSERT_EQ(names(entries(layouts, layouts.fields)), (std::vector<std::string>{"Layout1", "Model"}));
+    for (const auto& [name, handle] : entries(layouts, layouts.fields)) {
+        const auto layout = fieldsOf<dwg::LayoutObject>(d, handle);
+        EXPECT_EQ(layout.fields.name, name);
+        const std::uint64_t block = layout.resolve(layout.fields.block);
+        EXPECT_EQ(block, name == "Model" ? DrawingBuilder::kModelSpace : DrawingBuilder::kPaperSpace);
+        ASSERT_EQ(layout.common.reactors.size(), 1U);
+        EXPECT_EQ(layout.resolve(layout.common.reactors[0]), layoutDictionary);
         // The space's block record names its layout back.
-        EXPECT_EQ(d.block(layout.block).layout, handle);
+        const auto record = fieldsOf<dwg::BlockRecordObject>(d, block);
+        EXPECT_EQ(record.resolve(record.fields.layout), handle);
     }
 
-    const dwg::DictionaryObject plotStyles = dictionary(header.handle("DICTIONARY_PLOTSTYLES"));
-    ASSERT_EQ(names(plotStyles), (std::vector<std::string>{"Normal"}));
-    EXPECT_EQ(plotStyles.defaultEntry, plotStyles.entries[0].second);
+    const auto plotStyles = fieldsOf<dwg::DictionaryWithDefaultObject>(d, header.handle("DICTIONARY_PLOTSTYLES"));
+    const Entries plotStyleEntries = entries(plotStyles, plotStyles.fields.dictionary);
+    ASSERT_EQ(names(plotStyleEntries), (std::vector<std::string>{"Normal"}));
+    const std::uint64_t normal = plotStyles.resolve(plotStyles.fields.defaultEntry);
+    EXPECT_EQ(normal, plotStyleEntries[0].second);
     // A class of its own in 2000; 2004 gives PLACEHOLDER the fixed type 0x50.
-    EXPECT_EQ(store.typeOf(plotStyles.defaultEntry), GetParam() == Release::R2000 ? 501 : 0x50);
-    const dwg::DictionaryObject mlineStyles = dictionary(header.handle("DICTIONARY_ACAD_MLINESTYLE"));
-    ASSERT_EQ(names(mlineStyles), (std::vector<std::string>{"Standard"}));
-    EXPECT_EQ(mlineStyles.entries[0].second, header.handle("CMLSTYLE"));
+    EXPECT_EQ(store.typeOf(normal), GetParam() == Release::R2000 ? 501 : 0x50);
+    const auto mlineStyles = fieldsOf<dwg::DictionaryObject>(d, header.handle("DICTIONARY_ACAD_MLINESTYLE"));
+    const Entries mlineStyleEntries = entries(mlineStyles, mlineStyles.fields);
+    ASSERT_EQ(names(mlineStyleEntries), (std::vector<std::string>{"Standard"}));
+    EXPECT_EQ(mlineStyleEntries[0].second, header.handle("CMLSTYLE"));
 }
 
 TEST(Builder, StoresTextBytesInTheDrawingsCodePage) {
@@ -461,7 +442,7 @@ TEST(Builder, StoresTextBytesInTheDrawingsCodePage) {
         const Sample s = buildSample(release, 34, shalom);
         const Drawing d = Drawing::fromBytes(s.bytes, "hebrew.dwg");
         EXPECT_EQ(d.codePage(), 34);
-        EXPECT_EQ(d.text(s.alpha).text.value, shalom);
+        EXPECT_EQ(d.text(s.alpha).value, shalom);
         EXPECT_EQ(d.textString(s.alpha), u"\u05E9\u05DC\u05D5\u05DD");
     }
 }
@@ -498,146 +479,25 @@ TEST(Builder, HandsOutHandlesAfterTheEmptyDrawingsOwn) {
     EXPECT_EQ(r2004.addText(Space::Paper, textAt("x", {})), 0x26U);
 }
 
-// ObjectWriter puts together what the engine's readers take apart.
-TEST(ObjectWriter, EntityLinksFollowTheNoLinksConvention) {
-    for (Release release : {Release::R2000, Release::R2004}) {
-        SCOPED_TRACE(std::string(dwg::releaseName(release)));
-        dwg::ObjectWriter w(release);
-        const auto roundTrip = [&](std::uint64_t previous, std::uint64_t next, std::uint8_t mode) {
-            w.beginEntity({dwg::type::Seqend, 0x40, 0x30, {}, 0}, {mode, 0x10, previous, next});
-            const std::vector<std::uint8_t> stored = w.finish();
-            const auto data = dwg::splitStoredObject(stored, release).data;
-            // The CRC covers the MS size and the data.
-            EXPECT_EQ(dwg::test::rs(stored, stored.size() - 2),
-                      dwg::crc16(dwg::kCrc16Seed, std::span(stored).first(stored.size() - 2)));
-            dwg::BitReader in(data, release);
-            const dwg::ObjectHeader h = dwg::readObjectHeader(in, dwg::ClassList{});
-            EXPECT_EQ(h.type, dwg::type::Seqend);
-            EXPECT_EQ(h.handle, 0x40U);
-            EXPECT_EQ(h.entityMode, mode);
-            EXPECT_EQ(h.handlesAt, in.bitPos());
-            const dwg::CommonHandles c = dwg::readCommonHandles(in, h);
-            EXPECT_LT(data.size() * 8 - in.bitPos(), 8U);
-            return std::pair{h, c};
-        };
-        auto [adjacent, adjacentHandles] = roundTrip(0x3F, 0x41, 0);
-        EXPECT_TRUE(adjacent.noLinks);
-        EXPECT_EQ(adjacentHandles.owner, 0x30U);
-        EXPECT_EQ(adjacentHandles.layer, 0x10U);
-        auto [apart, apartHandles] = roundTrip(0x20, 0x50, 2);
-        EXPECT_EQ(apartHandles.owner, 0U);  // model space entities name no owner
-        if (release == Release::R2000) {
-            EXPECT_FALSE(apart.noLinks);
-            EXPECT_EQ(apartHandles.previous, 0x20U);
-            EXPECT_EQ(apartHandles.next, 0x50U);
-        } else {
-            EXPECT_EQ(apartHandles.previous, 0U);
-            EXPECT_EQ(apartHandles.next, 0U);
-        }
-    }
-}
-
-TEST(ObjectWriter, LongObjectsTakeATwoUnitSize) {
-    dwg::ObjectWriter w(Release::R2000);
-    w.beginObject({dwg::type::Dictionary, 0x99, 0x0C, {0x0C}, 0});
-    const std::vector<std::uint8_t> filler(40000, 0xA5);
-    w.data().writeBytes(filler);
-    const std::vector<std::uint8_t> stored = w.finish();
-    // MS (ODA §2.7): 0x8000 | low 15 bits, then the rest.
+// An object of more than 32767 bytes takes a two-unit MS size (ODA §2.7:
+// 0x8000 | the low 15 bits, then the rest), and reads back.
+TEST(Builder, LongObjectsTakeATwoUnitSize) {
+    DrawingBuilder b(Release::R2000);
+    const std::string filler(40000, 'a');
+    const std::uint64_t handle = b.addText(Space::Model, textAt(filler, {}));
+    const dwg::DwgFile file = b.build();
+    const auto it = std::find_if(file.objects.begin(), file.objects.end(),
+                                 [&](const dwg::ObjectLocation& o) { return o.handle == handle; });
+    ASSERT_NE(it, file.objects.end());
+    const auto stored = file.bytesOf(*it);
     const std::size_t size = stored.size() - 4 - 2;
     EXPECT_EQ(dwg::test::rs(stored, 0), 0x8000 | (size & 0x7FFF));
     EXPECT_EQ(dwg::test::rs(stored, 2), size >> 15);
-    EXPECT_EQ(dwg::splitStoredObject(stored, Release::R2000).data.size(), size);
-}
-
-// The control objects and table records of AutoCAD's drawings, rebuilt from
-// their decoded fields by ObjectWriter and the table encoders, come out byte
-// for byte as AutoCAD stored them (these objects use absolute handle codes,
-// as the writer does).
-void expectRebuiltLikeAutoCad(const std::string& sample, const std::vector<std::uint64_t>& handles) {
-    auto bytes = dwg::test::loadSample(sample);
-    if (!bytes)
-        GTEST_SKIP() << sample << " is not available";
-    const dwg::ObjectStore store(dwg::readDwgFile(*bytes));
-    for (std::uint64_t handle : handles) {
-        SCOPED_TRACE(sample + " object " + dwg::handleText(handle));
-        const dwg::ObjectView view = store.view(handle);
-        dwg::BitReader in = view.reader(store.release());
-        const std::uint16_t objectType = view.header.type;
-        dwg::ObjectWriter w(store.release());
-        const auto begin = [&](const dwg::CommonHandles& c) {
-            w.beginObject({objectType, handle, c.owner, c.reactors, c.xdictionary});
-        };
-        switch (objectType) {
-            case dwg::type::Layer: {
-                const auto o = dwg::decodeLayer(in, view.header);
-                begin(o.handles);
-                dwg::encodeLayer(w.data(), w.handles(), o);
-                break;
-            }
-            case dwg::type::Ltype: {
-                const auto o = dwg::decodeLinetype(in, view.header);
-                begin(o.handles);
-                dwg::encodeLinetype(w.data(), w.handles(), o);
-                break;
-            }
-            case dwg::type::AppId: {
-                const auto o = dwg::decodeAppId(in, view.header);
-                begin(o.handles);
-                dwg::encodeAppId(w.data(), w.handles(), o);
-                break;
-            }
-            case dwg::type::DimStyle: {
-                const auto o = dwg::decodeDimStyle(in, view.header);
-                begin(o.handles);
-                dwg::encodeDimStyle(w.data(), w.handles(), o);
-                break;
-            }
-            case dwg::type::Vport: {
-                const auto o = dwg::decodeVport(in, view.header);
-                begin(o.handles);
-                dwg::encodeVport(w.data(), w.handles(), o);
-                break;
-            }
-            case dwg::type::Style: {
-                const auto o = dwg::decodeStyle(in, view.header);
-                begin(o.handles);
-                dwg::encodeStyle(w.data(), o);
-                w.handles().writeH({5, o.xrefBlock});
-                break;
-            }
-            default: {
-                const auto o = dwg::decodeControl(in, view.header);
-                begin(o.handles);
-                dwg::encodeControl(w.data(), w.handles(), objectType, o);
-            }
-        }
-        const std::uint64_t handlesEnd = in.bitPos();
-        const std::vector<std::uint8_t> rebuilt = w.finish();
-        const auto rebuiltData = dwg::splitStoredObject(rebuilt, store.release()).data;
-        // Same size, and the same bits up to the end of the handles; the
-        // padding after them is whatever AutoCAD had at hand (zeros, ones,
-        // leftovers), and the CRC covers it.
-        ASSERT_EQ(rebuiltData.size(), view.data.size());
-        EXPECT_LT(view.data.size() * 8 - handlesEnd, 8U);
-        EXPECT_EQ(dwg::test::bytesToBits(rebuiltData, handlesEnd), dwg::test::bytesToBits(view.data, handlesEnd));
-    }
-}
-
-TEST(ObjectWriter, RebuildsAutoCads2000TablesByteForByte) {
-    // entities-2d.dwg, saved by AutoCAD 2000: the ten controls, layers "0" and
-    // "Defpoints", style "Standard", appid "ACAD", the three linetypes,
-    // dimstyle "Standard" (with a reactor) and viewport "*Active".
-    expectRebuiltLikeAutoCad("entities-2d.dwg", {0x1, 0x2, 0x3, 0x5, 0x6, 0x7, 0x8, 0x9, 0xA, 0xB, 0x10, 0x46, 0x11,
-                                                 0x12, 0x14, 0x15, 0x16, 0x27, 0x52});
-}
-
-TEST(ObjectWriter, RebuildsAutoCads2004TablesByteForByte) {
-    // text_2004.dwg: a layer with an extension dictionary, a linetype with six
-    // dashes, a dimension style and the controls that list them. (Its viewport
-    // carries extended data, which new objects never have.)
-    expectRebuiltLikeAutoCad("text_2004.dwg", {0x1, 0x2, 0x3, 0x5, 0x6, 0x7, 0x8, 0x9, 0xA, 0x10, 0x12, 0x14, 0x15,
-                                               0x16, 0x1A9, 0x27});
+    // The CRC covers the MS size and the data.
+    EXPECT_EQ(dwg::test::rs(stored, stored.size() - 2),
+              dwg::crc16(dwg::kCrc16Seed, std::span(stored).first(stored.size() - 2)));
+    const Drawing d = Drawing::fromBytes(dwg::writeDwgFile(file), "long.dwg");
+    EXPECT_EQ(d.text(handle).value, filler);
 }
 
 // The same drawings as independent readers see them.
@@ -684,12 +544,13 @@ protected:
                     out.texts[dwg::handleText(e)] = {dwg::handleText(e), owner, utf8(d.textStyleName(e)), p.x, p.y,
                                                      utf8(d.textString(e)), std::to_string(d.textGeneration(e))};
                 } else if (d.isBlockReference(e)) {
-                    const dwg::InsertObject& insert = d.insert(e);
-                    out.inserts[dwg::handleText(e)] = {dwg::handleText(e), owner, utf8(d.blockName(insert.block)),
+                    const dwg::InsertFields insert = d.insert(e);
+                    const std::uint64_t target = d.object(e).common.resolve(insert.block);
+                    out.inserts[dwg::handleText(e)] = {dwg::handleText(e), owner, utf8(d.blockName(target)),
                                                        insert.insertion.x, insert.insertion.y};
                     for (std::uint64_t a : d.attributes(e)) {
                         const Point3 p = d.insertionPoint(a);
-                        out.attributes[dwg::handleText(a)] = {dwg::handleText(a), dwg::handleText(e), d.text(a).tag,
+                        out.attributes[dwg::handleText(a)] = {dwg::handleText(a), dwg::handleText(e), d.textTag(a),
                                                               utf8(d.textStyleName(a)), p.x, p.y,
                                                               utf8(d.textString(a))};
                     }

@@ -15,6 +15,7 @@
 
 #include "dwg/bits/crc.h"
 #include "dwg/container/dwg_file.h"
+#include "dwg/drawing/builder.h"
 #include "dwg/errors.h"
 #include "support/code_pages.h"
 #include "tests/dwg/dxf_twin.h"
@@ -105,10 +106,10 @@ TEST(DrawingSamples, ExamplesAgreeWithTheirDxfTwins) {
                                e.text(7, "STANDARD") + "|" + point + "|" + std::to_string(std::atoi(e.text(71, "0").c_str())));
         }
         auto describe = [&](const char* type, std::uint64_t handle) {
-            const auto& t = d->text(handle);
+            const dwg::TextLineFields t = d->text(handle);
             char point[64];
-            std::snprintf(point, sizeof point, "%.6f,%.6f", t.text.insertion.x, t.text.insertion.y);
-            std::string tag(t.tag.c_str());  // without a terminating zero
+            std::snprintf(point, sizeof point, "%.6f,%.6f", t.insertion.x, t.insertion.y);
+            std::string tag(d->textTag(handle).c_str());  // without a terminating zero
             return std::string(type) + "|" + dwg::handleText(handle) + "|" + tag + "|" + utf8(d->textString(handle)) +
                    "|" + styleOf(handle) + "|" + point + "|" + std::to_string(d->textGeneration(handle));
         };
@@ -172,17 +173,16 @@ TEST(DrawingSamples, HebrewTextsComeBackWithEverythingElseUnchanged) {
         for (const auto& [handle, value] : expected) {
             EXPECT_EQ(again.textString(handle), value) << dwg::handleText(handle);
             // Every field but the string is as it was.
-            dwg::TextObject before = d->text(handle), after = again.text(handle);
-            before.text.value.clear();
-            after.text.value.clear();
-            EXPECT_EQ(after.text.insertion, before.text.insertion);
-            EXPECT_EQ(after.text.alignment, before.text.alignment);
-            EXPECT_EQ(after.text.height, before.text.height);
-            EXPECT_EQ(after.text.generation, before.text.generation);
+            const dwg::TextLineFields before = d->text(handle), after = again.text(handle);
+            EXPECT_EQ(after.insertion, before.insertion);
+            EXPECT_EQ(after.alignment, before.alignment);
+            EXPECT_EQ(after.height, before.height);
+            EXPECT_EQ(after.generation, before.generation);
             EXPECT_EQ(after.style, before.style);
-            EXPECT_EQ(after.tag, before.tag);
-            EXPECT_EQ(after.handles.owner, before.handles.owner);
-            EXPECT_EQ(after.handles.layer, before.handles.layer);
+            EXPECT_EQ(again.textTag(handle), d->textTag(handle));
+            const dwg::CommonData was = d->object(handle).common, is = again.object(handle).common;
+            EXPECT_EQ(is.owner, was.owner);
+            EXPECT_EQ(is.layer, was.layer);
         }
         const auto& before = d->objects().file();
         for (const auto& object : before.objects) {
@@ -216,6 +216,42 @@ TEST(DrawingSamples, GenerationMoveAndStyleEditsRoundTrip) {
     EXPECT_EQ(again.insertionPoint(text), (dwg::Point3{start.x - 10, start.y - 2, start.z}));
     EXPECT_EQ(again.styleFontFile(style), u"Arial.ttf");
     EXPECT_EQ(again.style(style).generation, 0);
+}
+
+// Reads give values and changes are seen by every later read, in whatever
+// order texts, attributes and styles are read and changed.
+TEST(DrawingModel, ReadsAndChangesInAnyOrder) {
+    dwg::DrawingBuilder b(dwg::Release::R2000);
+    const std::uint64_t style = b.addTextStyle("S", "s.shx");
+    dwg::DrawingBuilder::TextSpec one;
+    one.value = "One";
+    one.style = style;
+    const std::uint64_t first = b.addText(dwg::DrawingBuilder::Space::Model, one);
+    dwg::DrawingBuilder::TextSpec two = one;
+    two.value = "Two";
+    two.insertion = {5, 5, 0};
+    const std::uint64_t second = b.addText(dwg::DrawingBuilder::Space::Model, two);
+    Drawing d = Drawing::fromBytes(b.bytes(), "built.dwg");
+
+    const dwg::TextLineFields a = d.text(first), c = d.text(second);
+    EXPECT_EQ(a.value, "One");
+    EXPECT_EQ(c.value, "Two");
+    d.setTextString(first, u"Uno");
+    EXPECT_EQ(d.textString(second), u"Two");
+    d.setStyleFontFile(style, u"x.ttf");
+    d.setTextString(second, u"Dos");
+    d.move(first, {0, 0, 0}, {1, 2, 3});
+    EXPECT_EQ(d.textString(first), u"Uno");
+    EXPECT_EQ(d.textString(second), u"Dos");
+    EXPECT_EQ(d.styleFontFile(style), u"x.ttf");
+    EXPECT_EQ(d.textStyleName(first), u"S");
+    EXPECT_EQ(a.value, "One");  // a value read before stays as it was read
+
+    const Drawing again = Drawing::fromBytes(d.toBytes(), "saved.dwg");
+    EXPECT_EQ(again.textString(first), u"Uno");
+    EXPECT_EQ(again.insertionPoint(first), (dwg::Point3{1, 2, 3}));
+    EXPECT_EQ(again.textString(second), u"Dos");
+    EXPECT_EQ(again.styleFontFile(style), u"x.ttf");
 }
 
 TEST(DrawingErrors, DamagedFilesNameTheFileAndTheReason) {

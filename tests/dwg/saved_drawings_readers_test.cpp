@@ -52,7 +52,7 @@ protected:
         for (std::uint64_t t : texts) {
             d.setTextString(t, hebrew + d.textString(t));
             saved.texts[dwg::handleText(t)] = support::toUtf8(d.textString(t));
-            std::string raw = d.text(t).text.value;
+            std::string raw = d.text(t).value;
             if (!raw.empty() && raw.back() == '\0')
                 raw.pop_back();
             saved.rawTexts[dwg::handleText(t)] = support::toUtf8(support::CodePage::windows1252().decode(raw));

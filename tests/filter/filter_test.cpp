@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 
 #include <unistd.h>
 
@@ -328,6 +329,20 @@ TEST_F(FilterTest, ADrawingThatCannotBeOpenedIsReportedOnce) {
     EXPECT_THAT(m_errors, ElementsAre("Problem with opening file/1"));
     EXPECT_THAT(f->OpenFailure, HasSubstr("broken.dwg"));
     EXPECT_FALSE(std::filesystem::exists(m_dir / "out.dwg"));
+}
+
+// A fault of ours (an index out of range, memory exhausted) is no damaged
+// drawing: it goes on as what it is, for the batch run to report.
+TEST_F(FilterTest, AnEngineFaultIsNotAnOpeningProblem) {
+    TDWGFileFilter f(m_fonts, m_styles, m_options, [](const std::filesystem::path&) -> std::unique_ptr<filter::DrawingAccess> {
+        throw std::out_of_range("vector::at");
+    });
+    f.OnError = [&](void*, const std::string& message, int kind, bool&) {
+        m_errors.push_back(message + "/" + std::to_string(kind));
+    };
+    EXPECT_THROW(f.ProcessDrawing((m_dir / "in.dwg").string()), std::out_of_range);
+    EXPECT_TRUE(f.OpenFailure.empty());
+    EXPECT_TRUE(m_errors.empty());
 }
 
 TEST_F(FilterTest, SavingOverTheInputGoesToADollarName) {

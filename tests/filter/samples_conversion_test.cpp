@@ -125,7 +125,7 @@ TEST(SampleConversion, EverySampleConvertsWithEverythingElseUnchanged) {
         std::set<std::uint64_t> changed(original.textStyles().begin(), original.textStyles().end());
         auto check = [&](std::uint64_t handle, bool attribute) {
             changed.insert(handle);
-            const std::uint64_t styleHandle = original.text(handle).style;
+            const std::uint64_t styleHandle = original.textStyle(handle);
             converter.CurrentKind =
                 converter.FontKindOf(singleByte(original.styleFontFile(styleHandle), original.textCodePage()));
             converter.CurrentBackward =

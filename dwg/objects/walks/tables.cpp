@@ -24,13 +24,13 @@ void addTableKinds(std::vector<ObjectKind>& kinds) {
     kinds.push_back(kindOf<SymbolTableObject>(kVxControl, "VX_CONTROL", false));
 
     kinds.push_back(kindOf<BlockRecordObject>(type::BlockHeader, "BLOCK_HEADER", false));
-    kinds.push_back(kindOf<LayerRecordObject>(type::Layer, "LAYER", false));
-    kinds.push_back(kindOf<TextStyleRecordObject>(type::Style, "STYLE", false));
-    kinds.push_back(kindOf<LinetypeRecordObject>(type::Ltype, "LTYPE", false));
-    kinds.push_back(kindOf<ViewRecordObject>(kView, "VIEW", false));
-    kinds.push_back(kindOf<VportRecordObject>(kVport, "VPORT", false));
-    kinds.push_back(kindOf<AppIdRecordObject>(type::AppId, "APPID", false));
-    kinds.push_back(kindOf<DimStyleRecordObject>(type::DimStyle, "DIMSTYLE", false));
+    kinds.push_back(kindOf<LayerObject>(type::Layer, "LAYER", false));
+    kinds.push_back(kindOf<StyleObject>(type::Style, "STYLE", false));
+    kinds.push_back(kindOf<LinetypeObject>(type::Ltype, "LTYPE", false));
+    kinds.push_back(kindOf<ViewObject>(kView, "VIEW", false));
+    kinds.push_back(kindOf<VportObject>(kVport, "VPORT", false));
+    kinds.push_back(kindOf<AppIdObject>(type::AppId, "APPID", false));
+    kinds.push_back(kindOf<DimStyleObject>(type::DimStyle, "DIMSTYLE", false));
     kinds.push_back(kindOf<VxRecordObject>(kVxRecord, "VX_TABLE_RECORD", false));
 }
 

@@ -196,7 +196,7 @@ void walk(Io& io, BlockRecordObject& b) {
     }
 }
 
-struct LayerRecordObject {
+struct LayerObject {
     TableEntryData entry;
     // R13-R14 as four bits; 2000 on in `flags`.
     bool frozen = false, off = false, frozenInNewViewports = false, locked = false;
@@ -210,7 +210,7 @@ struct LayerRecordObject {
 };
 
 template <class Io>
-void walk(Io& io, LayerRecordObject& l) {
+void walk(Io& io, LayerObject& l) {
     const Release r = io.release();
     walk(io, l.entry);
     if (r <= Release::R14) {
@@ -229,7 +229,7 @@ void walk(Io& io, LayerRecordObject& l) {
     io.H("linetype", l.linetype);
 }
 
-struct TextStyleRecordObject {
+struct StyleObject {
     TableEntryData entry;
     bool isShapeFile = false;  // bit 1 of DXF 70
     bool vertical = false;     // bit 4 of DXF 70
@@ -243,7 +243,7 @@ struct TextStyleRecordObject {
 };
 
 template <class Io>
-void walk(Io& io, TextStyleRecordObject& s) {
+void walk(Io& io, StyleObject& s) {
     walk(io, s.entry);
     // The shape-file bit comes first, then the vertical bit (ODA §20.4.56
     // lists them the other way round; the samples' shape styles agree here).
@@ -268,7 +268,7 @@ struct LinetypeDash {
     HandleRef style;              // the STYLE of the shape or text (hard pointer)
 };
 
-struct LinetypeRecordObject {
+struct LinetypeObject {
     TableEntryData entry;
     std::string description;
     double patternLength = 0.0;
@@ -280,7 +280,7 @@ struct LinetypeRecordObject {
 };
 
 template <class Io>
-void walk(Io& io, LinetypeRecordObject& t) {
+void walk(Io& io, LinetypeObject& t) {
     walk(io, t.entry);
     io.T("description", t.description);
     io.BD("pattern length", t.patternLength);
@@ -374,7 +374,7 @@ void walk(Io& io, UcsAxes& u) {
     io.BD3("ucs y axis", u.yAxis);
 }
 
-struct ViewRecordObject {
+struct ViewObject {
     TableEntryData entry;
     ViewGeometry view;
     ViewLighting lighting;       // 2007+
@@ -390,7 +390,7 @@ struct ViewRecordObject {
 };
 
 template <class Io>
-void walk(Io& io, ViewRecordObject& v) {
+void walk(Io& io, ViewObject& v) {
     const Release r = io.release();
     walk(io, v.entry);
     walk(io, v.view);
@@ -424,7 +424,7 @@ struct UcsOrthoPoint {
 
 // Not in the registry yet: no sample holds a UCS record to confirm the
 // 2000+ fields after the ortho view type (see the walk).
-struct UcsRecordObject {
+struct UcsObject {
     TableEntryData entry;
     UcsAxes ucs;
     double elevation = 0.0;        // 2000+
@@ -434,7 +434,7 @@ struct UcsRecordObject {
 };
 
 template <class Io>
-void walk(Io& io, UcsRecordObject& u) {
+void walk(Io& io, UcsObject& u) {
     walk(io, u.entry);
     walk(io, u.ucs);
     if (io.release() >= Release::R2000) {
@@ -454,7 +454,7 @@ void walk(Io& io, UcsRecordObject& u) {
     }
 }
 
-struct VportRecordObject {
+struct VportObject {
     TableEntryData entry;
     ViewGeometry view;
     ViewLighting lighting;  // 2007+
@@ -484,7 +484,7 @@ struct VportRecordObject {
 };
 
 template <class Io>
-void walk(Io& io, VportRecordObject& v) {
+void walk(Io& io, VportObject& v) {
     const Release r = io.release();
     walk(io, v.entry);
     walk(io, v.view);
@@ -523,20 +523,20 @@ void walk(Io& io, VportRecordObject& v) {
     }
 }
 
-struct AppIdRecordObject {
+struct AppIdObject {
     TableEntryData entry;
     std::uint8_t unknown = 0;  // DXF 71, 0 in AutoCAD's drawings
 };
 
 template <class Io>
-void walk(Io& io, AppIdRecordObject& a) {
+void walk(Io& io, AppIdObject& a) {
     walk(io, a.entry);
     io.RC("unknown", a.unknown);
 }
 
 // DIMSTYLE: the dimension variables, named as AutoCAD's system variables.
 // R13-R14 and 2000 on store different sets in different orders and codes.
-struct DimStyleRecordObject {
+struct DimStyleObject {
     TableEntryData entry;
     bool dimtol = false, dimlim = false, dimtih = true, dimtoh = true, dimse1 = false, dimse2 = false;
     bool dimalt = false, dimtofl = false, dimsah = false, dimtix = false, dimsoxd = false;
@@ -573,7 +573,7 @@ struct DimStyleRecordObject {
 };
 
 template <class Io>
-void walkDimStyleR13(Io& io, DimStyleRecordObject& d) {
+void walkDimStyleR13(Io& io, DimStyleObject& d) {
     // Some variables are an RC here, a BS from 2000 on.
     auto rc = [&io](const char* name, std::int16_t& v) {
         std::uint8_t b = static_cast<std::uint8_t>(v);
@@ -637,7 +637,7 @@ void walkDimStyleR13(Io& io, DimStyleRecordObject& d) {
 }
 
 template <class Io>
-void walkDimStyle2000(Io& io, DimStyleRecordObject& d) {
+void walkDimStyle2000(Io& io, DimStyleObject& d) {
     const Release r = io.release();
     io.T("DIMPOST", d.dimpost);
     io.T("DIMAPOST", d.dimapost);
@@ -720,7 +720,7 @@ void walkDimStyle2000(Io& io, DimStyleRecordObject& d) {
 }
 
 template <class Io>
-void walk(Io& io, DimStyleRecordObject& d) {
+void walk(Io& io, DimStyleObject& d) {
     const Release r = io.release();
     walk(io, d.entry);
     if (r <= Release::R14)
