@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -29,13 +30,14 @@ namespace {
 
 // One of the document's R14 objects, from its MS size through its last
 // byte, decoded through its walk (which checks that its data and handles end
-// where the object says). The LWPLINE example is an object of the class
-// numbered 0x1FB.
+// where the object says) and encoded again to the same bytes. The LWPLINE
+// example is an object of the class numbered 0x1FB.
 struct DocumentObject {
     Object object;
 
     explicit DocumentObject(std::string_view hex) {
         std::vector<std::uint8_t> stored = test::hexToBytes(hex);
+        const std::size_t size = stored.size();
         stored.insert(stored.end(), {0, 0});  // the CRC, not checked here
         ClassList classes;
         classes.classes.push_back({});
@@ -43,6 +45,10 @@ struct DocumentObject {
         classes.classes.back().dxfName = "LWPOLYLINE";
         classes.classes.back().itemClassId = 0x1F2;
         object = decodeObject(stored, Release::R14, classes);
+        std::vector<std::uint8_t> again = encodeObject(object, Release::R14, Release::R14);
+        again.resize(std::min(again.size(), size));  // without the CRC
+        stored.resize(size);
+        EXPECT_EQ(again, stored) << hex;
     }
     template <class Fields>
     Fields fields() {
