@@ -8,8 +8,11 @@
 
 #include "dwg/drawing/ownership.h"
 #include "dwg/errors.h"
-#include "dwg/objects/block.h"
-#include "dwg/objects/insert.h"
+#include "dwg/objects/walks/complex_entities.h"
+#include "dwg/objects/walks/dimensions.h"
+#include "dwg/objects/walks/entities.h"
+#include "dwg/objects/walks/polylines.h"
+#include "dwg/objects/walks/tables.h"
 
 namespace dwg {
 namespace {
@@ -186,7 +189,7 @@ void addPolyline(Box3& box, const Affine& toWcs, const std::vector<Point2>& poin
 }
 
 // The four corners of a single-line text in its OCS.
-std::array<Point3, 4> textOutline(const TextFields& text, std::size_t characterCount) {
+std::array<Point3, 4> textOutline(const TextLineFields& text, std::size_t characterCount) {
     const double height = text.height;
     double width = static_cast<double>(characterCount) * kCharacterWidth * height * text.widthFactor;
     double rotation = text.rotation;
@@ -232,7 +235,7 @@ std::array<Point3, 4> textOutline(const TextFields& text, std::size_t characterC
     return out;
 }
 
-void addText(Box3& box, const Affine& toWcs, const TextFields& text, std::size_t characterCount) {
+void addText(Box3& box, const Affine& toWcs, const TextLineFields& text, std::size_t characterCount) {
     const std::array<Point3, 4> outline = textOutline(text, characterCount);
     withThickness(toWcs * ocs(text.extrusion), text.thickness, {0.0, 0.0, 1.0}, [&](const Affine& t) {
         for (const Point3& corner : outline)
@@ -240,7 +243,7 @@ void addText(Box3& box, const Affine& toWcs, const TextFields& text, std::size_t
     });
 }
 
-void addMText(Box3& box, const Affine& toWcs, const MTextGeometry& m) {
+void addMText(Box3& box, const Affine& toWcs, const MTextObject& m) {
     const Affine frame = ocs(m.extrusion);
     const Point3 normal = frame.vector({0.0, 0.0, 1.0});
     const Point3 xAxis = unit(m.xAxis, frame.vector({1.0, 0.0, 0.0}));
@@ -257,14 +260,150 @@ void addMText(Box3& box, const Affine& toWcs, const MTextGeometry& m) {
             box.add(toWcs.point(m.insertion + xAxis * x + yAxis * y));
 }
 
-bool isLwPolyline(const ObjectStore& store, std::uint64_t handle, std::uint16_t objectType) {
-    if (objectType == type::LwPolyline)
-        return true;
-    if (objectType < 500)
-        return false;
-    const std::string_view name = store.dxfNameOf(handle);
-    return name == "LWPOLYLINE" || name == "LWPLINE";
+// The entities an owner names: listed from 2004 on, a run linked from the
+// first to the last before.
+std::vector<std::uint64_t> ownedEntities(const ObjectStore& store, const CommonData& owner, const HandleRef& first,
+                                         const HandleRef& last, const std::vector<HandleRef>& listed) {
+    if (store.release() < Release::R2004)
+        return linkedEntities(store, owner.resolve(first), owner.resolve(last));
+    std::vector<std::uint64_t> out;
+    out.reserve(listed.size());
+    for (const HandleRef& ref : listed) {
+        const std::uint64_t handle = owner.resolve(ref);
+        if (!store.isEntity(handle))
+            throw FormatError("entity " + handleText(handle) + " is " +
+                              (store.contains(handle) ? "not an entity" : "missing"));
+        out.push_back(handle);
+    }
+    return out;
 }
+
+std::vector<std::uint64_t> ownedEntities(const ObjectStore& store, const CommonData& owner,
+                                         const OwnedEntities& owned) {
+    return ownedEntities(store, owner, owned.first, owned.last, owned.entities);
+}
+
+std::string typeText(const ObjectStore& store, std::uint64_t handle) {
+    const auto t = store.typeOf(handle);
+    return t ? "type " + std::to_string(*t) : std::string("no object");
+}
+
+void addTextLine(Box3& box, const Affine& toWcs, const TextLineFields& text) {
+    addText(box, toWcs, text, textCharacterCount(text.value));
+}
+
+// A point at height z of a plane's coordinates.
+Point3 onPlane(const Point2& p, double z) { return {p.x, p.y, z}; }
+
+// Spline curves lie within their control points' hull; without control
+// points the curve passes through its fit points.
+void addSpline(Box3& box, const Affine& toWcs, const SplineObject& s) {
+    for (const SplineControlPoint& c : s.controlPoints)
+        box.add(toWcs.point(c.point));
+    if (s.controlPoints.empty())
+        for (const Point3& p : s.fitPoints)
+            box.add(toWcs.point(p));
+}
+
+// The angle of a point of an ellipse to the parameter that reaches it (the
+// eccentric anomaly), for an ellipse whose minor axis is `ratio` of its major.
+double ellipseParameter(double angle, double ratio) {
+    return ratio == 0.0 ? angle : std::atan2(std::sin(angle) / ratio, std::cos(angle));
+}
+
+// A hatch boundary edge in the hatch's OCS (`toWcs` maps from it) at height z.
+void addHatchEdge(Box3& box, const Affine& toWcs, const HatchEdge& e, double z) {
+    // A clockwise arc stores the complements of its angles, so the arc runs
+    // counter-clockwise from -end to -start (as the DXF twins of the samples
+    // and other readers take them).
+    const double from = e.counterClockwise ? e.startAngle : -e.endAngle;
+    const double to = e.counterClockwise ? e.endAngle : -e.startAngle;
+    switch (e.type) {
+    case HatchEdge::Line:
+        box.add(toWcs.point(onPlane(e.start, z)));
+        box.add(toWcs.point(onPlane(e.end, z)));
+        return;
+    case HatchEdge::CircularArc:
+        addEllipticArc(box, toWcs, onPlane(e.start, z), {e.radius, 0.0, 0.0}, {0.0, e.radius, 0.0}, from,
+                       sweepBetween(from, to));
+        return;
+    case HatchEdge::EllipticArc: {
+        // The angles are the true angles of the end points, not parameters.
+        const Point3 major{e.end.x, e.end.y, 0.0};
+        const Point3 minor = Point3{-e.end.y, e.end.x, 0.0} * e.radius;
+        const double t0 = ellipseParameter(from, e.radius);
+        addEllipticArc(box, toWcs, onPlane(e.start, z), major, minor, t0,
+                       sweepBetween(t0, ellipseParameter(to, e.radius)));
+        return;
+    }
+    case HatchEdge::Spline:
+        for (const Point2& p : e.controlPoints)
+            box.add(toWcs.point(onPlane(p, z)));
+        if (e.controlPoints.empty())
+            for (const Point2& p : e.fitPoints)
+                box.add(toWcs.point(onPlane(p, z)));
+        return;
+    default:
+        return;
+    }
+}
+
+// The fill lies within its boundary paths.
+void addHatch(Box3& box, const Affine& toWcs, const HatchObject& h) {
+    const Affine toWcsFromOcs = toWcs * ocs(h.extrusion);
+    for (const HatchPath& path : h.paths) {
+        if (!path.isPolyline()) {
+            for (const HatchEdge& e : path.edges)
+                addHatchEdge(box, toWcsFromOcs, e, h.elevation);
+            continue;
+        }
+        std::vector<Point2> points;
+        std::vector<double> bulges;
+        for (const HatchPathVertex& v : path.vertices) {
+            points.push_back(v.point);
+            bulges.push_back(v.bulge);
+        }
+        addPolyline(box, toWcsFromOcs, points, bulges, path.closed, h.elevation);
+    }
+}
+
+// Each line of an MLINE meets the miter of a vertex at the distance its
+// first element parameter gives (DXF group 41); between vertices the lines
+// are straight.
+void addMline(Box3& box, const Affine& toWcs, const MlineObject& m) {
+    for (const MlineVertex& v : m.vertices) {
+        box.add(toWcs.point(v.position));
+        for (const MlineElementParameters& e : v.elements)
+            if (!e.segments.empty())
+                box.add(toWcs.point(v.position + v.miterDirection * e.segments.front()));
+    }
+}
+
+const DimensionData* dimensionOf(Object& o) {
+    if (auto* d = o.as<LinearDimensionObject>())
+        return &d->dimension;
+    if (auto* d = o.as<AlignedDimensionObject>())
+        return &d->dimension;
+    if (auto* d = o.as<OrdinateDimensionObject>())
+        return &d->dimension;
+    if (auto* d = o.as<Angular3PointDimensionObject>())
+        return &d->dimension;
+    if (auto* d = o.as<Angular2LineDimensionObject>())
+        return &d->dimension;
+    if (auto* d = o.as<RadiusDimensionObject>())
+        return &d->dimension;
+    if (auto* d = o.as<DiameterDimensionObject>())
+        return &d->dimension;
+    if (auto* d = o.as<ArcDimensionObject>())
+        return &d->dimension;
+    return nullptr;
+}
+
+// A POLYLINE's drawn vertices: their points and bulges.
+struct PolylinePoint {
+    Point3 point;
+    double bulge = 0.0;
+};
 
 class BoxCollector {
 public:
@@ -274,214 +413,231 @@ public:
     // stored in (the WCS, or a block's) to the world. `inBlock`: it is part of
     // a block definition drawn by a reference.
     void entity(std::uint64_t handle, const Affine& toWcs, bool inBlock, Box3& box) {
-        const auto objectType = m_store.typeOf(handle);
-        if (!objectType)
+        if (!m_store.contains(handle))
             throw FormatError("object " + handleText(handle) + ": referenced but not in the drawing");
-        if (!isBoxed(handle, *objectType))
+        if (!m_store.isEntity(handle))
             return;
-        const ObjectView view = m_store.view(handle);
-        BitReader in = view.reader(m_store.release());
+        Object o = m_store.decode(handle);
         try {
-            add(handle, *objectType, view, in, toWcs, inBlock, box);
+            add(o, toWcs, inBlock, box);
         } catch (const FormatError& e) {
             throw e.withContext("object " + handleText(handle));
         }
     }
 
 private:
-    bool isBoxed(std::uint64_t handle, std::uint16_t t) const {
-        switch (t) {
-            case type::Text:
-            case type::Attrib:
-            case type::Attdef:
-            case type::Insert:
-            case type::Minsert:
-            case type::Polyline2d:
-            case type::Polyline3d:
-            case type::PolylinePface:
-            case type::PolylineMesh:
-            case type::Arc:
-            case type::Circle:
-            case type::Line:
-            case type::Point:
-            case type::Face3d:
-            case type::Solid:
-            case type::Trace:
-            case type::Ellipse:
-            case type::MText:
-                return true;
-            default:
-                return isLwPolyline(m_store, handle, t);
-        }
-    }
-
-    void add(std::uint64_t handle, std::uint16_t t, const ObjectView& view, BitReader& in, const Affine& toWcs,
-             bool inBlock, Box3& box) {
-        const ObjectHeader& h = view.header;
-        switch (t) {
-            case type::Text:
-            case type::Attrib:
-            case type::Attdef: {
-                const TextObject text = decodeText(in, h);
-                // A block's attribute definitions become the references' ATTRIBs;
-                // only constant ones are drawn with the block, and invisible
-                // ones (flag 1) not at all.
-                if (inBlock && t == type::Attdef && ((text.flags & 2) == 0 || (text.flags & 1) != 0))
-                    return;
-                addText(box, toWcs, text.text, textCharacterCount(text.text.value));
-                return;
+    void add(Object& o, const Affine& toWcs, bool inBlock, Box3& box) {
+        if (const auto* t = o.as<TextEntityObject>()) {
+            addTextLine(box, toWcs, t->text);
+        } else if (const auto* attrib = o.as<AttribObject>()) {
+            addTextLine(box, toWcs, attrib->text);
+        } else if (const auto* def = o.as<AttdefObject>()) {
+            // A block's attribute definitions become the references' ATTRIBs;
+            // only constant ones are drawn with the block, and invisible ones
+            // (flag 1) not at all.
+            if (!inBlock || ((def->attribute.flags & 2) != 0 && (def->attribute.flags & 1) == 0))
+                addTextLine(box, toWcs, def->text);
+        } else if (const auto* i = o.as<InsertEntityObject>()) {
+            addInsert(o.common, i->insert, 1, 1, 0.0, 0.0, toWcs, box);
+        } else if (const auto* m = o.as<MInsertObject>()) {
+            addInsert(o.common, m->insert, m->columns, m->rows, m->columnSpacing, m->rowSpacing, toWcs, box);
+        } else if (const auto* pl = o.as<Polyline2dObject>()) {
+            std::vector<Point2> points;
+            std::vector<double> bulges;
+            for (const PolylinePoint& v : polylinePoints(o.common, pl->vertices)) {
+                points.push_back({v.point.x, v.point.y});
+                bulges.push_back(v.bulge);
             }
-            case type::Insert:
-            case type::Minsert:
-                addInsert(decodeInsert(in, h), toWcs, box);
-                return;
-            case type::Polyline2d:
-            case type::Polyline3d:
-            case type::PolylinePface:
-            case type::PolylineMesh:
-                addPolylineEntity(decodePolyline(in, h), toWcs, box);
-                return;
-            case type::Arc: {
-                const ArcGeometry g = decodeArc(in, h);
-                withThickness(toWcs * ocs(g.extrusion), g.thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
-                    addEllipticArc(box, a, g.center, {g.radius, 0.0, 0.0}, {0.0, g.radius, 0.0}, g.startAngle,
-                                   sweepBetween(g.startAngle, g.endAngle));
-                });
-                return;
-            }
-            case type::Circle: {
-                const CircleGeometry g = decodeCircle(in, h);
-                withThickness(toWcs * ocs(g.extrusion), g.thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
-                    addEllipticArc(box, a, g.center, {g.radius, 0.0, 0.0}, {0.0, g.radius, 0.0}, 0.0, kTwoPi);
-                });
-                return;
-            }
-            case type::Line: {
-                const LineGeometry g = decodeLine(in, h);
-                withThickness(toWcs, g.thickness, unit(g.extrusion, {0.0, 0.0, 1.0}), [&](const Affine& a) {
-                    box.add(a.point(g.start));
-                    box.add(a.point(g.end));
-                });
-                return;
-            }
-            case type::Point: {
-                const PointGeometry g = decodePoint(in, h);
-                withThickness(toWcs, g.thickness, unit(g.extrusion, {0.0, 0.0, 1.0}),
-                              [&](const Affine& a) { box.add(a.point(g.position)); });
-                return;
-            }
-            case type::Face3d:
-                for (const Point3& corner : decodeFace3d(in, h).corners)
-                    box.add(toWcs.point(corner));
-                return;
-            case type::Solid:
-            case type::Trace: {
-                const SolidGeometry g = decodeSolid(in, h);
-                withThickness(toWcs * ocs(g.extrusion), g.thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
-                    for (const Point2& corner : g.corners)
-                        box.add(a.point({corner.x, corner.y, g.elevation}));
-                });
-                return;
-            }
-            case type::Ellipse: {
-                const EllipseGeometry g = decodeEllipse(in, h);
-                const Point3 minor = cross(unit(g.extrusion, {0.0, 0.0, 1.0}), g.majorAxis) * g.axisRatio;
-                addEllipticArc(box, toWcs, g.center, g.majorAxis, minor, g.startParameter,
-                               sweepBetween(g.startParameter, g.endParameter));
-                return;
-            }
-            case type::MText:
-                addMText(box, toWcs, decodeMText(in, h));
-                return;
-            default:
-                break;
-        }
-        if (isLwPolyline(m_store, handle, t)) {
-            const LwPolylineGeometry g = decodeLwPolyline(in, h);
-            withThickness(toWcs * ocs(g.extrusion), g.thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
-                addPolyline(box, a, g.points, g.bulges, g.closed(), g.elevation);
+            // The vertices lie at the polyline's elevation.
+            withThickness(toWcs * ocs(pl->extrusion), pl->thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
+                addPolyline(box, a, points, bulges, (pl->flags & 1) != 0, pl->elevation);
             });
+        } else if (const OwnedEntities* vertices = worldVertices(o)) {
+            for (const PolylinePoint& v : polylinePoints(o.common, *vertices))
+                box.add(toWcs.point(v.point));
+        } else if (const auto* lw = o.as<LwPolylineObject>()) {
+            withThickness(toWcs * ocs(lw->extrusion), lw->thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
+                addPolyline(box, a, lw->points, lw->bulges, (lw->flags & 512) != 0, lw->elevation);
+            });
+        } else if (const auto* arc = o.as<ArcObject>()) {
+            const CircleObject& c = arc->circle;
+            withThickness(toWcs * ocs(c.extrusion), c.thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
+                addEllipticArc(box, a, c.center, {c.radius, 0.0, 0.0}, {0.0, c.radius, 0.0}, arc->startAngle,
+                               sweepBetween(arc->startAngle, arc->endAngle));
+            });
+        } else if (const auto* c = o.as<CircleObject>()) {
+            withThickness(toWcs * ocs(c->extrusion), c->thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
+                addEllipticArc(box, a, c->center, {c->radius, 0.0, 0.0}, {0.0, c->radius, 0.0}, 0.0, kTwoPi);
+            });
+        } else if (const auto* l = o.as<LineObject>()) {
+            // LINE and POINT are stored in the WCS; their thickness runs along
+            // the extrusion.
+            withThickness(toWcs, l->thickness, unit(l->extrusion, {0.0, 0.0, 1.0}), [&](const Affine& a) {
+                box.add(a.point(l->start));
+                box.add(a.point(l->end));
+            });
+        } else if (const auto* pt = o.as<PointObject>()) {
+            withThickness(toWcs, pt->thickness, unit(pt->extrusion, {0.0, 0.0, 1.0}),
+                          [&](const Affine& a) { box.add(a.point(pt->position)); });
+        } else if (const auto* f = o.as<Face3dObject>()) {
+            for (const Point3& corner : f->corners)
+                box.add(toWcs.point(corner));
+        } else if (const auto* s = o.as<SolidObject>()) {
+            withThickness(toWcs * ocs(s->extrusion), s->thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
+                for (const Point2& corner : s->corners)
+                    box.add(a.point(onPlane(corner, s->elevation)));
+            });
+        } else if (const auto* e = o.as<EllipseObject>()) {
+            const Point3 minor = cross(unit(e->extrusion, {0.0, 0.0, 1.0}), e->majorAxis) * e->axisRatio;
+            addEllipticArc(box, toWcs, e->center, e->majorAxis, minor, e->startAngle,
+                           sweepBetween(e->startAngle, e->endAngle));
+        } else if (const auto* mt = o.as<MTextObject>()) {
+            addMText(box, toWcs, *mt);
+        } else if (const auto* sp = o.as<SplineObject>()) {
+            addSpline(box, toWcs, *sp);
+        } else if (const auto* h = o.as<HatchObject>()) {
+            addHatch(box, toWcs, *h);
+        } else if (const auto* ml = o.as<MlineObject>()) {
+            addMline(box, toWcs, *ml);
+        } else if (const auto* leader = o.as<LeaderObject>()) {
+            for (const Point3& p : leader->points)
+                box.add(toWcs.point(p));
+        } else if (const DimensionData* dim = dimensionOf(o)) {
+            addDimension(o.common, *dim, toWcs, box);
         }
     }
 
-    void addPolylineEntity(const PolylineGeometry& polyline, const Affine& toWcs, Box3& box) {
-        const std::vector<VertexGeometry> vertices = polylineVertices(m_store, polyline);
-        // Frame control points of a spline-fit polyline are not drawn.
-        auto drawn = [](const VertexGeometry& v) { return v.type != type::VertexPfaceFace && (v.flags & 16) == 0; };
-        if (polyline.type != type::Polyline2d) {
-            for (const VertexGeometry& v : vertices)
-                if (drawn(v))
-                    box.add(toWcs.point(v.point));
-            return;
-        }
-        std::vector<Point2> points;
-        std::vector<double> bulges;
-        for (const VertexGeometry& v : vertices) {
-            if (!drawn(v))
+    // The vertices of the polylines whose vertices are WCS points.
+    static const OwnedEntities* worldVertices(Object& o) {
+        if (const auto* p = o.as<Polyline3dObject>())
+            return &p->vertices;
+        if (const auto* p = o.as<PolylineMeshObject>())
+            return &p->vertices;
+        if (const auto* p = o.as<PolylinePfaceObject>())
+            return &p->vertices;
+        return nullptr;
+    }
+
+    std::vector<PolylinePoint> polylinePoints(const CommonData& polyline, const OwnedEntities& owned) {
+        std::vector<PolylinePoint> out;
+        for (const std::uint64_t handle : ownedEntities(m_store, polyline, owned)) {
+            const auto t = m_store.typeOf(handle);
+            if (!t || *t < type::Vertex2d || *t > type::VertexPfaceFace)
+                throw FormatError("polyline vertex " + handleText(handle) + ": expected a VERTEX, found " +
+                                  typeText(m_store, handle));
+            Object v = m_store.decode(handle);
+            // Frame control points of a spline-fit polyline (flag 16) and a
+            // polyface mesh's face records are not drawn.
+            if (const auto* v2 = v.as<Vertex2dObject>()) {
+                if ((v2->flags & 16) == 0)
+                    out.push_back({v2->point, v2->bulge});
                 continue;
-            points.push_back({v.point.x, v.point.y});
-            bulges.push_back(v.bulge);
+            }
+            const Vertex3dObject* v3 = v.as<Vertex3dObject>();
+            if (v3 == nullptr)
+                v3 = v.as<VertexMeshObject>();
+            if (v3 == nullptr)
+                v3 = v.as<VertexPfaceObject>();
+            if (v3 != nullptr && (v3->flags & 16) == 0)
+                out.push_back({v3->point, 0.0});
         }
-        withThickness(toWcs * ocs(polyline.extrusion), polyline.thickness, {0.0, 0.0, 1.0}, [&](const Affine& a) {
-            addPolyline(box, a, points, bulges, polyline.closed(), polyline.elevation);
-        });
+        return out;
     }
 
-    void addInsert(const InsertObject& insert, const Affine& toWcs, Box3& box) {
-        const auto blockType = m_store.typeOf(insert.block);
+    struct Block {
+        std::uint64_t handle = 0;
+        std::string name;
+        Point3 basePoint;
+        std::vector<std::uint64_t> entities;
+    };
+
+    // The block `ref` names, opened for drawing: FormatError when it is not
+    // a block, is open already (it would contain itself) or is nested too
+    // deep. Closed by closeBlock.
+    Block openBlock(const char* user, const CommonData& common, const HandleRef& ref) {
+        Block block;
+        block.handle = common.resolve(ref);
+        const auto blockType = m_store.typeOf(block.handle);
         if (blockType != type::BlockHeader)
-            throw FormatError("insert: expected its block " + handleText(insert.block) +
-                              " to be a BLOCK_HEADER, found " +
-                              (blockType ? "type " + std::to_string(*blockType) : std::string("no object")));
-        const ObjectView blockView = m_store.view(insert.block);
-        BitReader blockIn = blockView.reader(m_store.release());
-        const BlockHeaderObject block = decodeBlockHeader(blockIn, blockView.header);
-        if (std::find(m_open.begin(), m_open.end(), insert.block) != m_open.end())
-            throw FormatError("block \"" + block.name + "\" (" + handleText(insert.block) + ") contains a reference to itself");
+            throw FormatError(std::string(user) + ": expected its block " + handleText(block.handle) +
+                              " to be a BLOCK_HEADER, found " + typeText(m_store, block.handle));
+        Object o = m_store.decode(block.handle);
+        const auto* record = o.as<BlockRecordObject>();
+        if (record == nullptr)
+            throw FormatError("block " + handleText(block.handle) + ": expected a BLOCK_HEADER its walk describes");
+        block.name = record->entry.name;
+        block.basePoint = record->basePoint;
+        if (std::find(m_open.begin(), m_open.end(), block.handle) != m_open.end())
+            throw FormatError("block \"" + block.name + "\" (" + handleText(block.handle) +
+                              ") contains a reference to itself");
         if (m_open.size() >= kMaxNesting)
             throw FormatError("block references: expected at most " + std::to_string(kMaxNesting) +
                               " levels of nesting, found more at block \"" + block.name + "\"");
+        try {
+            block.entities =
+                ownedEntities(m_store, o.common, record->firstEntity, record->lastEntity, record->entities);
+        } catch (const FormatError& e) {
+            throw e.withContext("object " + handleText(block.handle));
+        }
+        m_open.push_back(block.handle);
+        return block;
+    }
+    void closeBlock() { m_open.pop_back(); }
 
+    void addInsert(const CommonData& common, const InsertFields& insert, int columns, int rows, double columnSpacing,
+                   double rowSpacing, const Affine& toWcs, Box3& box) {
+        const Block block = openBlock("insert", common, insert.block);
         const Affine placed = toWcs * ocs(insert.extrusion) * translation(insert.insertion) * rotationZ(insert.rotation);
         const Affine scaled = scaling(insert.scale) * translation(Point3{} - block.basePoint);
         // An array's box is that of its corner copies: each copy is the same
         // content moved along the (rotated) grid.
-        std::vector<int> columns{0};
-        if (insert.columns > 1)
-            columns.push_back(insert.columns - 1);
-        std::vector<int> rows{0};
-        if (insert.rows > 1)
-            rows.push_back(insert.rows - 1);
-        const std::vector<std::uint64_t> entities = blockEntities(m_store, block);
+        std::vector<int> columnsDrawn{0};
+        if (columns > 1)
+            columnsDrawn.push_back(columns - 1);
+        std::vector<int> rowsDrawn{0};
+        if (rows > 1)
+            rowsDrawn.push_back(rows - 1);
         Box3 content;
-        m_open.push_back(insert.block);
-        for (const int column : columns) {
-            for (const int row : rows) {
-                const Point3 offset{column * insert.columnSpacing, row * insert.rowSpacing, 0.0};
+        for (const int column : columnsDrawn) {
+            for (const int row : rowsDrawn) {
+                const Point3 offset{column * columnSpacing, row * rowSpacing, 0.0};
                 const Affine blockToWcs = placed * translation(offset) * scaled;
-                for (const std::uint64_t e : entities)
+                for (const std::uint64_t e : block.entities)
                     entity(e, blockToWcs, true, content);
             }
         }
-        m_open.pop_back();
+        closeBlock();
         if (content.empty)
             content.add(placed.point({}));
         box.add(content);
 
         // The ATTRIBs are stored where they are drawn, like the reference itself.
-        for (const std::uint64_t a : insertAttributes(m_store, insert)) {
+        if (!insert.hasAttributes)
+            return;
+        for (const std::uint64_t a : ownedEntities(m_store, common, insert.attributes)) {
             if (m_store.typeOf(a) != type::Attrib)
                 throw FormatError("insert: expected its attribute " + handleText(a) + " to be an ATTRIB");
-            const ObjectView view = m_store.view(a);
-            BitReader in = view.reader(m_store.release());
-            try {
-                const TextObject attribute = decodeText(in, view.header);
-                if ((attribute.flags & 1) == 0)
-                    addText(box, toWcs, attribute.text, textCharacterCount(attribute.text.value));
-            } catch (const FormatError& e) {
-                throw e.withContext("object " + handleText(a));
-            }
+            Object attribute = m_store.decode(a);
+            const auto* fields = attribute.as<AttribObject>();
+            if (fields != nullptr && (fields->attribute.flags & 1) == 0)
+                addTextLine(box, toWcs, fields->text);
         }
+    }
+
+    // A dimension is drawn by its block, whose content lies in the
+    // dimension's OCS, placed like a block reference at the dimension's
+    // insertion point (DXF 12), which AutoCAD leaves at the origin for all
+    // but copies of a dimension.
+    void addDimension(const CommonData& common, const DimensionData& d, const Affine& toWcs, Box3& box) {
+        if (common.resolve(d.block) == 0)
+            return;
+        const Block block = openBlock("dimension", common, d.block);
+        const Affine blockToWcs = toWcs * ocs(d.extrusion) *
+                                  translation(onPlane(d.insertionPoint, 0.0)) * rotationZ(d.insertionRotation) *
+                                  scaling(d.insertionScale) * translation(Point3{} - block.basePoint);
+        for (const std::uint64_t e : block.entities)
+            entity(e, blockToWcs, true, box);
+        closeBlock();
     }
 
     const ObjectStore& m_store;
@@ -533,7 +689,7 @@ std::size_t textCharacterCount(std::string_view value) {
     return count;
 }
 
-Box3 textBox(const TextFields& text, std::size_t characterCount) {
+Box3 textBox(const TextLineFields& text, std::size_t characterCount) {
     Box3 box;
     addText(box, Affine{}, text, characterCount);
     return box;
@@ -543,28 +699,6 @@ Box3 entityBox(const ObjectStore& store, std::uint64_t handle) {
     Box3 box;
     BoxCollector(store).entity(handle, Affine{}, false, box);
     return box;
-}
-
-std::vector<VertexGeometry> polylineVertices(const ObjectStore& store, const PolylineGeometry& polyline) {
-    const std::vector<std::uint64_t> handles = store.release() >= Release::R2004
-                                                   ? polyline.vertices
-                                                   : linkedEntities(store, polyline.firstVertex, polyline.lastVertex);
-    std::vector<VertexGeometry> out;
-    out.reserve(handles.size());
-    for (const std::uint64_t handle : handles) {
-        const auto t = store.typeOf(handle);
-        if (!t || *t < type::Vertex2d || *t > type::VertexPfaceFace)
-            throw FormatError("polyline vertex " + handleText(handle) + ": expected a VERTEX, found " +
-                              (t ? "type " + std::to_string(*t) : std::string("no object")));
-        const ObjectView view = store.view(handle);
-        BitReader in = view.reader(store.release());
-        try {
-            out.push_back(decodeVertex(in, view.header));
-        } catch (const FormatError& e) {
-            throw e.withContext("object " + handleText(handle));
-        }
-    }
-    return out;
 }
 
 Point3 ocsToWcs(const Point3& point, const Point3& extrusion) { return ocs(extrusion).point(point); }

@@ -2,30 +2,36 @@
 // Bounding boxes of entities in world coordinates, as AutoCAD's ActiveX
 // GetBoundingBox gives them: the minimum and maximum corners of the entity.
 //
+// Entities are decoded through their field walks (dwg/objects/walks).
+//
 // Curves are exact: arcs, circles, ellipses and the bulged segments of
-// polylines contribute their true extents (also under the non-uniform scales
-// of block references). What is estimated:
+// polylines and hatch boundaries contribute their true extents (also under
+// the non-uniform scales of block references). What is estimated:
 // - Single-line text, for want of the font files: every character advances
 //   kCharacterWidth * height * width factor, the text stands `height` above
 //   its baseline and has no descenders; the oblique angle slants the box.
 // - MTEXT: the rectangle of its reference width (or, when it has none, of its
 //   extents width) by its extents height (or its text height), placed by its
 //   attachment point along its X axis direction.
-// - Polyline widths are ignored: the box follows the centre line.
+// - SPLINE (and a hatch boundary's spline edge): the box of its control
+//   points, which holds the curve; a spline stored by fit points alone: the
+//   box of those, which the curve passes through.
+// - Widths, arrowheads and MLINE caps are ignored: polylines are boxed by
+//   their centre line, LEADERs by their points, MLINEs by the points where
+//   their lines meet each vertex's miter.
 // Fitted polylines are boxed as AutoCAD draws them, through their fit
 // vertices; the control points of a spline's frame (VERTEX flag 16) are not
 // drawn and not counted. Thickness counts: a thick entity's box covers both
 // its faces. ATTRIBs and constant ATTDEFs flagged invisible are left out of
-// their reference's box, as AutoCAD leaves them out of the drawing.
+// their reference's box, as AutoCAD leaves them out of the drawing. A
+// DIMENSION is the box of the block that draws it.
 
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "dwg/drawing/object_store.h"
-#include "dwg/objects/geometry.h"
-#include "dwg/objects/text.h"
+#include "dwg/objects/walks/text.h"
 
 namespace dwg {
 
@@ -57,7 +63,7 @@ std::size_t textCharacterCount(std::string_view value);
 // (2 backward: in X, 4 upside down: in Y); slanted by the oblique angle,
 // rotated, raised to its elevation and thickness, and taken from its OCS to
 // the WCS.
-Box3 textBox(const TextFields& text, std::size_t characterCount);
+Box3 textBox(const TextLineFields& text, std::size_t characterCount);
 
 // The box of any entity of the drawing; empty for types without geometry
 // here (and for VERTEX and SEQEND, which their owners account for).
@@ -68,9 +74,6 @@ Box3 textBox(const TextFields& text, std::size_t characterCount);
 // that contains itself, or references nested more than 32 deep, throw
 // FormatError, as does damage found on the way (naming the object).
 Box3 entityBox(const ObjectStore& store, std::uint64_t handle);
-
-// A POLYLINE's VERTEX entities in their order (its SEQEND excluded).
-std::vector<VertexGeometry> polylineVertices(const ObjectStore& store, const PolylineGeometry& polyline);
 
 // A point of an object coordinate system in world coordinates, by the
 // arbitrary axis algorithm of the DXF reference. The extrusion need not be of

@@ -21,9 +21,11 @@
 #include "dwg/container/dwg_file.h"
 #include "dwg/drawing/builder.h"
 #include "dwg/errors.h"
-#include "dwg/objects/block.h"
-#include "dwg/objects/insert.h"
-#include "dwg/objects/text.h"
+#include "dwg/objects/walks/complex_entities.h"
+#include "dwg/objects/walks/dimensions.h"
+#include "dwg/objects/walks/entities.h"
+#include "dwg/objects/walks/tables.h"
+#include "dwg/objects/walks/text.h"
 #include "test_support.h"
 
 namespace dwg {
@@ -65,8 +67,8 @@ TEST(Box3, GrowsFromEmpty) {
 
 constexpr double kW = 5 * kCharacterWidth * 10.0;
 
-TextFields text(double x = 0.0, double y = 0.0) {
-    TextFields t;
+TextLineFields text(double x = 0.0, double y = 0.0) {
+    TextLineFields t;
     t.insertion = {x, y};
     t.alignment = {x, y};
     t.height = 10.0;
@@ -75,27 +77,27 @@ TextFields text(double x = 0.0, double y = 0.0) {
 
 TEST(TextBox, LeftAlignedStandsOnItsInsertionPoint) {
     expectBox(textBox(text(), 5), {0, 0, 0}, {kW, 10, 0});
-    TextFields moved = text(3.0, -4.0);
+    TextLineFields moved = text(3.0, -4.0);
     moved.alignment = {1000.0, 1000.0};  // not used by a left / baseline text
     expectBox(textBox(moved, 5), {3, -4, 0}, {3 + kW, 6, 0});
-    TextFields wide = text();
+    TextLineFields wide = text();
     wide.widthFactor = 2.0;
     expectBox(textBox(wide, 5), {0, 0, 0}, {2 * kW, 10, 0});
     expectBox(textBox(text(), 0), {0, 0, 0}, {0, 10, 0});
 }
 
 TEST(TextBox, GenerationFlagsMirrorAboutTheReferencePoint) {
-    TextFields backward = text();
+    TextLineFields backward = text();
     backward.generation = 2;
     expectBox(textBox(backward, 5), {-kW, 0, 0}, {0, 10, 0});
-    TextFields upsideDown = text();
+    TextLineFields upsideDown = text();
     upsideDown.generation = 4;
     expectBox(textBox(upsideDown, 5), {0, -10, 0}, {kW, 0, 0});
-    TextFields both = text();
+    TextLineFields both = text();
     both.generation = 6;
     expectBox(textBox(both, 5), {-kW, -10, 0}, {0, 0, 0});
     // Right aligned and backward: the text reads away from its right end.
-    TextFields right = text();
+    TextLineFields right = text();
     right.horizontalAlignment = 2;
     right.alignment = {100.0, 50.0};
     right.generation = 2;
@@ -103,7 +105,7 @@ TEST(TextBox, GenerationFlagsMirrorAboutTheReferencePoint) {
 }
 
 TEST(TextBox, RotationTurnsAboutTheInsertionPoint) {
-    TextFields rotated = text(1.0, 1.0);
+    TextLineFields rotated = text(1.0, 1.0);
     rotated.rotation = kPi / 2;
     expectBox(textBox(rotated, 5), {1 - 10, 1, 0}, {1, 1 + kW, 0});
     rotated.rotation = kPi;
@@ -111,7 +113,7 @@ TEST(TextBox, RotationTurnsAboutTheInsertionPoint) {
 }
 
 TEST(TextBox, JustifiedTextsArePlacedByTheirAlignmentPoint) {
-    TextFields t = text(-70.0, -70.0);  // the insertion point plays no part
+    TextLineFields t = text(-70.0, -70.0);  // the insertion point plays no part
     t.alignment = {100.0, 50.0};
     t.horizontalAlignment = 1;  // center
     expectBox(textBox(t, 5), {100 - kW / 2, 50, 0}, {100 + kW / 2, 60, 0});
@@ -132,7 +134,7 @@ TEST(TextBox, JustifiedTextsArePlacedByTheirAlignmentPoint) {
 TEST(TextBox, AlignedAndFitTextsSpanTheirTwoPoints) {
     // From (0, 0) to (30, 40): 50 long, direction (0.6, 0.8); the top edge is
     // 10 further along (-0.8, 0.6).
-    TextFields t = text();
+    TextLineFields t = text();
     t.alignment = {30.0, 40.0};
     for (const std::int16_t alignment : {3, 5}) {
         t.horizontalAlignment = alignment;
@@ -146,7 +148,7 @@ TEST(TextBox, AlignedAndFitTextsSpanTheirTwoPoints) {
 }
 
 TEST(TextBox, ObliqueAngleSlantsTheBox) {
-    TextFields t = text();
+    TextLineFields t = text();
     t.oblique = kPi / 4;  // the top edge moves right by the height
     expectBox(textBox(t, 5), {0, 0, 0}, {kW + 10, 10, 0});
     t.oblique = -kPi / 4;
@@ -157,7 +159,7 @@ TEST(TextBox, ObliqueAngleSlantsTheBox) {
 }
 
 TEST(TextBox, ElevationThicknessAndExtrusion) {
-    TextFields t = text();
+    TextLineFields t = text();
     t.elevation = 5.0;
     t.extrusion = {0.0, 0.0, -1.0};  // OCS X is world -X, OCS Z world -Z
     expectBox(textBox(t, 5), {-kW, 0, -5}, {0, 10, -5});
@@ -228,26 +230,19 @@ public:
     // consecutive handles), 2004 lists them.
     void block(std::uint64_t handle, const std::string& name, const Point3& base,
                const std::vector<std::uint64_t>& entities) {
-        BlockHeaderObject b;
-        b.name = name;
+        BlockRecordObject b;
+        b.entry.name = name;
         b.basePoint = base;
-        b.entities = entities;
-        const Release r = m_release;
-        object(handle, type::BlockHeader, 0x1,
-               [b](BitWriter& out) { encodeBlockHeader(out, b); },
-               [r, handle, entities](BitWriter& out) {
-                   out.writeH({5, 0});           // null
-                   out.writeH({3, handle + 0x1000});  // BLOCK
-                   if (r <= Release::R2000) {
-                       out.writeH({4, entities.empty() ? 0 : entities.front()});
-                       out.writeH({4, entities.empty() ? 0 : entities.back()});
-                   } else {
-                       for (const std::uint64_t e : entities)
-                           out.writeH({3, e});
-                   }
-                   out.writeH({3, handle + 0x2000});  // ENDBLK
-                   out.writeH({5, 0});                // layout
-               });
+        b.block = {3, handle + 0x1000};
+        if (m_release <= Release::R2000) {
+            b.firstEntity = {4, entities.empty() ? 0 : entities.front()};
+            b.lastEntity = {4, entities.empty() ? 0 : entities.back()};
+        } else {
+            for (const std::uint64_t e : entities)
+                b.entities.push_back({3, e});
+        }
+        b.endBlock = {3, handle + 0x2000};
+        walked(handle, type::BlockHeader, false, 0x1, b);
     }
 
     void line(std::uint64_t handle, std::uint64_t owner, const Point3& a, const Point3& b, double thickness = 0.0,
@@ -278,41 +273,55 @@ public:
     }
 
     // A block reference; MINSERT when columns or rows are given.
-    void insert(std::uint64_t handle, std::uint64_t owner, std::uint64_t blockHeader, const InsertObject& fields,
+    void insert(std::uint64_t handle, std::uint64_t owner, std::uint64_t blockHeader, const MInsertObject& fields,
                 const std::vector<std::uint64_t>& attributes = {}, std::uint64_t seqend = 0) {
-        InsertObject o = fields;
-        o.header.type = (o.columns != 1 || o.rows != 1) ? type::Minsert : type::Insert;
-        o.hasAttributes = !attributes.empty();
-        o.attributes = attributes;
-        const Release r = m_release;
-        entity(
-            handle, o.header.type, owner, [o](BitWriter& out) { encodeInsert(out, o); },
-            [=](BitWriter& out) {
-                out.writeH({5, blockHeader});
-                if (attributes.empty())
-                    return;
-                if (r <= Release::R2000) {
-                    out.writeH({4, attributes.front()});
-                    out.writeH({4, attributes.back()});
-                } else {
-                    for (const std::uint64_t a : attributes)
-                        out.writeH({3, a});
-                }
-                out.writeH({3, seqend});
-            });
+        MInsertObject o = fields;
+        InsertFields& i = o.insert;
+        i.block = {5, blockHeader};
+        i.hasAttributes = !attributes.empty();
+        if (i.hasAttributes) {
+            if (m_release <= Release::R2000) {
+                i.attributes.first = {4, attributes.front()};
+                i.attributes.last = {4, attributes.back()};
+            } else {
+                for (const std::uint64_t a : attributes)
+                    i.attributes.entities.push_back({3, a});
+            }
+            i.attributes.seqend = {3, seqend};
+        }
+        if (o.columns != 1 || o.rows != 1)
+            walked(handle, type::Minsert, true, owner, o);
+        else
+            walked(handle, type::Insert, true, owner, InsertEntityObject{i});
     }
 
-    void text(std::uint64_t handle, std::uint16_t objectType, std::uint64_t owner, const TextFields& fields,
+    void text(std::uint64_t handle, std::uint16_t objectType, std::uint64_t owner, const TextLineFields& fields,
               std::uint8_t attributeFlags = 0) {
-        TextObject t;
-        t.header.type = objectType;
-        t.text = fields;
-        t.tag = "TAG";
-        t.flags = attributeFlags;
-        t.prompt = "?";
-        entity(
-            handle, objectType, owner, [t](BitWriter& out) { encodeText(out, t); },
-            [](BitWriter& out) { out.writeH({5, 0x11}); });  // style
+        TextLineFields t = fields;
+        t.style = {5, 0x11};
+        AttributeFields attribute;
+        attribute.tag = "TAG";
+        attribute.flags = attributeFlags;
+        if (objectType == type::Attrib)
+            walked(handle, objectType, true, owner, AttribObject{t, attribute});
+        else if (objectType == type::Attdef)
+            walked(handle, objectType, true, owner, AttdefObject{t, attribute, 0, "?"});
+        else
+            walked(handle, objectType, true, owner, TextEntityObject{t});
+    }
+
+    // The type's own fields and handles as its walk writes them.
+    template <class Fields>
+    void walked(std::uint64_t handle, std::uint16_t objectType, bool isEntity, std::uint64_t owner, Fields fields) {
+        CommonData common;
+        common.handle = {0, handle};
+        FieldWriter io(m_release, common);
+        walk(io, fields);
+        const RawBits data{io.data().bytes(), io.data().bitPos()};
+        const RawBits handles{io.handles().bytes(), io.handles().bitPos()};
+        add(
+            handle, objectType, isEntity, owner, [data](BitWriter& out) { out.writeBits(data.bytes, data.bitCount); },
+            [handles](BitWriter& out) { out.writeBits(handles.bytes, handles.bitCount); });
     }
 
 private:
@@ -365,11 +374,11 @@ private:
     std::map<std::uint64_t, std::vector<std::uint8_t>> m_objects;
 };
 
-InsertObject placement(const Point3& at, const Point3& scale = {1, 1, 1}, double rotation = 0.0) {
-    InsertObject o;
-    o.insertion = at;
-    o.scale = scale;
-    o.rotation = rotation;
+MInsertObject placement(const Point3& at, const Point3& scale = {1, 1, 1}, double rotation = 0.0) {
+    MInsertObject o;
+    o.insert.insertion = at;
+    o.insert.scale = scale;
+    o.insert.rotation = rotation;
     return o;
 }
 
@@ -395,12 +404,12 @@ void addBlocks(HandBuilt& d) {
     d.block(kSelfBlock, "SELF", {}, {0x71});
     d.insert(0x71, kSelfBlock, kSelfBlock, placement({1, 1, 0}));
     d.block(kAttdefBlock, "ATTDEFS", {}, {0x81, 0x82, 0x83});
-    TextFields prompt;  // an ordinary attribute definition: not drawn by references
+    TextLineFields prompt;  // an ordinary attribute definition: not drawn by references
     prompt.insertion = prompt.alignment = {50, 50};
     prompt.height = 1.0;
     prompt.value = "DEFAULT";
     d.text(0x81, type::Attdef, kAttdefBlock, prompt, 0);
-    TextFields constant;  // a constant one: drawn
+    TextLineFields constant;  // a constant one: drawn
     constant.height = 1.0;
     constant.value = "AB";
     d.text(0x82, type::Attdef, kAttdefBlock, constant, 2);
@@ -431,21 +440,21 @@ TEST_P(EntityBox, InsertSubtractsTheBlockBasePoint) {
 }
 
 TEST_P(EntityBox, InsertInAnotherPlaneMirrorsWithItsExtrusion) {
-    InsertObject o = placement({10, 0, 3});
-    o.extrusion = {0, 0, -1};  // OCS X is world -X, OCS Z world -Z
+    MInsertObject o = placement({10, 0, 3});
+    o.insert.extrusion = {0, 0, -1};  // OCS X is world -X, OCS Z world -Z
     m_drawing.insert(0x100, kModelSpace, kLineBlock, o);
     expectBox(boxOf(0x100), {-11, 0, -3}, {-10, 1, -3});
 }
 
 TEST_P(EntityBox, MinsertCoversItsWholeGrid) {
-    InsertObject o = placement({0, 0, 0});
+    MInsertObject o = placement({0, 0, 0});
     o.columns = 3;
     o.rows = 2;
     o.columnSpacing = 5.0;
     o.rowSpacing = 7.0;
     m_drawing.insert(0x100, kModelSpace, kLineBlock, o);
     // Copies at x = 0, 5, 10 and y = 0, 7 of (0,0)-(1,1).
-    o.rotation = kPi / 2;
+    o.insert.rotation = kPi / 2;
     m_drawing.insert(0x101, kModelSpace, kLineBlock, o);
     // The grid turns with the reference: columns go up, rows go left.
     expectBox(boxOf(0x100), {0, 0, 0}, {11, 8, 0});
@@ -477,11 +486,11 @@ TEST_P(EntityBox, OnlyConstantAttributeDefinitionsAreDrawn) {
 }
 
 TEST_P(EntityBox, VisibleAttributesAddTheirBoxes) {
-    TextFields visible;
+    TextLineFields visible;
     visible.insertion = visible.alignment = {100, 100};
     visible.height = 10.0;
     visible.value = "AB";
-    TextFields hidden = visible;
+    TextLineFields hidden = visible;
     hidden.insertion = hidden.alignment = {-500, -500};
     m_drawing.insert(0x100, kModelSpace, kLineBlock, placement({0, 0, 0}), {0x101, 0x102}, 0x103);
     m_drawing.text(0x101, type::Attrib, 0x100, visible, 0);
@@ -633,7 +642,7 @@ TEST_P(EntityBox, MTextIsPlacedByItsAttachmentPoint) {
             out.writeB(false);
             if (r >= Release::R2004)
                 out.writeBL(0);
-        });
+        }, [](BitWriter& out) { out.writeH({5, 0x11}); });  // style
     };
     mtext(0x100, 5, {1, 0, 0}, 0.0);   // middle center, 20 x 4
     mtext(0x101, 5, {1, 0, 0}, 30.0);  // the reference rectangle's width counts
@@ -680,7 +689,7 @@ TEST_P(EntityBox, PlainEntitiesAndThickness) {
             out.writeRD(p.z);
         }
     });
-    TextFields t;
+    TextLineFields t;
     t.insertion = t.alignment = {1, 2};
     t.height = 6.0;
     t.value = "A%%dB";  // three characters, 15 wide
@@ -691,6 +700,91 @@ TEST_P(EntityBox, PlainEntitiesAndThickness) {
     expectBox(boxOf(0x102), {1, 2, 3}, {1, 2, 3});
     expectBox(boxOf(0x103), {0, 0, -1}, {3, 2, 5});
     expectBox(boxOf(0x104), {1, 2, 0}, {1 + 3 * 6 * kCharacterWidth, 8, 0});
+}
+
+TEST_P(EntityBox, HatchesAreBoxedByTheirBoundaries) {
+    // A half disc over the chord (0,0)-(4,0) at elevation 2.
+    auto halfDisc = [](bool counterClockwise) {
+        HatchObject h;
+        h.elevation = 2.0;
+        h.name = "SOLID";
+        HatchPath& path = h.paths.emplace_back();
+        path.flags = 1;
+        HatchEdge& chord = path.edges.emplace_back();
+        chord.start = {0, 0};
+        chord.end = {4, 0};
+        HatchEdge& arc = path.edges.emplace_back();
+        arc.type = HatchEdge::CircularArc;
+        arc.start = {2, 0};
+        arc.radius = 2.0;
+        arc.startAngle = 0.0;
+        arc.endAngle = kPi;
+        arc.counterClockwise = counterClockwise;
+        return h;
+    };
+    m_drawing.walked(0x100, 78, true, kModelSpace, halfDisc(true));
+    // Clockwise from 0 through -90 to -180 degrees: stored as the complements
+    // 0 to 180 degrees, below the chord.
+    m_drawing.walked(0x101, 78, true, kModelSpace, halfDisc(false));
+    // A polyline path: the square (0,0)-(2,2) whose top side bulges up by 1.
+    HatchObject square;
+    square.extrusion = {0, 0, -1};  // OCS X is world -X
+    HatchPath& path = square.paths.emplace_back();
+    path.flags = 2;
+    path.hasBulges = true;
+    path.closed = true;
+    path.vertices = {{{0, 0}, 0.0}, {{2, 0}, 0.0}, {{2, 2}, 1.0}, {{0, 2}, 0.0}};
+    m_drawing.walked(0x102, 78, true, kModelSpace, square);
+    expectBox(boxOf(0x100), {0, 0, 2}, {4, 2, 2});
+    expectBox(boxOf(0x101), {0, -2, 2}, {4, 0, 2});
+    // The counter-clockwise half circle from (2,2) to (0,2) bulges up to y = 3.
+    expectBox(boxOf(0x102), {-2, 0, 0}, {0, 3, 0});
+}
+
+TEST_P(EntityBox, SplinesLeadersAndMlinesAreBoxedByTheirPoints) {
+    SplineObject controlled;
+    controlled.degree = 3;
+    controlled.knots = {0, 0, 0, 0, 1, 1, 1, 1};
+    controlled.controlPoints = {{{0, 0, 0}}, {{1, 3, 0}}, {{2, -1, 1}}, {{3, 0, 0}}};
+    m_drawing.walked(0x100, 36, true, kModelSpace, controlled);
+    SplineObject fitted;
+    fitted.scenario = 2;
+    fitted.fitPoints = {{5, 5, 0}, {6, 7, 0}, {8, 6, 0}};
+    m_drawing.walked(0x101, 36, true, kModelSpace, fitted);
+    LeaderObject leader;
+    leader.points = {{0, 0, 0}, {3, 4, 0}, {5, 4, 0}};
+    leader.dimstyle = {5, 0x12};
+    m_drawing.walked(0x102, 45, true, kModelSpace, leader);
+    // Two lines 0.5 either side of (0,0)-(10,0); the vertices' miters point
+    // up at the ends.
+    MlineObject mline;
+    mline.linesInStyle = 2;
+    for (const double x : {0.0, 10.0}) {
+        MlineVertex& v = mline.vertices.emplace_back();
+        v.position = {x, 0, 0};
+        v.direction = {1, 0, 0};
+        v.miterDirection = {0, 1, 0};
+        v.elements = {{{0.5, 0.0}, {}}, {{-0.5, 0.0}, {}}};
+    }
+    mline.style = {5, 0x13};
+    m_drawing.walked(0x103, 47, true, kModelSpace, mline);
+    expectBox(boxOf(0x100), {0, -1, 0}, {3, 3, 1});
+    expectBox(boxOf(0x101), {5, 5, 0}, {8, 7, 0});
+    expectBox(boxOf(0x102), {0, 0, 0}, {5, 4, 0});
+    expectBox(boxOf(0x103), {0, -0.5, 0}, {10, 0.5, 0});
+}
+
+TEST_P(EntityBox, DimensionsAreTheirBlocks) {
+    LinearDimensionObject d;
+    d.dimension.block = {5, kLineBlock};
+    d.dimension.dimstyle = {5, 0x12};
+    d.extensionLine1 = {100, 100, 0};  // not drawn but by the block
+    m_drawing.walked(0x100, 21, true, kModelSpace, d);
+    // A copy placed elsewhere: its block moves by the insertion point.
+    d.dimension.insertionPoint = {5, 0};
+    m_drawing.walked(0x101, 21, true, kModelSpace, d);
+    expectBox(boxOf(0x100), {0, 0, 0}, {1, 1, 0});
+    expectBox(boxOf(0x101), {5, 0, 0}, {6, 1, 0});
 }
 
 TEST_P(EntityBox, OtherObjectsHaveNoBox) {
