@@ -441,7 +441,7 @@ std::vector<std::uint8_t> Drawing::toBytes() {
 std::vector<std::uint8_t> Drawing::toBytes(Release release) {
     if (release == m_store.release())
         return toBytes();
-    applyChanges();
+    storeEdited();
     return withContext(m_name, [&] {
         ReleaseChange change = changeRelease(m_store.contents(), release);
         m_droppedInSave = std::move(change.dropped);

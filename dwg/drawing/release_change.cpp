@@ -255,7 +255,7 @@ private:
     void nameBlocksByHandle(Object& o) const {
         if (m_from > Release::R14 || m_target < Release::R2000 || o.common.type != type::DimStyle)
             return;
-        auto* d = o.as<DimStyleRecordObject>();
+        auto* d = o.as<DimStyleObject>();
         if (d == nullptr)
             return;
         const auto handleOf = [&](const std::string& name) -> HandleRef {
