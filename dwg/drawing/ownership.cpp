@@ -46,24 +46,6 @@ const std::vector<std::uint64_t>& checkedList(const ObjectStore& store, const st
     return handles;
 }
 
-}  // namespace
-
-std::vector<std::uint64_t> blockEntities(const ObjectStore& store, const BlockHeaderObject& block) {
-    if (store.release() >= Release::R2004)
-        return checkedList(store, block.entities);
-    return linkedEntities(store, block.firstEntity, block.lastEntity);
-}
-
-std::vector<std::uint64_t> insertAttributes(const ObjectStore& store, const InsertObject& insert) {
-    if (!insert.hasAttributes)
-        return {};
-    if (store.release() >= Release::R2004)
-        return checkedList(store, insert.attributes);
-    return linkedEntities(store, insert.firstAttribute, insert.lastAttribute);
-}
-
-namespace {
-
 std::vector<std::uint64_t> resolved(const CommonData& common, const std::vector<HandleRef>& refs) {
     std::vector<std::uint64_t> out;
     out.reserve(refs.size());

@@ -7,8 +7,6 @@
 #include <vector>
 
 #include "dwg/drawing/object_store.h"
-#include "dwg/objects/block.h"
-#include "dwg/objects/insert.h"
 #include "dwg/objects/walks/tables.h"
 #include "dwg/objects/walks/text.h"
 
@@ -18,14 +16,9 @@ namespace dwg {
 // run breaks off, loops, or reaches an object that is not an entity.
 std::vector<std::uint64_t> linkedEntities(const ObjectStore& store, std::uint64_t first, std::uint64_t last);
 
-// A block definition's entities in their order (neither BLOCK nor ENDBLK).
-std::vector<std::uint64_t> blockEntities(const ObjectStore& store, const BlockHeaderObject& block);
-
-// A block reference's ATTRIBs in their order.
-std::vector<std::uint64_t> insertAttributes(const ObjectStore& store, const InsertObject& insert);
-
-// The same through the walks' fields; `common` is the owner's, against
-// which its handles resolve.
+// A block definition's entities in their order (neither BLOCK nor ENDBLK),
+// and a block reference's ATTRIBs in their order; `common` is the owner's,
+// against which its handles resolve.
 std::vector<std::uint64_t> blockEntities(const ObjectStore& store, const CommonData& common,
                                          const BlockRecordObject& block);
 std::vector<std::uint64_t> insertAttributes(const ObjectStore& store, const CommonData& common,

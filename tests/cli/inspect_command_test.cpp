@@ -20,6 +20,7 @@ namespace {
 using dwg::DrawingBuilder;
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
+using ::testing::Not;
 using ::testing::StartsWith;
 using Space = DrawingBuilder::Space;
 
@@ -273,6 +274,31 @@ TEST_F(InspectCommand, SampleDrawingListsItsTwoTextsAndTwoAttributes) {
                 ElementsAre("757", "ATTRIB", "*Model_Space", "756", "ETIKEDO"));
     EXPECT_EQ(attribute2.back(), "\"valoro\"");
     EXPECT_EQ(attribute2[attribute2.size() - 2], "76616c6f726f");
+}
+
+// --all lists every object through its walk: the TEXT of the DXF twin with
+// its string, height and style, and no object left as bits.
+TEST_F(InspectCommand, AllListsEveryObjectWithTheFieldsOfItsType) {
+    const std::filesystem::path sample = std::filesystem::path(CORVELIN_SAMPLES_DIR) / "dwg" / "example_2000.dwg";
+    if (!std::filesystem::exists(sample))
+        GTEST_SKIP() << "sample drawing " << sample << " is absent";
+    const auto r = runCli({"inspect", "--all", "--json", sample.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto objects = r.out.find("\"objects\": [");
+    ASSERT_NE(objects, std::string::npos);
+    const auto text = r.out.find("\"handle\": \"17B\",\n      \"type\": \"TEXT\"", objects);
+    ASSERT_NE(text, std::string::npos);
+    const std::string object = r.out.substr(text, r.out.find("\n    }", text) - text);
+    EXPECT_THAT(object, HasSubstr("\"fieldsKnown\": true"));
+    EXPECT_THAT(object, HasSubstr("\"value\",\n          \"\\\"teksto simpla\\\\x00\\\"\""));
+    EXPECT_THAT(object, HasSubstr("\"height\",\n          \"100\""));  // DXF 40
+    EXPECT_THAT(object, HasSubstr("\"style\",\n          \"11\""));   // DXF 7: STANDARD, handle 11
+    EXPECT_THAT(r.out, Not(HasSubstr("\"fieldsKnown\": false")));
+
+    const auto listing = runCli({"inspect", "--all", sample.string()});
+    ASSERT_EQ(listing.status, 0) << listing.err;
+    EXPECT_THAT(listing.out, HasSubstr("\n  17B TEXT\n"));
+    EXPECT_THAT(listing.out, HasSubstr("\n    value: \"teksto simpla\\x00\"\n"));
 }
 
 TEST_F(InspectCommand, FailuresAndBadCommandLines) {
