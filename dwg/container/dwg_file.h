@@ -74,6 +74,11 @@ struct DwgFile {
     // Null for a drawing made from scratch: the writer then makes the
     // release's other sections with default content.
     std::shared_ptr<const ContainerLayout> layout;
+    // For a writer that makes those sections afresh (a drawing saved in
+    // another release than it was read in): the preview to carry (ODA §14.2,
+    // from its start sentinel through its end sentinel, the entries'
+    // addresses relative to the start sentinel); empty for an empty preview.
+    std::vector<std::uint8_t> previewImage;
 
     std::span<const std::uint8_t> bytesOf(const ObjectLocation& object) const {
         return std::span<const std::uint8_t>(objectBytes).subspan(object.offset, object.size);

@@ -721,7 +721,7 @@ std::vector<std::uint8_t> defaultAuxHeader(const DwgFile& file) {
 
 std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file) {
     if (name.empty()) return std::vector<std::uint8_t>{};  // AutoCAD's unnamed section holds nothing
-    if (name == kPreviewName) return defaultPreview();
+    if (name == kPreviewName) return file.previewImage.empty() ? defaultPreview() : file.previewImage;
     if (name == kSummaryInfoName) return defaultSummaryInfo();
     if (name == kAppInfoName) return defaultAppInfo();
     if (name == kRevHistoryName) return defaultRevHistory();
@@ -776,7 +776,7 @@ std::shared_ptr<R2004Layout> defaultLayout(const DwgFile& file) {
     };
     add("", 0, {}, true, 0);
     add(kAppInfoName, 11, defaultAppInfo(), false, 0x80);
-    add(kPreviewName, 10, defaultPreview(), false, 0x400);
+    add(kPreviewName, 10, file.previewImage.empty() ? defaultPreview() : file.previewImage, false, 0x400);
     add(kSummaryInfoName, 9, defaultSummaryInfo(), false, 0x80);
     add(kRevHistoryName, 8, defaultRevHistory(), true, 0);
     add(kObjectsName, 7, {}, true, 0);

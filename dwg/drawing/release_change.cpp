@@ -5,6 +5,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "dwg/container/r13_2000.h"
 #include "dwg/drawing/object_store.h"
 #include "dwg/errors.h"
 #include "dwg/objects/header_variables.h"
@@ -77,6 +78,7 @@ public:
         file.codePage = m_source.codePage;
         file.headerVariables = header();
         file.classes = classes();
+        file.previewImage = previewImage();
         file.objects.reserve(m_source.objects.size());
         file.objectBytes.reserve(m_source.objectBytes.size() + m_source.objectBytes.size() / 8);
         for (const ObjectLocation& location : m_source.objects) {
@@ -358,6 +360,15 @@ private:
                 h.set(info.name, HandleRef{ref.code, 0});
         }
         return h.encode();
+    }
+
+    // The input's preview, with its addresses relative to its start.
+    std::vector<std::uint8_t> previewImage() const {
+        if (const auto* layout = dynamic_cast<const R13Layout*>(m_source.layout.get()))
+            for (const R13Layout::Piece& piece : layout->pieces)
+                if (piece.part == R13Part::Image)
+                    return piece.bytes;
+        return {};
     }
 
     std::vector<std::uint8_t> classes() const {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "dwg/container/dwg_file.h"
+#include "dwg/container/r13_2000.h"
 #include "dwg/drawing/drawing.h"
 #include "dwg/objects/object.h"
 #include "dwg/objects/registry.h"
@@ -91,6 +92,43 @@ TEST(ReleaseChange, AutoCads2000DrawingsSavedAs2004AgreeWithAutoCads2004Saves) {
         ++compared;
     }
     EXPECT_GT(compared, 10);
+}
+
+}  // namespace
+
+namespace {
+
+// The preview of an R13-2000 drawing saved as 2004 is the input's picture,
+// its entries pointing at the same image bytes in the new file.
+TEST(ReleaseChange, ThePreviewIsCarriedOver) {
+    const auto bytes = dwg::test::loadSample("example_2000.dwg");
+    if (!bytes)
+        GTEST_SKIP() << "sample drawing example_2000.dwg is absent";
+    const dwg::DwgFile source = dwg::readDwgFile(*bytes);
+    const auto* from = dynamic_cast<const dwg::R13Layout*>(source.layout.get());
+    ASSERT_NE(from, nullptr);
+    std::vector<std::uint8_t> image;
+    for (const auto& piece : from->pieces)
+        if (piece.part == dwg::R13Part::Image)
+            image = piece.bytes;
+    ASSERT_GT(image.size(), 100U);
+
+    dwg::Drawing d = dwg::Drawing::fromBytes(*bytes, "example_2000.dwg");
+    const std::vector<std::uint8_t> saved = d.toBytes(dwg::Release::R2004);
+    // Each entry's image, found through its address in the new file, holds
+    // the bytes it held in the input.
+    const std::size_t count = image[20];
+    ASSERT_GT(count, 0U);
+    const std::uint32_t previewAt = dwg::test::rl(saved, 0x0D);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = 21 + 9 * i;
+        const std::uint32_t start = dwg::test::rl(image, entry + 1), size = dwg::test::rl(image, entry + 5);
+        ASSERT_LE(start + size, image.size());
+        const std::uint32_t savedStart = dwg::test::rl(saved, previewAt + entry + 1);
+        ASSERT_LE(std::size_t{savedStart} + size, saved.size());
+        EXPECT_TRUE(std::equal(image.begin() + start, image.begin() + start + size, saved.begin() + savedStart))
+            << "entry " << i;
+    }
 }
 
 }  // namespace
