@@ -71,6 +71,9 @@ public:
           m_classes(decodeClasses(source.classes, source.release)) {}
 
     ReleaseChange run() {
+        const HeaderVariables variables = HeaderVariables::decode(m_source.headerVariables, m_from);
+        m_modelSpace = variables.handle("BLOCK_RECORD_MODEL_SPACE");
+        m_paperSpace = variables.handle("BLOCK_RECORD_PAPER_SPACE");
         survey();
         ReleaseChange out;
         DwgFile& file = out.file;
@@ -133,9 +136,15 @@ private:
                 continue;
             }
             const CommonData& c = o.common;
+            const std::uint16_t type = c.type;
             if (c.isEntity && !c.noLinks)
                 m_next.emplace(location.handle, c.resolve(c.next));
-            const std::uint16_t type = c.type;
+            // BLOCK and ENDBLK frame a block and SEQEND ends a run; none is listed.
+            if (c.isEntity && type != type::Block && type != type::Endblk && type != type::Seqend) {
+                const std::uint64_t owner =
+                    c.entityMode == 2 ? m_modelSpace : c.entityMode == 1 ? m_paperSpace : c.resolve(c.owner);
+                m_ownedBy[owner].push_back(location.handle);
+            }
             if (m_target >= Release::R2004 && (type == kVxControl || type == kVxRecord)) {
                 m_removed.insert(location.handle);  // 2004 has none; AutoCAD leaves them out too
                 continue;
@@ -201,8 +210,21 @@ private:
         }
     }
 
+    // An owner's list: its run of linked entities, or, where it names none
+    // while entities name it as theirs (LibreDWG's writer leaves such lists
+    // empty), those entities in file order, as the drawing was read.
+    std::vector<HandleRef> ownedBy(const CommonData& owner, const HandleRef& first, const HandleRef& last) const {
+        std::vector<HandleRef> list = chain(owner, first, last);
+        if (list.empty())
+            if (const auto it = m_ownedBy.find(owner.handle.value); it != m_ownedBy.end())
+                for (const std::uint64_t handle : it->second)
+                    if (!m_removed.contains(handle))
+                        list.push_back({kHardOwner, handle});
+        return list;
+    }
+
     void listOwned(const CommonData& owner, OwnedEntities& owned) const {
-        owned.entities = chain(owner, owned.first, owned.last);
+        owned.entities = ownedBy(owner, owned.first, owned.last);
         owned.first = owned.last = {};
     }
 
@@ -244,7 +266,7 @@ private:
         if (o.common.type == type::BlockHeader) {
             if (auto* b = o.as<BlockRecordObject>()) {
                 if (!b->isXref && !b->isOverlaidXref)
-                    b->entities = chain(o.common, b->firstEntity, b->lastEntity);
+                    b->entities = ownedBy(o.common, b->firstEntity, b->lastEntity);
                 b->firstEntity = b->lastEntity = {};
             }
         } else if (OwnedEntities* owned = ownedList(o)) {
@@ -398,6 +420,8 @@ private:
     ClassList m_classes;
     std::vector<std::uint64_t> m_allHandles;                 // every handle of the source, ascending
     std::unordered_map<std::uint64_t, std::uint64_t> m_next;  // entities with links: the next one
+    std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_ownedBy;  // entities by the owner they name
+    std::uint64_t m_modelSpace = 0, m_paperSpace = 0;
     std::unordered_set<std::uint64_t> m_removed;             // left out, reported or not
     std::vector<DroppedObjectInSave> m_dropped;
     std::unordered_map<std::string, std::int32_t> m_instances;
