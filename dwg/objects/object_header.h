@@ -82,6 +82,10 @@ void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char*
 // Reads one handle reference and resolves it against the object's handle.
 std::uint64_t readHandle(BitReader& in, const ObjectHeader& header);
 
+// An object's stored bytes from its data (data and handle streams, padded
+// to a whole byte): its MS size, the data and the CRC, in one buffer.
+std::vector<std::uint8_t> frameObjectData(std::span<const std::uint8_t> data);
+
 // A changed object's stored bytes: the original data up to the type's own
 // fields, the new fields in `body`, then the original handle stream bits from
 // header.handlesAt to `handlesEnd`, with the size in bits, the MS size and
