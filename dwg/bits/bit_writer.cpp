@@ -1,6 +1,7 @@
 #include "dwg/bits/bit_writer.h"
 
 #include <bit>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -22,7 +23,13 @@ std::uint64_t extractBits(std::span<const std::uint8_t> bytes, std::uint64_t at,
     const auto byte = static_cast<std::size_t>(at >> 3);
     const auto skip = static_cast<unsigned>(at & 7);
     std::uint64_t window = 0;
-    for (std::size_t i = 0; i < 8; ++i) window = (window << 8) | (byte + i < bytes.size() ? bytes[byte + i] : 0U);
+    if (byte + 8 <= bytes.size()) {
+        // One unaligned load of the eight bytes, most significant first.
+        std::memcpy(&window, bytes.data() + byte, sizeof window);
+        if constexpr (std::endian::native == std::endian::little) window = __builtin_bswap64(window);
+    } else {
+        for (std::size_t i = 0; i < 8; ++i) window = (window << 8) | (byte + i < bytes.size() ? bytes[byte + i] : 0U);
+    }
     return (window << skip) >> (64 - count);
 }
 

@@ -56,11 +56,16 @@ public:
         const auto first = static_cast<std::size_t>(m_bit >> 3);
         m_bit += count;
         const auto end = static_cast<std::size_t>((m_bit + 7) >> 3);
-        m_bytes.resize(end);  // new bytes are zero
         const std::uint64_t lined = value << (64 - used - count);
-        for (std::size_t i = first; i < end; ++i) {
-            m_bytes[i] = static_cast<std::uint8_t>(m_bytes[i] | (lined >> (56 - 8 * (i - first))));
+        // The partly written last byte (if any) takes the first bits; whole
+        // new bytes are appended (push_back grows the buffer geometrically)
+        // rather than resizing and zero-filling it on every call.
+        std::size_t i = first;
+        if (used != 0) {
+            m_bytes[i] = static_cast<std::uint8_t>(m_bytes[i] | (lined >> 56));
+            ++i;
         }
+        for (; i < end; ++i) m_bytes.push_back(static_cast<std::uint8_t>(lined >> (56 - 8 * (i - first))));
     }
 
     // Exact copies of bit runs: `bitCount` bits of `source` starting at
