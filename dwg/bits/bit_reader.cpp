@@ -228,8 +228,15 @@ HandleRef BitReader::readH() {
                           at(m_bit - 8));
     }
     need(counter * 8U, "H");
+    // Most significant byte first, so the bytes read as one run of bits are
+    // the value (take() gives at most 57 bits at once).
     std::uint64_t value = 0;
-    for (unsigned i = 0; i < counter; ++i) value = (value << 8) | take(8);  // most significant first
+    if (counter == 8) {
+        value = take(32) << 32;
+        value |= take(32);
+    } else if (counter != 0) {
+        value = take(counter * 8U);
+    }
     return {static_cast<std::uint8_t>(head >> 4), value};
 }
 

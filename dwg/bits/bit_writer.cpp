@@ -1,6 +1,8 @@
 #include "dwg/bits/bit_writer.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -22,7 +24,13 @@ std::uint64_t extractBits(std::span<const std::uint8_t> bytes, std::uint64_t at,
     const auto byte = static_cast<std::size_t>(at >> 3);
     const auto skip = static_cast<unsigned>(at & 7);
     std::uint64_t window = 0;
-    for (std::size_t i = 0; i < 8; ++i) window = (window << 8) | (byte + i < bytes.size() ? bytes[byte + i] : 0U);
+    if (byte + 8 <= bytes.size()) {
+        // One unaligned load of the eight bytes, most significant first.
+        std::memcpy(&window, bytes.data() + byte, sizeof window);
+        if constexpr (std::endian::native == std::endian::little) window = __builtin_bswap64(window);
+    } else {
+        for (std::size_t i = 0; i < 8; ++i) window = (window << 8) | (byte + i < bytes.size() ? bytes[byte + i] : 0U);
+    }
     return (window << skip) >> (64 - count);
 }
 
@@ -33,10 +41,18 @@ std::uint64_t extractBits(std::span<const std::uint8_t> bytes, std::uint64_t at,
 }  // namespace
 
 std::vector<std::uint8_t> BitWriter::takeBytes() noexcept {
+    m_bytes.resize(usedBytes());
     std::vector<std::uint8_t> bytes = std::move(m_bytes);
     m_bytes.clear();
     m_bit = 0;
     return bytes;
+}
+
+void BitWriter::growZeroed(std::size_t size) {
+    std::size_t target = m_bytes.capacity() > size ? m_bytes.capacity() : size;
+    if (target < 2 * m_bytes.size()) target = 2 * m_bytes.size();
+    if (target < 64) target = 64;
+    m_bytes.resize(target);  // value-initialised: zero
 }
 
 void BitWriter::alignToByte() {
@@ -76,7 +92,9 @@ void BitWriter::writeBits(std::span<const std::uint8_t> source, std::uint64_t fr
     if ((fromBit & 7) == 0 && (m_bit & 7) == 0) {
         const auto whole = static_cast<std::size_t>(bitCount >> 3);
         const auto first = source.begin() + static_cast<std::ptrdiff_t>(fromBit >> 3);
-        m_bytes.insert(m_bytes.end(), first, first + static_cast<std::ptrdiff_t>(whole));
+        const std::size_t at = usedBytes();
+        if (at + whole + 8 > m_bytes.size()) growZeroed(at + whole + 8);
+        std::copy(first, first + static_cast<std::ptrdiff_t>(whole), m_bytes.begin() + static_cast<std::ptrdiff_t>(at));
         m_bit += static_cast<std::uint64_t>(whole) * 8;
         fromBit += static_cast<std::uint64_t>(whole) * 8;
         bitCount -= static_cast<std::uint64_t>(whole) * 8;
@@ -99,7 +117,9 @@ void BitWriter::writeRD(double value) { writeRLL(bitsOf(value)); }
 
 void BitWriter::writeBytes(std::span<const std::uint8_t> bytes) {
     if ((m_bit & 7) == 0) {
-        m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+        const std::size_t at = usedBytes();
+        if (at + bytes.size() + 8 > m_bytes.size()) growZeroed(at + bytes.size() + 8);
+        std::copy(bytes.begin(), bytes.end(), m_bytes.begin() + static_cast<std::ptrdiff_t>(at));
         m_bit += static_cast<std::uint64_t>(bytes.size()) * 8;
         return;
     }

@@ -8,9 +8,11 @@
 // Values a code cannot represent (an MS above 2^30, a string longer than a BS
 // length allows) are caller mistakes and throw std::out_of_range.
 
+#include <bit>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -31,7 +33,10 @@ public:
 
     std::uint64_t bitPos() const noexcept { return m_bit; }
     // The bytes so far; bits after bitPos() in the last byte are zero.
-    const std::vector<std::uint8_t>& bytes() const noexcept { return m_bytes; }
+    const std::vector<std::uint8_t>& bytes() const noexcept {
+        m_bytes.resize(usedBytes());  // drops the zero slack; never allocates
+        return m_bytes;
+    }
     // Hands the buffer over and starts again empty.
     std::vector<std::uint8_t> takeBytes() noexcept;
     void reserveBytes(std::size_t count) { m_bytes.reserve(count); }
@@ -54,13 +59,16 @@ public:
         // Line the bits up under the current byte's free bits (count + used <= 63).
         const auto used = static_cast<unsigned>(m_bit & 7);
         const auto first = static_cast<std::size_t>(m_bit >> 3);
+        // The buffer keeps at least eight zero bytes of slack past the bits
+        // written, so the new bits go in with one 8-byte OR, big-endian.
+        if (first + 8 > m_bytes.size()) growZeroed(first + 8);
         m_bit += count;
-        const auto end = static_cast<std::size_t>((m_bit + 7) >> 3);
-        m_bytes.resize(end);  // new bytes are zero
-        const std::uint64_t lined = value << (64 - used - count);
-        for (std::size_t i = first; i < end; ++i) {
-            m_bytes[i] = static_cast<std::uint8_t>(m_bytes[i] | (lined >> (56 - 8 * (i - first))));
-        }
+        std::uint64_t lined = value << (64 - used - count);
+        if constexpr (std::endian::native == std::endian::little) lined = __builtin_bswap64(lined);
+        std::uint64_t word;
+        std::memcpy(&word, m_bytes.data() + first, sizeof word);
+        word |= lined;
+        std::memcpy(m_bytes.data() + first, &word, sizeof word);
     }
 
     // Exact copies of bit runs: `bitCount` bits of `source` starting at
@@ -71,14 +79,7 @@ public:
     void copyBits(BitReader& source, std::uint64_t bitCount);
 
     // Raw values, little-endian.
-    void writeRC(std::uint8_t value) {
-        if ((m_bit & 7) == 0) {
-            m_bytes.push_back(value);
-            m_bit += 8;
-        } else {
-            writeBits(value, 8);
-        }
-    }
+    void writeRC(std::uint8_t value) { writeBits(value, 8); }
     void writeRS(std::uint16_t value) {
         // Little-endian: the low byte's bits go first.
         writeBits(static_cast<std::uint64_t>(((value & 0xFFU) << 8) | (value >> 8)), 16);
@@ -171,9 +172,13 @@ public:
     void overwriteRL(std::uint64_t atBit, std::uint32_t value);
 
 private:
+    std::size_t usedBytes() const noexcept { return static_cast<std::size_t>((m_bit + 7) >> 3); }
+    // At least `size` bytes, the new ones zero, growing geometrically.
+    void growZeroed(std::size_t size);
     void writeCMCWithNamesTo(const CmColor& color, BitWriter& strings);
 
-    std::vector<std::uint8_t> m_bytes;
+    // The bytes written, then zero bytes of slack (bytes() drops them).
+    mutable std::vector<std::uint8_t> m_bytes;
     std::uint64_t m_bit = 0;
     Release m_release;
 };

@@ -1,6 +1,8 @@
 #include "dwg/bits/crc.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace dwg {
 
@@ -47,9 +49,11 @@ template <typename Word>
 Word reflectedCrc(Word crc, std::span<const std::uint8_t> data, const std::array<std::array<Word, 256>, 8>& t) {
     std::size_t i = 0;
     for (; i + 8 <= data.size(); i += 8) {
-        std::uint64_t x = crc;
-        for (std::size_t k = 0; k < 8; ++k)
-            x ^= std::uint64_t{data[i + k]} << (8 * k);
+        // The eight bytes as one little-endian word, loaded at once.
+        std::uint64_t x = 0;
+        std::memcpy(&x, data.data() + i, sizeof x);
+        if constexpr (std::endian::native == std::endian::big) x = __builtin_bswap64(x);
+        x ^= crc;
         crc = static_cast<Word>(t[7][x & 0xFF] ^ t[6][(x >> 8) & 0xFF] ^ t[5][(x >> 16) & 0xFF] ^
                                 t[4][(x >> 24) & 0xFF] ^ t[3][(x >> 32) & 0xFF] ^ t[2][(x >> 40) & 0xFF] ^
                                 t[1][(x >> 48) & 0xFF] ^ t[0][x >> 56]);

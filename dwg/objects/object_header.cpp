@@ -1,5 +1,6 @@
 #include "dwg/objects/object_header.h"
 
+#include <stdexcept>
 #include <string>
 
 #include "dwg/bits/crc.h"
@@ -169,6 +170,29 @@ CommonHandles readCommonHandles(BitReader& in, const ObjectHeader& h) {
             readHandle(in, h);
     }
     return c;
+}
+
+std::vector<std::uint8_t> frameObjectData(std::span<const std::uint8_t> data) {
+    if (data.size() > 0x3FFFFFFFU)
+        throw std::out_of_range("MS: cannot store " + std::to_string(data.size()) + " (more than 2 modules)");
+    // The MS size has one or two RS modules (ODA §2.7), little-endian, the
+    // high bit of the first module's high byte saying a second follows.
+    const auto size = static_cast<std::uint32_t>(data.size());
+    std::vector<std::uint8_t> stored;
+    stored.reserve(data.size() + 6);
+    stored.push_back(static_cast<std::uint8_t>(size));
+    if (size < 0x8000U) {
+        stored.push_back(static_cast<std::uint8_t>(size >> 8));
+    } else {
+        stored.push_back(static_cast<std::uint8_t>(0x80U | ((size >> 8) & 0x7FU)));
+        stored.push_back(static_cast<std::uint8_t>(size >> 15));
+        stored.push_back(static_cast<std::uint8_t>(size >> 23));
+    }
+    stored.insert(stored.end(), data.begin(), data.end());
+    const std::uint16_t crc = crc16(kCrc16Seed, stored);
+    stored.push_back(static_cast<std::uint8_t>(crc));
+    stored.push_back(static_cast<std::uint8_t>(crc >> 8));
+    return stored;
 }
 
 }  // namespace dwg

@@ -82,4 +82,8 @@ void checkFieldsEnd(const BitReader& in, const ObjectHeader& header, const char*
 // Reads one handle reference and resolves it against the object's handle.
 std::uint64_t readHandle(BitReader& in, const ObjectHeader& header);
 
+// An object's stored bytes from its data (data and handle streams, padded
+// to a whole byte): its MS size, the data and the CRC, in one buffer.
+std::vector<std::uint8_t> frameObjectData(std::span<const std::uint8_t> data);
+
 }  // namespace dwg

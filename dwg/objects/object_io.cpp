@@ -4,6 +4,7 @@
 
 #include "dwg/bits/crc.h"
 #include "dwg/objects/object.h"
+#include "dwg/objects/object_header.h"
 #include "support/hex.h"
 
 namespace dwg {
@@ -77,12 +78,7 @@ std::vector<std::uint8_t> FieldWriter::finish() {
     const std::vector<std::uint8_t>& data = m_data.bytes();
     if (data.size() >= (std::size_t{1} << 30))
         throw std::out_of_range("object " + support::hexNumber(m_common.handle.value) + ": too large for its MS size");
-    BitWriter stored(r);
-    stored.reserveBytes(data.size() + 8);
-    stored.writeMS(static_cast<std::uint32_t>(data.size()));
-    stored.writeBytes(data);
-    stored.writeRS(crc16(kCrc16Seed, stored.bytes()));
-    return stored.takeBytes();
+    return frameObjectData(data);
 }
 
 void FieldPrinter::line(const char* name, std::string_view value) {

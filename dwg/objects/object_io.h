@@ -162,7 +162,11 @@ public:
     static constexpr bool writing = true;
     static constexpr bool printing = false;
 
-    FieldWriter(Release release, const CommonData& common) : m_data(release), m_handles(release), m_common(common) {}
+    // Room for a typical object up front, rather than growing byte by byte.
+    FieldWriter(Release release, const CommonData& common) : m_data(release), m_handles(release), m_common(common) {
+        m_data.reserveBytes(256);
+        m_handles.reserveBytes(64);
+    }
 
     Release release() const noexcept { return m_data.release(); }
     const CommonData& common() const noexcept { return m_common; }
