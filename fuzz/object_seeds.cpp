@@ -1,0 +1,130 @@
+// Seeds for the objects target: the objects of drawings, each written as
+// that target reads it (a release byte, then the stored object), with class
+// types renumbered to the target's class list. Keeps the smallest few of
+// each release and kind.
+//
+//   fuzz_object_seeds OUT_DIR DRAWING_OR_FOLDER...
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dwg/container/dwg_file.h"
+#include "dwg/objects/classes.h"
+#include "dwg/objects/object.h"
+#include "dwg/objects/registry.h"
+#include "fuzz/targets.h"
+#include "support/atomic_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::size_t kPerKind = 4;
+constexpr std::size_t kLargest = 4096;
+
+int releaseByte(dwg::Release r) {
+    switch (r) {
+    case dwg::Release::R13: return 0;
+    case dwg::Release::R14: return 1;
+    case dwg::Release::R2000: return 2;
+    case dwg::Release::R2004: return 3;
+    default: return -1;
+    }
+}
+
+// The type of a class's objects in the target's class list, or 0.
+std::uint16_t targetType(const std::string& dxfName) {
+    const std::string name = dxfName.substr(0, dxfName.find('\0'));
+    std::uint16_t type = 500;
+    for (const fuzz::ObjectClass& c : fuzz::kObjectClasses) {
+        if (c.dxfName == name)
+            return type;
+        ++type;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: fuzz_object_seeds OUT_DIR DRAWING_OR_FOLDER...\n");
+        return 2;
+    }
+    const fs::path out = argv[1];
+    std::vector<fs::path> drawings;
+    for (int i = 2; i < argc; ++i) {
+        const fs::path p = argv[i];
+        if (fs::is_directory(p)) {
+            for (const auto& e : fs::recursive_directory_iterator(p))
+                if (e.is_regular_file() && e.path().extension() == ".dwg")
+                    drawings.push_back(e.path());
+        } else {
+            drawings.push_back(p);
+        }
+    }
+    std::sort(drawings.begin(), drawings.end());
+    std::map<std::string, std::vector<std::vector<std::uint8_t>>> kept;
+    std::set<std::vector<std::uint8_t>> seen;
+    for (const fs::path& path : drawings) {
+        try {
+            const std::string text = support::readFileBytes(path);
+            const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+            const dwg::DwgFile file = dwg::readDwgFile(bytes);
+            const int rb = releaseByte(file.release);
+            if (rb < 0)
+                continue;
+            const dwg::ClassList classes = dwg::decodeClasses(file.classes, file.release);
+            for (const dwg::ObjectLocation& location : file.objects) {
+                try {
+                    const auto stored = file.bytesOf(location);
+                    if (stored.size() > kLargest)
+                        continue;
+                    dwg::Object object = dwg::decodeObject(stored, file.release, classes);
+                    if (object.common.type >= 500) {
+                        const dwg::ClassDefinition* c = classes.find(object.common.type);
+                        const std::uint16_t type = c != nullptr ? targetType(c->dxfName) : 0;
+                        if (type == 0)
+                            continue;
+                        object.common.type = type;
+                    }
+                    std::vector<std::uint8_t> seed{static_cast<std::uint8_t>(rb)};
+                    const auto written = dwg::encodeObject(object, file.release, file.release);
+                    seed.insert(seed.end(), written.begin(), written.end());
+                    dwg::Object check = dwg::decodeObject(written, file.release, fuzz::objectClassList());
+                    const std::string kind = check.kind != nullptr ? std::string(check.kind->dxfName)
+                                                                   : "type" + std::to_string(check.common.type);
+                    auto& list = kept[std::to_string(rb) + "-" + kind];
+                    if (!seen.insert(seed).second)
+                        continue;
+                    list.push_back(std::move(seed));
+                    std::sort(list.begin(), list.end(),
+                              [](const auto& a, const auto& b) { return a.size() < b.size(); });
+                    if (list.size() > kPerKind)
+                        list.pop_back();
+                } catch (const std::exception&) {
+                }
+            }
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+        }
+    }
+    fs::create_directories(out);
+    std::size_t count = 0;
+    for (const auto& [kind, list] : kept) {
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            std::ofstream f(out / (kind + "-" + std::to_string(i) + ".obj"), std::ios::binary);
+            f.write(reinterpret_cast<const char*>(list[i].data()), static_cast<std::streamsize>(list[i].size()));
+            ++count;
+        }
+    }
+    std::printf("%zu seeds of %zu kinds in %s\n", count, kept.size(), out.c_str());
+    return 0;
+}
