@@ -1,7 +1,7 @@
 // Seeds for the objects target: the objects of drawings, each written as
 // that target reads it (a release byte, then the stored object), with class
-// types renumbered to the target's class list. Keeps the smallest few of
-// each release and kind.
+// types renumbered to the target's class list. Keeps a few of each release
+// and kind, of sizes spread from the smallest to the largest.
 //
 //   fuzz_object_seeds OUT_DIR DRAWING_OR_FOLDER...
 
@@ -26,7 +26,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr std::size_t kPerKind = 4;
+constexpr std::size_t kPerKind = 5;
 constexpr std::size_t kLargest = 4096;
 
 int releaseByte(dwg::Release r) {
@@ -105,10 +105,6 @@ int main(int argc, char** argv) {
                     if (!seen.insert(seed).second)
                         continue;
                     list.push_back(std::move(seed));
-                    std::sort(list.begin(), list.end(),
-                              [](const auto& a, const auto& b) { return a.size() < b.size(); });
-                    if (list.size() > kPerKind)
-                        list.pop_back();
                 } catch (const std::exception&) {
                 }
             }
@@ -118,10 +114,15 @@ int main(int argc, char** argv) {
     }
     fs::create_directories(out);
     std::size_t count = 0;
-    for (const auto& [kind, list] : kept) {
-        for (std::size_t i = 0; i < list.size(); ++i) {
+    for (auto& [kind, list] : kept) {
+        // The smallest, the largest and others spread between them by size:
+        // small objects mutate fastest, large ones hold the lists.
+        std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); });
+        const std::size_t n = std::min(list.size(), kPerKind);
+        for (std::size_t i = 0; i < n; ++i) {
+            const auto& seed = list[n == 1 ? 0 : i * (list.size() - 1) / (n - 1)];
             std::ofstream f(out / (kind + "-" + std::to_string(i) + ".obj"), std::ios::binary);
-            f.write(reinterpret_cast<const char*>(list[i].data()), static_cast<std::streamsize>(list[i].size()));
+            f.write(reinterpret_cast<const char*>(seed.data()), static_cast<std::streamsize>(seed.size()));
             ++count;
         }
     }
