@@ -245,11 +245,13 @@ struct InsertFields {
 // fits the values (AutoCAD does not always choose the shortest).
 inline std::uint8_t insertScaleFormFor(const InsertFields& i) {
     const Point3& s = i.scale;
-    auto fits = [&s](std::uint8_t form) {
+    // Bit for bit, as the reader copies x: a NaN scale keeps the form.
+    auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    auto fits = [&s, &same](std::uint8_t form) {
         switch (form) {
         case 3: return s.x == 1.0 && s.y == 1.0 && s.z == 1.0;
         case 1: return s.x == 1.0;
-        case 2: return s.y == s.x && s.z == s.x;
+        case 2: return same(s.y, s.x) && same(s.z, s.x);
         default: return form == 0;
         }
     };
