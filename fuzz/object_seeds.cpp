@@ -27,7 +27,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::size_t kPerKind = 5;
+// Objects up to kLargest bytes; of a walked kind that has none so small,
+// its smallest up to kLargestKept.
 constexpr std::size_t kLargest = 4096;
+constexpr std::size_t kLargestKept = 65536;
 
 int releaseByte(dwg::Release r) {
     switch (r) {
@@ -85,7 +88,7 @@ int main(int argc, char** argv) {
             for (const dwg::ObjectLocation& location : file.objects) {
                 try {
                     const auto stored = file.bytesOf(location);
-                    if (stored.size() > kLargest)
+                    if (stored.size() > kLargestKept)
                         continue;
                     dwg::Object object = dwg::decodeObject(stored, file.release, classes);
                     if (object.common.type >= 500) {
@@ -101,6 +104,8 @@ int main(int argc, char** argv) {
                     dwg::Object check = dwg::decodeObject(written, file.release, fuzz::objectClassList());
                     const std::string kind = check.kind != nullptr ? std::string(check.kind->dxfName)
                                                                    : "type" + std::to_string(check.common.type);
+                    if (check.kind == nullptr && seed.size() > kLargest)
+                        continue;
                     auto& list = kept[std::to_string(rb) + "-" + kind];
                     if (!seen.insert(seed).second)
                         continue;
@@ -118,6 +123,8 @@ int main(int argc, char** argv) {
         // The smallest, the largest and others spread between them by size:
         // small objects mutate fastest, large ones hold the lists.
         std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.size() < b.size(); });
+        while (list.size() > 1 && list.back().size() > kLargest)
+            list.pop_back();
         const std::size_t n = std::min(list.size(), kPerKind);
         for (std::size_t i = 0; i < n; ++i) {
             const auto& seed = list[n == 1 ? 0 : i * (list.size() - 1) / (n - 1)];
