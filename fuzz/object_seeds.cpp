@@ -1,7 +1,8 @@
 // Seeds for the objects target: the objects of drawings, each written as
 // that target reads it (a release byte, then the stored object), with class
 // types renumbered to the target's class list. Keeps a few of each release
-// and kind, of sizes spread from the smallest to the largest.
+// and kind, of sizes spread from the smallest to the largest; and each walked
+// kind with its fields at their defaults.
 //
 //   fuzz_object_seeds OUT_DIR DRAWING_OR_FOLDER...
 
@@ -115,6 +116,32 @@ int main(int argc, char** argv) {
             }
         } catch (const std::exception& e) {
             std::fprintf(stderr, "%s: %s\n", path.c_str(), e.what());
+        }
+    }
+    // Every walked kind, with its fields at their defaults, in each release:
+    // a start for the kinds no drawing holds.
+    for (const dwg::ObjectKind& k : dwg::objectKinds()) {
+        const std::uint16_t type = k.type != 0 ? k.type : targetType(std::string(k.dxfName));
+        if (type == 0)
+            continue;
+        for (const dwg::Release r : {dwg::Release::R13, dwg::Release::R14, dwg::Release::R2000, dwg::Release::R2004}) {
+            dwg::Object object;
+            object.common.type = type;
+            object.common.isEntity = k.entity;
+            object.common.handle = {0, 0x42};
+            object.kind = &k;
+            object.body = k.make();
+            try {
+                const auto written = dwg::encodeObject(object, r, r);
+                dwg::decodeObject(written, r, fuzz::objectClassList());
+                std::vector<std::uint8_t> seed{static_cast<std::uint8_t>(releaseByte(r))};
+                seed.insert(seed.end(), written.begin(), written.end());
+                if (seen.insert(seed).second)
+                    kept[std::to_string(releaseByte(r)) + "-default-" + std::string(k.dxfName) + "-" +
+                         std::to_string(type)]
+                        .push_back(std::move(seed));
+            } catch (const std::exception&) {
+            }
         }
     }
     fs::create_directories(out);
