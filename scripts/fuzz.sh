@@ -61,7 +61,7 @@ seed_folder() {
   fi
   # The objects target reads one stored object: the samples' objects, cut out.
   if [ "$target" = objects ] && [ -d "$samples/dwg" ]; then
-    "$build/fuzz/fuzz_object_seeds" "$folder" "$samples/dwg" tests/data >/dev/null
+    "$build/fuzz/fuzz_object_seeds" "$folder" "$samples/dwg" tests/data >/dev/null 2>&1
   fi
   [ -d "fuzz/seeds/$target" ] && cp fuzz/seeds/"$target"/* "$folder/"
   [ "$target" = font_table ] && cp fuzz/seeds/ini/* examples/HebFonts.txt "$folder/" 2>/dev/null
