@@ -13,6 +13,9 @@
 #include "dwg/container/dwg_file.h"
 #include "dwg/drawing/drawing.h"
 #include "dwg/errors.h"
+#include "dwg/objects/classes.h"
+#include "dwg/objects/object.h"
+#include "dwg/objects/registry.h"
 #include "hebrew/fntdef.h"
 #include "preview/bmp.h"
 #include "preview/dwgthumb.h"
@@ -199,7 +202,105 @@ void containerRoundTrip(Input bytes, const dwg::ReadOptions& options) {
     }
 }
 
+// The first line where two printed objects differ.
+std::string firstDifference(const std::string& a, const std::string& b) {
+    std::size_t at = 0;
+    while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+    auto lineAt = [at](const std::string& s) {
+        const std::size_t start = s.rfind('\n', at == 0 ? 0 : at - 1);
+        const std::size_t from = start == std::string::npos || at == 0 ? 0 : start + 1;
+        return s.substr(from, s.find('\n', from) - from);
+    };
+    return "'" + lineAt(a) + "' became '" + lineAt(b) + "'";
+}
+
 }  // namespace
+
+const dwg::ClassList& objectClassList() {
+    static const dwg::ClassList list = [] {
+        dwg::ClassList l;
+        std::int16_t number = 500;
+        for (const ObjectClass& c : kObjectClasses) {
+            dwg::ClassDefinition& d = l.classes.emplace_back();
+            d.number = number++;
+            d.appName = "ObjectDBX Classes";
+            d.dxfName = std::string(c.dxfName);
+            d.cppClassName = "AcDb" + std::string(c.dxfName);
+            d.itemClassId = c.entity ? 0x1F2 : 0x1F3;
+        }
+        l.maxClassNumber = static_cast<std::int16_t>(number - 1);
+        return l;
+    }();
+    return list;
+}
+
+void objects(Input bytes) {
+    if (bytes.empty())
+        return;
+    static constexpr dwg::Release kReleases[] = {dwg::Release::R13, dwg::Release::R14, dwg::Release::R2000,
+                                                 dwg::Release::R2004};
+    const dwg::Release release = kReleases[bytes[0] & 3U];
+    const dwg::ClassList& classes = objectClassList();
+    dwg::Object object;
+    try {
+        object = dwg::decodeObject(bytes.subspan(1), release, classes);
+    } catch (const dwg::FormatError&) {
+        return;
+    } catch (const dwg::UnsupportedRelease&) {
+        return;
+    }
+    const std::string what = object.kind != nullptr ? std::string(object.kind->dxfName)
+                                                    : "object type " + std::to_string(object.common.type);
+    const std::string printed = dwg::printObject(object, release);
+    std::size_t references = 0;
+    dwg::visitHandles(object, release, [&references](const char*, dwg::HandleRef&) { ++references; });
+    // What was read writes back in its release, and reads as it was.
+    const std::vector<std::uint8_t> written = dwg::encodeObject(object, release, release);
+    dwg::Object again;
+    try {
+        again = dwg::decodeObject(written, release, classes);
+    } catch (const std::exception& e) {
+        throw Finding(what + " written back does not decode: " + e.what());
+    }
+    require(again.kind == object.kind, what + " written back decodes as another kind");
+    const std::string printedAgain = dwg::printObject(again, release);
+    require(printedAgain == printed, what + " written back decodes otherwise: " + firstDifference(printed, printedAgain));
+    std::size_t referencesAgain = 0;
+    dwg::visitHandles(again, release, [&referencesAgain](const char*, dwg::HandleRef&) { ++referencesAgain; });
+    require(referencesAgain == references, what + " written back has another number of handle references");
+    require(dwg::encodeObject(again, release, release) == written, what + " written twice gives other bytes");
+    // Written in another release (a drawing saved as another version), it
+    // reads back with the fields that release has. A refusal to write (a
+    // value the release cannot hold, a handle that resolves to nothing) is
+    // no finding.
+    if (object.kind == nullptr)
+        return;
+    for (const dwg::Release other : kReleases) {
+        if (other == release)
+            continue;
+        dwg::Object copy = object;
+        std::vector<std::uint8_t> converted;
+        try {
+            converted = dwg::encodeObject(copy, other, release);
+        } catch (const dwg::FormatError&) {
+            continue;
+        } catch (const dwg::UnsupportedRelease&) {
+            continue;
+        } catch (const std::out_of_range&) {
+            continue;
+        }
+        const std::string as = what + " written in " + std::string(dwg::releaseName(other));
+        dwg::Object read;
+        try {
+            read = dwg::decodeObject(converted, other, classes);
+        } catch (const std::exception& e) {
+            throw Finding(as + " does not decode: " + e.what());
+        }
+        const std::string expected = dwg::printObject(copy, other);
+        const std::string found = dwg::printObject(read, other);
+        require(found == expected, as + " decodes otherwise: " + firstDifference(expected, found));
+    }
+}
 
 void drawing(Input bytes) {
     std::optional<dwg::Drawing> d;

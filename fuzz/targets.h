@@ -12,6 +12,10 @@
 #include <stdexcept>
 #include <string_view>
 
+namespace dwg {
+struct ClassList;
+}
+
 namespace fuzz {
 
 using Input = std::span<const std::uint8_t>;
@@ -37,6 +41,38 @@ void preview(Input bytes);
 void ini(Input bytes);
 // A font definition file: read, then written and read back to the same table.
 void fontTable(Input bytes);
+// One stored object (MS size through CRC) after a byte whose low two bits
+// pick its release (R13, R14, 2000, 2004), decoded through its walk with the
+// classes of objectClassList(): written back in its release it decodes again
+// to the same printed fields, and writes again to the same bytes; written in
+// each other release (where it can be), it decodes there to the fields that
+// release prints of it.
+void objects(Input bytes);
+
+// The class DXF names (and whether their objects are entities) that the
+// objects target numbers from 500 in this order: every class a walk
+// describes or may soon describe, then two no walk describes.
+struct ObjectClass {
+    std::string_view dxfName;
+    bool entity;
+};
+inline constexpr ObjectClass kObjectClasses[] = {
+    {"HATCH", true},          {"LWPOLYLINE", true},        {"ARC_DIMENSION", true},
+    {"HELIX", true},          {"IMAGE", true},             {"WIPEOUT", true},
+    {"LIGHT", true},          {"MULTILEADER", true},       {"ACAD_TABLE", true},
+    {"ACDBDICTIONARYWDFLT", false}, {"XRECORD", false},    {"ACDBPLACEHOLDER", false},
+    {"LAYOUT", false},        {"PLOTSETTINGS", false},     {"DICTIONARYVAR", false},
+    {"SCALE", false},         {"IMAGEDEF", false},         {"IMAGEDEF_REACTOR", false},
+    {"RASTERVARIABLES", false}, {"WIPEOUTVARIABLES", false}, {"SORTENTSTABLE", false},
+    {"SPATIAL_FILTER", false}, {"SPATIAL_INDEX", false},   {"LAYER_INDEX", false},
+    {"FIELDLIST", false},     {"FIELD", false},            {"DIMASSOC", false},
+    {"IDBUFFER", false},      {"VBA_PROJECT", false},      {"MLEADERSTYLE", false},
+    {"TABLESTYLE", false},    {"CELLSTYLEMAP", false},     {"VISUALSTYLE", false},
+    {"MATERIAL", false},      {"TABLEGEOMETRY", false},    {"TABLECONTENT", false},
+    {"SUN", false},           {"FUZZ_ENTITY", true},       {"FUZZ_OBJECT", false},
+};
+// kObjectClasses as a drawing's class list.
+const dwg::ClassList& objectClassList();
 
 struct Target {
     std::string_view name;
@@ -47,6 +83,7 @@ inline constexpr Target kTargets[] = {
     {"drawing", drawing},     {"container_r13_2000", containerR13To2000},
     {"container_2004", container2004}, {"preview", preview},
     {"ini", ini},             {"font_table", fontTable},
+    {"objects", objects},
 };
 
 // The target of that name; std::invalid_argument for another name.

@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 
 seconds=60
 extra_seeds=()
-targets=(drawing container_r13_2000 container_2004 preview ini font_table)
+targets=(drawing container_r13_2000 container_2004 preview ini font_table objects)
 build=build-fuzz
 checksums=ON
 while (($#)); do
@@ -35,7 +35,9 @@ ignore=OFF; [ "$checksums" = OFF ] && ignore=ON
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCORVELIN_FUZZ=ON -DCORVELIN_FUZZ_IGNORE_CHECKSUMS="$ignore" \
   -DCORVELIN_GUI=OFF -DCORVELIN_TESTS=OFF -DCORVELIN_BENCHMARKS=OFF >/dev/null
-cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
+build_targets=("${targets[@]/#/fuzz_}")
+[[ " ${targets[*]} " == *" objects "* ]] && build_targets+=(fuzz_object_seeds)
+cmake --build "$build" -j "$(nproc)" --target "${build_targets[@]}"
 
 samples=../shared/samples
 # Seeds of a target in a folder of its own: only what the target reads.
@@ -57,6 +59,10 @@ seed_folder() {
       head -c 6 "$f" | grep -Eq "^$pattern" && cp "$f" "$folder/$(echo "$f" | tr '/' '_')"
     done < <(find "$samples/dwg" tests/data -name '*.dwg' -type f "${size[@]}" -print0 2>/dev/null)
   fi
+  # The objects target reads one stored object: the samples' objects, cut out.
+  if [ "$target" = objects ] && [ -d "$samples/dwg" ]; then
+    "$build/fuzz/fuzz_object_seeds" "$folder" "$samples/dwg" tests/data >/dev/null 2>&1
+  fi
   [ -d "fuzz/seeds/$target" ] && cp fuzz/seeds/"$target"/* "$folder/"
   [ "$target" = font_table ] && cp fuzz/seeds/ini/* examples/HebFonts.txt "$folder/" 2>/dev/null
   [ "$target" = ini ] && cp fuzz/seeds/font_table/* "$folder/"
@@ -67,6 +73,7 @@ dictionary() {
   case "$1" in
     drawing|container_*) echo fuzz/dictionaries/dwg.dict ;;
     preview) echo fuzz/dictionaries/preview.dict ;;
+    objects) echo fuzz/dictionaries/objects.dict ;;
     *) echo fuzz/dictionaries/ini.dict ;;
   esac
 }

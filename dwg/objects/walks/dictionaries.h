@@ -288,7 +288,9 @@ void walk(Io& io, LayoutObject& l) {
     io.H("active viewport", l.activeViewport);
     io.H("base ucs", l.baseUcs);
     io.H("named ucs", l.namedUcs);
-    for (HandleRef& h : l.viewports) io.H("viewport", h);
+    // Before 2004 neither the count nor the handles.
+    if (io.release() >= Release::R2004)
+        for (HandleRef& h : l.viewports) io.H("viewport", h);
 }
 
 // DICTIONARYVAR: a system variable kept in the drawing (ODA §20.4.74).

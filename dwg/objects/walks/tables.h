@@ -95,12 +95,13 @@ struct DimStyleTableObject {
 template <class Io>
 void walk(Io& io, DimStyleTableObject& t) {
     walk(io, t.table);
+    // R13 and R14 have neither the count nor the handles.
     if (io.release() >= Release::R2000) {
         std::size_t n = t.more.size();
         io.count("more handle count", CountCode::RC, n, 8);
         t.more.resize(n);
+        for (HandleRef& h : t.more) io.H("more", h);
     }
-    for (HandleRef& h : t.more) io.H("more", h);
 }
 
 // ----------------------------------------------------------------- records

@@ -3,6 +3,7 @@
 // BLOCK, ENDBLK, SEQEND, INSERT, MINSERT and MTEXT. Coordinates as the format
 // stores them: the entity's OCS for TEXT, its kin and INSERT, WCS for MTEXT.
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -78,7 +79,11 @@ struct TextLineFields {
 inline std::uint8_t textDataFlagsFor(const TextLineFields& t) {
     const std::uint8_t was = t.dataFlags;
     auto keep = [was](std::uint8_t bit, bool isDefault) { return static_cast<std::uint8_t>((was & bit) && isDefault ? bit : 0); };
-    return static_cast<std::uint8_t>(keep(0x01, t.elevation == 0.0) | keep(0x02, t.alignment == t.insertion) |
+    // Bit for bit, as the reader copies it: an alignment left out with a
+    // NaN insertion stays left out.
+    auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    const bool alignmentAtInsertion = same(t.alignment.x, t.insertion.x) && same(t.alignment.y, t.insertion.y);
+    return static_cast<std::uint8_t>(keep(0x01, t.elevation == 0.0) | keep(0x02, alignmentAtInsertion) |
                                      keep(0x04, t.oblique == 0.0) | keep(0x08, t.rotation == 0.0) |
                                      keep(0x10, t.widthFactor == 1.0) | keep(0x20, t.generation == 0) |
                                      keep(0x40, t.horizontalAlignment == 0) | keep(0x80, t.verticalAlignment == 0));
@@ -240,11 +245,13 @@ struct InsertFields {
 // fits the values (AutoCAD does not always choose the shortest).
 inline std::uint8_t insertScaleFormFor(const InsertFields& i) {
     const Point3& s = i.scale;
-    auto fits = [&s](std::uint8_t form) {
+    // Bit for bit, as the reader copies x: a NaN scale keeps the form.
+    auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    auto fits = [&s, &same](std::uint8_t form) {
         switch (form) {
         case 3: return s.x == 1.0 && s.y == 1.0 && s.z == 1.0;
         case 1: return s.x == 1.0;
-        case 2: return s.y == s.x && s.z == s.x;
+        case 2: return same(s.y, s.x) && same(s.z, s.x);
         default: return form == 0;
         }
     };
