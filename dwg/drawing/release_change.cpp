@@ -20,7 +20,7 @@
 namespace dwg {
 namespace {
 
-constexpr std::uint16_t kVxControl = 70, kVxRecord = 71;
+constexpr std::uint16_t kVxControl = 70, kVxRecord = 71, kProxyEntity = 498, kProxyObject = 499;
 constexpr std::uint8_t kHardOwner = 3;
 
 // Classes that a later release stores under a fixed type: AutoCAD 2000
@@ -79,16 +79,41 @@ public:
         DwgFile& file = out.file;
         file.release = m_target;
         file.codePage = m_source.codePage;
+        file.previewImage = previewImage();
+        // An object whose own fields cannot be read is found only here: it
+        // is left out, and the objects are written again without any
+        // reference to it (rare: the drawing opened).
+        while (!writeObjects(file)) {
+        }
         file.headerVariables = header();
         file.classes = classes();
-        file.previewImage = previewImage();
+        out.dropped = std::move(m_dropped);
+        return out;
+    }
+
+private:
+    // The second pass; false when an object could not be read.
+    bool writeObjects(DwgFile& file) {
+        file.objects.clear();
+        file.objectBytes.clear();
         file.objects.reserve(m_source.objects.size());
         file.objectBytes.reserve(m_source.objectBytes.size() + m_source.objectBytes.size() / 8);
         for (const ObjectLocation& location : m_source.objects) {
             if (m_removed.contains(location.handle))
                 continue;
+            const auto stored = m_source.bytesOf(location);
+            Object o;
             try {
-                Object o = decodeObject(m_source.bytesOf(location), m_from, m_classes);
+                o = decodeObject(stored, m_from, m_classes);
+            } catch (const FormatError& e) {
+                const std::uint16_t type = storedObjectType(stored, m_from);
+                drop(location.handle, typeName(type, findObjectKind(type, m_classes)),
+                     std::string("cannot be read: ") + e.what());
+                if (const ClassDefinition* cls = m_classes.find(type))
+                    --m_instances[std::string(trimmed(cls->dxfName))];
+                return false;
+            }
+            try {
                 change(o);
                 const std::vector<std::uint8_t> bytes = encodeObject(o, m_target, m_from);
                 file.objects.push_back({location.handle, static_cast<std::uint32_t>(file.objectBytes.size()),
@@ -98,11 +123,10 @@ public:
                 throw e.withContext("object " + handleText(location.handle));
             }
         }
-        out.dropped = std::move(m_dropped);
-        return out;
+        return true;
     }
 
-private:
+
     std::string typeName(std::uint16_t type, const ObjectKind* kind) const {
         if (kind != nullptr)
             return std::string(kind->dxfName);
@@ -124,7 +148,7 @@ private:
             const auto stored = m_source.bytesOf(location);
             Object o;
             try {
-                o = decodeObject(stored, m_from, m_classes);
+                o = decodeCommonData(stored, m_from, m_classes);
             } catch (const FormatError& e) {
                 std::uint16_t type = 0;
                 try {
@@ -157,7 +181,7 @@ private:
                          ", so they cannot be written as " + std::string(releaseName(m_target)));
                 continue;
             }
-            if (o.as<ProxyObject>() != nullptr && m_from < Release::R2000) {
+            if ((o.kind->type == kProxyEntity || o.kind->type == kProxyObject) && m_from < Release::R2000) {
                 // The data of an R13-R14 proxy carry no drawing format, which
                 // 2000 and later need to tell how to read them.
                 drop(location.handle, std::string(o.kind->dxfName),
@@ -168,9 +192,15 @@ private:
             }
             if (const ClassDefinition* cls = m_classes.find(type))
                 ++m_instances[std::string(trimmed(cls->dxfName))];
-            if (type == type::BlockHeader)
-                if (const auto* b = o.as<BlockRecordObject>())
-                    m_blockNames.emplace(upper(trimmed(b->entry.name)), location.handle);
+            if (type == type::BlockHeader && m_from <= Release::R14) {
+                try {
+                    Object block = decodeObject(stored, m_from, m_classes);
+                    if (const auto* b = block.as<BlockRecordObject>())
+                        m_blockNames.emplace(upper(trimmed(b->entry.name)), location.handle);
+                } catch (const FormatError&) {
+                    // Left out by the second pass.
+                }
+            }
         }
         std::sort(m_allHandles.begin(), m_allHandles.end());
     }

@@ -178,6 +178,32 @@ Object& Object::operator=(const Object& other) {
     return *this;
 }
 
+namespace {
+
+// The common data and the kind; `io` stands where the type's own fields
+// start.
+void decodeCommon(FieldReader& io, Object& o, const ClassList& classes) {
+    walkCommon(io, o.common, &classes);
+    if (!io.hasHandleStream())
+        throw FormatError("object size: missing");
+    o.kind = findObjectKind(o.common.type, classes);
+    if (o.kind != nullptr && o.kind->entity != o.common.isEntity)
+        o.kind = nullptr;  // a class that calls itself otherwise than its walk
+}
+
+}  // namespace
+
+Object decodeCommonData(std::span<const std::uint8_t> stored, Release release, const ClassList& classes) {
+    if (release >= Release::R2007)
+        throw UnsupportedRelease("decoding objects of release " + std::string(releaseName(release)));
+    const StoredBytes split = splitStoredObject(stored, release);
+    BitReader in(split.data, release);
+    Object o;
+    FieldReader io(in, o.common);
+    decodeCommon(io, o, classes);
+    return o;
+}
+
 Object decodeObject(std::span<const std::uint8_t> stored, Release release, const ClassList& classes) {
     if (release >= Release::R2007)
         throw UnsupportedRelease("decoding objects of release " + std::string(releaseName(release)));
@@ -185,12 +211,7 @@ Object decodeObject(std::span<const std::uint8_t> stored, Release release, const
     BitReader in(split.data, release);
     Object o;
     FieldReader io(in, o.common);
-    walkCommon(io, o.common, &classes);
-    if (!io.hasHandleStream())
-        throw FormatError("object size: missing");
-    o.kind = findObjectKind(o.common.type, classes);
-    if (o.kind != nullptr && o.kind->entity != o.common.isEntity)
-        o.kind = nullptr;  // a class that calls itself otherwise than its walk
+    decodeCommon(io, o, classes);
     o.body = o.kind != nullptr ? o.kind->make() : std::make_unique<BodyOf<UndescribedFields>>();
     o.body->read(io);
     if (!in.isAtEnd())

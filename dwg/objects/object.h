@@ -140,6 +140,10 @@ struct Object {
 // object says its data and handles end; UnsupportedRelease from 2007 on.
 Object decodeObject(std::span<const std::uint8_t> stored, Release release, const ClassList& classes);
 
+// The common data and the kind only (`body` stays null): what following
+// links and owners needs, without the type's own fields.
+Object decodeCommonData(std::span<const std::uint8_t> stored, Release release, const ClassList& classes);
+
 // The object's stored bytes in `release`. An object no walk describes is
 // written only in the release it was read in (`readIn`); UnsupportedRelease
 // otherwise, and from 2007 on.
