@@ -165,9 +165,9 @@ void checkText(const DrawingBuilder::TextSpec& text, const char* what) {
 // Fields the header has no variable for keep their values.
 class FromHeader {
 public:
-    static constexpr bool reading = true;
-    static constexpr bool writing = false;
-    static constexpr bool printing = false;
+    [[maybe_unused]] static constexpr bool reading = true;
+    [[maybe_unused]] static constexpr bool writing = false;
+    [[maybe_unused]] static constexpr bool printing = false;
 
     explicit FromHeader(const HeaderVariables& header) : m_header(header) {}
     Release release() const noexcept { return m_header.release(); }
