@@ -279,6 +279,9 @@ void objects(Input bytes) {
         if (other == release)
             continue;
         dwg::Object copy = object;
+        // Colours take the other release's form first, as a save in it does.
+        dwg::visitHandles(copy, other, [](const char*, dwg::HandleRef&) {},
+                          [&](dwg::CmColor& c) { c = dwg::colorForRelease(c, other); });
         std::vector<std::uint8_t> converted;
         try {
             converted = dwg::encodeObject(copy, other, release);

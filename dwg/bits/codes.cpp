@@ -56,6 +56,9 @@ CmColor colorForRelease(const CmColor& color, Release target) {
             out.rgb = 0xC8000000U;  // no colour
         else
             out.rgb = 0xC3000000U | static_cast<std::uint8_t>(color.index);
+    } else if (target < Release::R2004 && !methodForm) {
+        out = CmColor{};  // before 2004 a colour is its index alone
+        out.index = color.index;
     } else if (target < Release::R2004 && methodForm) {
         out = CmColor{};
         switch (color.rgb >> 24) {

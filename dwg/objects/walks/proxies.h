@@ -13,7 +13,7 @@ struct ProxyObject {
     std::uint32_t drawingFormat = 0;         // 2000-2013: version | maintenance version << 16 (DXF 95)
     bool originalFormatIsDxf = false;        // 2000+ (DXF 70)
     RawBits data;                            // to the handle stream
-    RawBits handles;                         // the objects it refers to, as stored
+    std::vector<HandleRef> objects;          // the objects it refers to
 };
 
 template <class Io>
@@ -24,7 +24,8 @@ void walk(Io& io, ProxyObject& p) {
         io.B("original format is dxf", p.originalFormatIsDxf);
     }
     io.restOfData("data", p.data);
-    io.restOfHandles("handles", p.handles);
+    // "as many as we can read until we run out of data" (ODA §20.4.90)
+    io.handlesToEnd("object", p.objects);
 }
 
 }  // namespace dwg
