@@ -166,7 +166,8 @@ TEST(ObjectMapRecovery, FlippedMapByte) {
         LOAD_OR_SKIP(intact, "example_2004.dwg");
         // The page of AcDb:Handles: the one data page whose header (ODA
         // §4.6, XORed with 0x4164536B ^ its address) names its section.
-        const auto* layout = dynamic_cast<const R2004Layout*>(readDwgFile(intact).layout.get());
+        const DwgFile read = readDwgFile(intact);
+        const auto* layout = dynamic_cast<const R2004Layout*>(read.layout.get());
         ASSERT_NE(layout, nullptr);
         const std::uint32_t handlesSection = layout->find("AcDb:Handles")->number;
         Bytes damaged = intact;
