@@ -113,11 +113,8 @@ std::string_view ObjectStore::dxfNameOf(std::uint64_t handle) const {
     auto t = typeOf(handle);
     if (!t)
         return {};
-    if (const ClassDefinition* c = m_classes.find(*t)) {
-        // Newer writers count a terminating zero in the name.
-        std::string_view name = c->dxfName;
-        return !name.empty() && name.back() == '\0' ? name.substr(0, name.size() - 1) : name;
-    }
+    if (const ClassDefinition* c = m_classes.find(*t))
+        return c->name();
     return fixedTypeName(*t);
 }
 

@@ -16,6 +16,7 @@
 #include "dwg/objects/walks/proxies.h"
 #include "dwg/objects/walks/tables.h"
 #include "dwg/objects/walks/text.h"
+#include "support/paths.h"
 
 namespace dwg {
 namespace {
@@ -55,10 +56,6 @@ constexpr ClassVersion kClassVersions2004[] = {
     {"SPATIAL_INDEX", 20, 0},          {"TABLESTYLE", 25, 20},          {"VISUALSTYLE", 26, 0},
 };
 
-std::string_view trimmed(std::string_view name) {
-    while (!name.empty() && name.back() == '\0') name.remove_suffix(1);
-    return name;
-}
 
 // Two passes over the objects, so that only what crosses objects is kept
 // while one object at a time is decoded, changed and encoded: the first
@@ -68,12 +65,12 @@ class Changer {
 public:
     Changer(const DwgFile& source, Release target)
         : m_source(source), m_from(source.release), m_target(target),
-          m_classes(decodeClasses(source.classes, source.release)) {}
+          m_classes(decodeClasses(source.classes, source.release)),
+          m_header(HeaderVariables::decode(source.headerVariables, source.release)) {}
 
     ReleaseChange run() {
-        const HeaderVariables variables = HeaderVariables::decode(m_source.headerVariables, m_from);
-        m_modelSpace = variables.handle("BLOCK_RECORD_MODEL_SPACE");
-        m_paperSpace = variables.handle("BLOCK_RECORD_PAPER_SPACE");
+        m_modelSpace = m_header.handle("BLOCK_RECORD_MODEL_SPACE");
+        m_paperSpace = m_header.handle("BLOCK_RECORD_PAPER_SPACE");
         survey();
         ReleaseChange out;
         DwgFile& file = out.file;
@@ -110,7 +107,7 @@ private:
                 drop(location.handle, typeName(type, findObjectKind(type, m_classes)),
                      std::string("cannot be read: ") + e.what());
                 if (const ClassDefinition* cls = m_classes.find(type))
-                    --m_instances[std::string(trimmed(cls->dxfName))];
+                    --m_instances[std::string(cls->name())];
                 return false;
             }
             try {
@@ -131,7 +128,7 @@ private:
         if (kind != nullptr)
             return std::string(kind->dxfName);
         if (const ClassDefinition* c = m_classes.find(type))
-            return std::string(trimmed(c->dxfName));
+            return std::string(c->name());
         return "type " + std::to_string(type);
     }
 
@@ -177,7 +174,7 @@ private:
                 const ClassDefinition* cls = m_classes.find(type);
                 drop(location.handle, typeName(type, nullptr),
                      std::string("its fields are described nowhere") +
-                         (cls != nullptr ? " (a class of \"" + std::string(trimmed(cls->appName)) + "\")" : "") +
+                         (cls != nullptr ? " (a class of \"" + std::string(cls->appName.substr(0, cls->appName.find('\0'))) + "\")" : "") +
                          ", so they cannot be written as " + std::string(releaseName(m_target)));
                 continue;
             }
@@ -191,12 +188,12 @@ private:
                 continue;
             }
             if (const ClassDefinition* cls = m_classes.find(type))
-                ++m_instances[std::string(trimmed(cls->dxfName))];
+                ++m_instances[std::string(cls->name())];
             if (type == type::BlockHeader && m_from <= Release::R14) {
                 try {
                     Object block = decodeObject(stored, m_from, m_classes);
                     if (const auto* b = block.as<BlockRecordObject>())
-                        m_blockNames.emplace(upper(trimmed(b->entry.name)), location.handle);
+                        m_blockNames.emplace(support::upperAscii(b->entry.name.substr(0, b->entry.name.find('\0'))), location.handle);
                 } catch (const FormatError&) {
                     // Left out by the second pass.
                 }
@@ -313,7 +310,7 @@ private:
         if (d == nullptr)
             return;
         const auto handleOf = [&](const std::string& name) -> HandleRef {
-            const auto it = m_blockNames.find(upper(trimmed(name)));
+            const auto it = m_blockNames.find(support::upperAscii(name.substr(0, name.find('\0'))));
             return {5, it != m_blockNames.end() ? it->second : 0};
         };
         d->dimblkHandle = handleOf(d->dimblk);
@@ -321,19 +318,13 @@ private:
         d->dimblk2Handle = handleOf(d->dimblk2);
     }
 
-    static std::string upper(std::string_view text) {
-        std::string out(text);
-        for (char& c : out)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return out;
-    }
 
     void changeCommonData(Object& o) const {
         CommonData& c = o.common;
         if (c.type >= 500)
             if (const ClassDefinition* cls = m_classes.find(c.type))
                 for (const BecameFixed& f : kBecameFixed)
-                    if (trimmed(cls->dxfName) == f.dxfName && m_target >= f.since && m_from < f.since)
+                    if (cls->name() == f.dxfName && m_target >= f.since && m_from < f.since)
                         c.type = f.type;
         if (m_target >= Release::R2004)
             c.xdictionaryMissing = c.resolve(c.xdictionary) == 0;
@@ -402,7 +393,7 @@ private:
     }
 
     std::vector<std::uint8_t> header() const {
-        HeaderVariables h = HeaderVariables::decode(m_source.headerVariables, m_from).convertedTo(m_target);
+        HeaderVariables h = m_header.convertedTo(m_target);
         for (std::size_t i = 0; i < h.size(); ++i) {
             const HeaderVariableInfo& info = h.infoAt(i);
             if (info.code != HeaderCode::H || info.name == "HANDSEED")
@@ -427,7 +418,7 @@ private:
         ClassList list = m_classes;
         list.maxClassNumber = 0;
         for (ClassDefinition& c : list.classes) {
-            const std::string_view name = trimmed(c.dxfName);
+            const std::string_view name = c.name();
             list.maxClassNumber = std::max(list.maxClassNumber, c.number);
             if (m_target < Release::R2004)
                 continue;
@@ -448,6 +439,7 @@ private:
     const DwgFile& m_source;
     Release m_from, m_target;
     ClassList m_classes;
+    HeaderVariables m_header;
     std::vector<std::uint64_t> m_allHandles;                 // every handle of the source, ascending
     std::unordered_map<std::uint64_t, std::uint64_t> m_next;  // entities with links: the next one
     std::unordered_map<std::uint64_t, std::vector<std::uint64_t>> m_ownedBy;  // entities by the owner they name

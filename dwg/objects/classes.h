@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dwg/release.h"
@@ -28,6 +29,12 @@ struct ClassDefinition {
     std::int32_t unknown2 = 0;
 
     bool isEntity() const { return itemClassId == 0x1F2; }
+    // The DXF name without the terminating zeros newer writers count in it.
+    std::string_view name() const {
+        std::string_view n = dxfName;
+        while (!n.empty() && n.back() == '\0') n.remove_suffix(1);
+        return n;
+    }
 };
 
 struct ClassList {

@@ -1,5 +1,7 @@
 #include "dwg/objects/registry.h"
 
+#include <unordered_map>
+
 namespace dwg {
 namespace {
 
@@ -35,6 +37,18 @@ const std::vector<const ObjectKind*>& fixedKinds() {
     return table;
 }
 
+// Class kinds by DXF name, for a lookup in one step.
+const std::unordered_map<std::string_view, const ObjectKind*>& classKinds() {
+    static const std::unordered_map<std::string_view, const ObjectKind*> table = [] {
+        std::unordered_map<std::string_view, const ObjectKind*> t;
+        for (const ObjectKind& k : allKinds())
+            if (k.type == 0)
+                t.emplace(k.dxfName, &k);
+        return t;
+    }();
+    return table;
+}
+
 }  // namespace
 
 std::span<const ObjectKind> objectKinds() { return allKinds(); }
@@ -45,13 +59,9 @@ const ObjectKind* findObjectKind(std::uint16_t type, const ClassList& classes) {
     const ClassDefinition* c = classes.find(type);
     if (c == nullptr)
         return nullptr;
-    // 2004 stores the names with their terminating zero.
-    std::string_view name = c->dxfName;
-    while (!name.empty() && name.back() == '\0') name.remove_suffix(1);
-    for (const ObjectKind& k : allKinds())
-        if (k.type == 0 && k.dxfName == name)
-            return &k;
-    return nullptr;
+    const auto& byName = classKinds();
+    const auto it = byName.find(c->name());
+    return it != byName.end() ? it->second : nullptr;
 }
 
 }  // namespace dwg

@@ -47,7 +47,7 @@ std::vector<fs::path> samplesUpTo2004() {
 
 std::string typeName(std::uint16_t type, const dwg::ClassList& classes) {
     if (const dwg::ClassDefinition* c = classes.find(type))
-        return c->dxfName.substr(0, c->dxfName.find('\0'));
+        return std::string(c->name());
     return "type " + std::to_string(type);
 }
 
