@@ -92,12 +92,17 @@ Drawing Drawing::fromBytes(std::span<const std::uint8_t> bytes, std::string name
 
 Drawing::Drawing(DwgFile file, std::string name)
     : m_name(std::move(name)),
-      m_store(withContext(m_name, [&] { return ObjectStore(std::move(file)); })),
+      m_store(withContext(m_name, [&] {
+          // The container reads 2010-2018 files; their classes and objects
+          // (strings and handles in streams of their own) are not read yet.
+          if (file.release >= Release::R2007)
+              throw UnsupportedRelease("release " + std::string(releaseName(file.release)) + " (" +
+                                       std::string(versionString(file.release)) +
+                                       "): its objects cannot be read yet; drawings of R13 to 2004 are read");
+          return ObjectStore(std::move(file));
+      })),
       m_codePage(&codePageOf(m_store.file().codePage)) {
     withContext(m_name, [&] {
-        if (m_store.release() >= Release::R2007)
-            throw UnsupportedRelease("release " + std::string(releaseName(m_store.release())) +
-                                     " cannot be edited yet");
         checkDroppedObjects();
         for (const Repair& repair : m_store.file().repairs)
             m_warnings.push_back(repair.structure + ": " + repair.problem + "; a save writes " + repair.onSave);
