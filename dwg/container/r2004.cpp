@@ -254,6 +254,13 @@ public:
     }
 
 private:
+    // Compressed pages of up to 1 MB (AutoCAD's hold 0x7400 bytes), stored
+    // ones no larger than the file.
+    bool pageSizeInRange(const R2004Section& section) const {
+        const std::uint64_t limit = section.compressed ? 0x100000 : std::max<std::uint64_t>(m_file.size(), 0x100);
+        return section.maxPageSize >= (section.compressed ? 4U : 1U) && section.maxPageSize <= limit;
+    }
+
     void readHeaderData(R2004Layout& layout) {
         for (std::size_t i = 0; i < kHeaderDataSize; ++i)
             layout.headerData[i] = static_cast<std::uint8_t>(m_file[kHeaderDataAt + i] ^ kMagic[i]);
@@ -416,8 +423,7 @@ private:
     std::vector<std::uint8_t> readSection(Description& d) {
         const R2004Section& section = d.section;
         const std::string name = section.name.empty() ? std::string("unnamed section") : section.name;
-        const std::uint64_t pageLimit = section.compressed ? 0x100000 : std::max<std::uint64_t>(m_file.size(), 0x100);
-        if (section.maxPageSize < (section.compressed ? 4U : 1U) || section.maxPageSize > pageLimit)
+        if (!pageSizeInRange(section))
             throw FormatError(name + ": page size " + std::to_string(section.maxPageSize) + " out of range");
         if (d.pages.empty()) return std::vector<std::uint8_t>(static_cast<std::size_t>(d.size));
 
@@ -616,10 +622,14 @@ private:
                 if (!fresh) continue;
                 d.section.data = std::move(*fresh);
                 d.section.encrypted = 0;
-                if (!d.section.compressed)
-                    d.section.maxPageSize = std::max<std::uint32_t>(
-                        d.section.maxPageSize, static_cast<std::uint32_t>(d.section.data.size()));
             }
+            // The page size may be what made the section unreadable (a
+            // damaged redundant section, or AcDb:Handles when the map is
+            // recovered): then it gets a new section's.
+            if (!pageSizeInRange(d.section)) d.section.maxPageSize = d.section.compressed ? 0x7400 : 0x80;
+            if (d.damaged && !d.section.compressed)
+                d.section.maxPageSize =
+                    std::max<std::uint32_t>(d.section.maxPageSize, static_cast<std::uint32_t>(d.section.data.size()));
             d.section.data.shrink_to_fit();
             layout->sections.push_back(std::move(d.section));
         }
@@ -1063,7 +1073,11 @@ private:
     void writeSectionPages(Outgoing& out) {
         const R2004Section& section = *out.section;
         const std::size_t pageSize = section.maxPageSize;
-        if (pageSize < 4) throw std::invalid_argument("2004 writer: page size of " + section.name + " below 4");
+        // The compressor needs 4 bytes at least; stored pages take any size.
+        const std::size_t least = section.compressed ? 4 : 1;
+        if (pageSize < least)
+            throw std::invalid_argument("2004 writer: page size of " + section.name + " below " +
+                                        std::to_string(least));
         for (std::size_t offset = 0; offset < out.data.size(); offset += pageSize) {
             const std::size_t address = m_out.size();
             if (offset == 0) {

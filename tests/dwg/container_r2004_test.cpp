@@ -252,6 +252,12 @@ TEST(Container2004, ReadsTheSamples) {
             EXPECT_TRUE(std::equal(data->begin(), data->end(), stored.begin() + dataAt)) << section;
             const auto covered = std::span<const std::uint8_t>(stored).subspan(16, dataAt - 16 + data->size());
             EXPECT_EQ(rs(stored, dataAt + data->size()), crc16(kCrc16Seed, covered)) << section;
+            // From 2007 on the data start with their size in bits before
+            // the string stream that ends them: within what was cut out.
+            if (file.release >= Release::R2010) {
+                EXPECT_LE(rl(*data, 0), 8 * data->size()) << section;
+                EXPECT_GT(rl(*data, 0), 8 * data->size() / 2) << section;
+            }
         }
 
         // Every entry of the object map is an object, with the bytes at its
@@ -525,6 +531,21 @@ TEST(Container2004, ObjectsOf2018AreRecoveredByScanning) {
         const DwgFile saved = readR2004(writeR2004(recovered));
         EXPECT_TRUE(saved.repairs.empty());
         EXPECT_EQ(objectsByHandle(saved), objectsByHandle(original));
+
+        // A page size the reader refuses loses the map too; the save gives
+        // the map a new section's page size.
+        DwgFile odd = original;
+        auto layout = std::make_shared<R2004Layout>(layoutOf(original));
+        for (R2004Section& section : layout->sections) {
+            if (section.name == "AcDb:Handles") section.maxPageSize = 0x100001;
+        }
+        odd.layout = layout;
+        const auto oddBytes = writeR2004(odd);
+        EXPECT_THAT([&] { readR2004(oddBytes); },
+                    ThrowsMessage<FormatError>(HasSubstr("AcDb:Handles: page size 1048577 out of range")));
+        const DwgFile again = readR2004(writeR2004(readR2004(oddBytes, {.recoverObjectMap = true})));
+        EXPECT_TRUE(again.repairs.empty());
+        EXPECT_EQ(objectsByHandle(again), objectsByHandle(original));
     }
 }
 
@@ -669,6 +690,14 @@ TEST(Container2004, DamagedRedundantSectionsAreRepaired) {
     }
     file.layout = layout;
     check(writeR2004(file), "AcDb:AppInfo");
+    // A page size past what the reader accepts: the rebuilt section gets a
+    // new section's, so that the save reads without repair.
+    layout = std::make_shared<R2004Layout>(layoutOf(fresh));
+    for (R2004Section& section : layout->sections) {
+        if (section.name == "AcDb:RevHistory") section.maxPageSize = 0x100001;
+    }
+    file.layout = layout;
+    check(writeR2004(file), "AcDb:RevHistory");
 }
 
 // The same in the samples, each section with pages that the drawing's
