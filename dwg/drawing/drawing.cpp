@@ -55,21 +55,6 @@ const InsertFields* insertOf(const Object& object) {
     return nullptr;
 }
 
-// Strings of 2000 and later files usually count a terminating zero byte;
-// it is no part of the text.
-std::string_view withoutTerminator(std::string_view bytes) {
-    return !bytes.empty() && bytes.back() == '\0' ? bytes.substr(0, bytes.size() - 1) : bytes;
-}
-
-// A string changed as characters: stored in the drawing's code page, with
-// the terminating zero the old value had.
-void replaceText(std::string& stored, std::u16string_view value, const support::CodePage& page) {
-    const bool terminated = stored.size() != withoutTerminator(stored).size();
-    stored = encodeDrawingText(value, page);
-    if (terminated)
-        stored += '\0';
-}
-
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && support::equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
@@ -184,11 +169,11 @@ const StyleObject& Drawing::styleRecord(std::uint64_t handle) const {
 StyleObject Drawing::style(std::uint64_t handle) const { return styleRecord(handle); }
 
 std::u16string Drawing::styleName(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(styleRecord(handle).entry.name), *m_codePage);
+    return decodeText(styleRecord(handle).entry.name, *m_codePage);
 }
 
 std::u16string Drawing::styleFontFile(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(styleRecord(handle).fontFile), *m_codePage);
+    return decodeText(styleRecord(handle).fontFile, *m_codePage);
 }
 
 Object& Drawing::edit(std::uint64_t handle, const Object& now) {
@@ -206,7 +191,7 @@ StyleObject& Drawing::editStyle(std::uint64_t handle) {
 }
 
 void Drawing::setStyleFontFile(std::uint64_t handle, std::u16string_view fontFile) {
-    replaceText(editStyle(handle).fontFile, fontFile, *m_codePage);
+    encodeText(editStyle(handle).fontFile, fontFile, *m_codePage, m_store.release());
 }
 
 void Drawing::setStyleGeneration(std::uint64_t handle, std::uint8_t generation) {
@@ -225,7 +210,7 @@ const BlockRecordObject& Drawing::blockRecord(std::uint64_t handle) const {
 }
 
 std::u16string Drawing::blockName(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(blockRecord(handle).entry.name), *m_codePage);
+    return decodeText(blockRecord(handle).entry.name, *m_codePage);
 }
 
 std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
@@ -241,7 +226,7 @@ std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
                 entities = owned;
                 if (!m_entitiesRecovered)
                     m_warnings.push_back("block " + handleText(handle) + " (" +
-                                         std::string(withoutTerminator(b.entry.name)) + ", and maybe others) lists "
+                                         b.entry.name.shown() + ", and maybe others) lists "
                                          "no entities, though some name it as their owner; they are taken in file "
                                          "order");
                 m_entitiesRecovered = true;
@@ -255,7 +240,7 @@ std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
 std::vector<std::uint64_t> Drawing::spaces() const {
     std::vector<std::uint64_t> out;
     for (std::uint64_t handle : m_blocks) {
-        const std::string_view name = withoutTerminator(blockRecord(handle).entry.name);
+        const std::string name = blockRecord(handle).entry.name.shown();
         if (handle == m_modelSpace || handle == m_paperSpace || startsWithIgnoringCase(name, "*Paper_Space"))
             out.push_back(handle);
     }
@@ -353,12 +338,12 @@ const TextLineFields& Drawing::textLine(std::uint64_t handle) const { return *te
 
 TextLineFields Drawing::text(std::uint64_t handle) const { return textLine(handle); }
 
-std::string Drawing::textTag(std::uint64_t handle) const {
+std::u16string Drawing::textTag(std::uint64_t handle) const {
     const Object& o = currentText(handle);
     if (const auto* a = fieldsOf<AttribObject>(o))
-        return a->attribute.tag;
+        return decodeText(a->attribute.tag, *m_codePage);
     if (const auto* d = fieldsOf<AttdefObject>(o))
-        return d->attribute.tag;
+        return decodeText(d->attribute.tag, *m_codePage);
     return {};
 }
 
@@ -368,11 +353,11 @@ TextLineFields& Drawing::editText(std::uint64_t handle) {
 }
 
 std::u16string Drawing::textString(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(textLine(handle).value), *m_codePage);
+    return decodeText(textLine(handle).value, *m_codePage);
 }
 
 void Drawing::setTextString(std::uint64_t handle, std::u16string_view value) {
-    replaceText(editText(handle).value, value, *m_codePage);
+    encodeText(editText(handle).value, value, *m_codePage, m_store.release());
 }
 
 std::uint64_t Drawing::textStyle(std::uint64_t handle) const {

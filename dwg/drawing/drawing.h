@@ -80,8 +80,8 @@ public:
 
     // A TEXT, ATTRIB or ATTDEF.
     TextLineFields text(std::uint64_t handle) const;
-    // An ATTRIB's or ATTDEF's tag as stored; empty for a TEXT.
-    std::string textTag(std::uint64_t handle) const;
+    // An ATTRIB's or ATTDEF's tag; empty for a TEXT.
+    std::u16string textTag(std::uint64_t handle) const;
     std::u16string textString(std::uint64_t handle) const;
     void setTextString(std::uint64_t handle, std::u16string_view value);
     // The text's STYLE, 0 where it names none the drawing has.

@@ -193,7 +193,7 @@ private:
                 try {
                     Object block = decodeObject(stored, m_from, m_classes);
                     if (const auto* b = block.as<BlockRecordObject>())
-                        m_blockNames.emplace(support::upperAscii(b->entry.name.substr(0, b->entry.name.find('\0'))), location.handle);
+                        m_blockNames.emplace(support::upperAscii(b->entry.name.bytes), location.handle);
                 } catch (const FormatError&) {
                     // Left out by the second pass.
                 }
@@ -309,8 +309,8 @@ private:
         auto* d = o.as<DimStyleObject>();
         if (d == nullptr)
             return;
-        const auto handleOf = [&](const std::string& name) -> HandleRef {
-            const auto it = m_blockNames.find(support::upperAscii(name.substr(0, name.find('\0'))));
+        const auto handleOf = [&](const Text& name) -> HandleRef {
+            const auto it = m_blockNames.find(support::upperAscii(name.bytes));
             return {5, it != m_blockNames.end() ? it->second : 0};
         };
         d->dimblkHandle = handleOf(d->dimblk);

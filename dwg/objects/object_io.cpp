@@ -141,9 +141,28 @@ std::string quoted(std::string_view v) {
     text.push_back('"');
     return text;
 }
+
+// UTF-16 likewise, other units as \uNNNN.
+std::string quoted(std::u16string_view v) {
+    std::string text = "\"";
+    for (const char16_t unit : v) {
+        if (unit >= 0x20 && unit < 0x7F && unit != u'"' && unit != u'\\') {
+            text.push_back(static_cast<char>(unit));
+        } else {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
+            text.append(buffer);
+        }
+    }
+    text.push_back('"');
+    return text;
+}
+
+// The text without its terminating zero, in the form it was read in.
+std::string quoted(const Text& v) { return v.units.empty() ? quoted(v.bytes) : quoted(v.units); }
 }  // namespace
 
-void FieldPrinter::T(const char* name, std::string& v) { line(name, quoted(v)); }
+void FieldPrinter::T(const char* name, Text& v) { line(name, quoted(v)); }
 
 void FieldPrinter::CMC(const char* name, CmColor& v) {
     // The same form for every release, so that colours compare across them.
@@ -151,8 +170,8 @@ void FieldPrinter::CMC(const char* name, CmColor& v) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, " rgb %08X flags %u", v.rgb, v.flags);
     text.append(buffer);
-    if (!v.name.empty()) text.append(" name ").append(quoted(v.name));
-    if (!v.bookName.empty()) text.append(" book ").append(quoted(v.bookName));
+    if ((v.flags & 1U) != 0) text.append(" name ").append(quoted(v.name));
+    if ((v.flags & 2U) != 0) text.append(" book ").append(quoted(v.bookName));
     line(name, text);
 }
 

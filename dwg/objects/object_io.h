@@ -87,8 +87,8 @@ public:
     void MS(const char*, std::uint32_t& v) { v = m_data.readMS(); }
     // OT: the object type, BS before 2010, BOT from 2010 on.
     void OT(const char*, std::uint16_t& v) { v = m_data.readOT(); }
-    // T: TV before 2007, bytes in the drawing's code page as stored.
-    void T(const char*, std::string& v) { v = m_data.readTV(); }
+    // T: TV before 2007, TU from then on (see Text).
+    void T(const char*, Text& v) { v = m_data.readText(); }
     void CMC(const char*, CmColor& v) { v = m_data.readCMC(); }
     // TF: a fixed number of bytes.
     void TF(const char*, std::vector<std::uint8_t>& v, std::size_t count) { v = m_data.readBytes(count); }
@@ -201,7 +201,7 @@ public:
     void MC(const char*, std::int64_t& v) { m_data.writeMC(v); }
     void MS(const char*, std::uint32_t& v) { m_data.writeMS(v); }
     void OT(const char*, std::uint16_t& v) { m_data.writeOT(v); }
-    void T(const char*, std::string& v) { m_data.writeTV(v); }
+    void T(const char*, Text& v) { m_data.writeText(v); }
     void CMC(const char*, CmColor& v) { m_data.writeCMC(v); }
     void TF(const char* name, std::vector<std::uint8_t>& v, std::size_t count);
     void bytes(const char* name, std::vector<std::uint8_t>& v, std::uint64_t count) { TF(name, v, count); }
@@ -287,7 +287,7 @@ public:
     void MC(const char* n, std::int64_t& v) { number(n, v); }
     void MS(const char* n, std::uint32_t& v) { number(n, v); }
     void OT(const char* n, std::uint16_t& v) { number(n, v); }
-    void T(const char* n, std::string& v);
+    void T(const char* n, Text& v);
     void CMC(const char* n, CmColor& v);
     void TF(const char* n, std::vector<std::uint8_t>& v, std::size_t) { hex(n, v); }
     void bytes(const char* n, std::vector<std::uint8_t>& v, std::uint64_t) { hex(n, v); }

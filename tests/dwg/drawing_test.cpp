@@ -109,7 +109,7 @@ TEST(DrawingSamples, ExamplesAgreeWithTheirDxfTwins) {
             const dwg::TextLineFields t = d->text(handle);
             char point[64];
             std::snprintf(point, sizeof point, "%.6f,%.6f", t.insertion.x, t.insertion.y);
-            std::string tag(d->textTag(handle).c_str());  // without a terminating zero
+            const std::string tag = utf8(d->textTag(handle));
             return std::string(type) + "|" + dwg::handleText(handle) + "|" + tag + "|" + utf8(d->textString(handle)) +
                    "|" + styleOf(handle) + "|" + point + "|" + std::to_string(d->textGeneration(handle));
         };
@@ -234,8 +234,8 @@ TEST(DrawingModel, ReadsAndChangesInAnyOrder) {
     Drawing d = Drawing::fromBytes(b.bytes(), "built.dwg");
 
     const dwg::TextLineFields a = d.text(first), c = d.text(second);
-    EXPECT_EQ(a.value, "One");
-    EXPECT_EQ(c.value, "Two");
+    EXPECT_EQ(a.value.bytes, "One");
+    EXPECT_EQ(c.value.bytes, "Two");
     d.setTextString(first, u"Uno");
     EXPECT_EQ(d.textString(second), u"Two");
     d.setStyleFontFile(style, u"x.ttf");
@@ -245,7 +245,7 @@ TEST(DrawingModel, ReadsAndChangesInAnyOrder) {
     EXPECT_EQ(d.textString(second), u"Dos");
     EXPECT_EQ(d.styleFontFile(style), u"x.ttf");
     EXPECT_EQ(d.textStyleName(first), u"S");
-    EXPECT_EQ(a.value, "One");  // a value read before stays as it was read
+    EXPECT_EQ(a.value.bytes, "One");  // a value read before stays as it was read
 
     const Drawing again = Drawing::fromBytes(d.toBytes(), "saved.dwg");
     EXPECT_EQ(again.textString(first), u"Uno");
