@@ -12,7 +12,7 @@
 #include "dwg/objects/classes.h"
 #include "dwg/objects/header_variables.h"
 #include "dwg/objects/object.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 #include "dwg/objects/walks/dictionaries.h"
 #include "dwg/objects/walks/entities.h"

@@ -8,7 +8,7 @@
 #include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
 #include "dwg/objects/header_variables.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/walks/tables.h"
 #include "dwg/objects/walks/text.h"
 #include "support/atomic_file.h"
@@ -302,16 +302,14 @@ const std::vector<std::uint64_t>& Drawing::ownedBy(std::uint64_t owner) const {
                     kind == type::Seqend)
                     continue;
                 // Only the common data is read: the owner is all that counts here.
-                const ObjectView view = m_store.view(object.handle);
+                const CommonData common = m_store.common(object.handle).common;
                 std::uint64_t by = 0;
-                if (view.header.entityMode == 2) {
+                if (common.entityMode == 2) {
                     by = m_modelSpace;
-                } else if (view.header.entityMode == 1) {
+                } else if (common.entityMode == 1) {
                     by = m_paperSpace;
                 } else {
-                    BitReader in(view.data, m_store.release());
-                    in.seekBit(view.header.handlesAt);
-                    by = readCommonHandles(in, view.header).owner;
+                    by = common.resolve(common.owner);
                 }
                 owned[by].push_back(object.handle);
             }

@@ -4,7 +4,7 @@
 
 #include "dwg/bits/crc.h"
 #include "dwg/objects/object.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "support/hex.h"
 
 namespace dwg {
@@ -78,7 +78,7 @@ std::vector<std::uint8_t> FieldWriter::finish() {
     const std::vector<std::uint8_t>& data = m_data.bytes();
     if (data.size() >= (std::size_t{1} << 30))
         throw std::out_of_range("object " + support::hexNumber(m_common.handle.value) + ": too large for its MS size");
-    return frameObjectData(data);
+    return frameObjectData(data, r);
 }
 
 void FieldPrinter::line(const char* name, std::string_view value) {

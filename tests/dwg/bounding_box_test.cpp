@@ -870,7 +870,7 @@ TEST(EntityBoxSamples, ModelSpaceMatchesTheSavedExtents) {
             try {
                 const Box3 box = entityBox(store, location.handle);
                 boxed += box.empty ? 0 : 1;
-                if (store.view(location.handle).header.entityMode == 2)
+                if (store.common(location.handle).common.entityMode == 2)
                     modelSpace.add(box);
             } catch (const std::exception& e) {
                 ADD_FAILURE() << e.what();

@@ -18,7 +18,7 @@
 #include "dwg/errors.h"
 #include "dwg/objects/classes.h"
 #include "dwg/objects/object.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 #include "support/hex.h"
 
