@@ -27,15 +27,61 @@ RawBits FieldReader::take(BitReader& in, std::uint64_t bitCount) {
 
 void FieldReader::sizeInBits(const char*) {
     const std::uint64_t at = m_data.bitPos();
-    m_handlesAt = m_data.readRL();
-    if (m_handlesAt > m_data.endBit() || m_handlesAt < at + 32)
+    const std::uint64_t handlesAt = m_data.readRL();
+    if (handlesAt > m_data.endBit() || handlesAt < at + 32)
         throw FormatError("object size: expected a handle stream start between bit " + std::to_string(at + 32) +
-                          " and bit " + std::to_string(m_data.endBit()) + ", found bit " + std::to_string(m_handlesAt));
+                          " and bit " + std::to_string(m_data.endBit()) + ", found bit " + std::to_string(handlesAt));
+    locateStreams(handlesAt);
+}
+
+void FieldReader::locateStreams(std::uint64_t handlesAt) {
+    if (handlesAt > m_data.endBit() || handlesAt < m_data.bitPos())
+        throw FormatError("object size: expected a handle stream start between bit " +
+                          std::to_string(m_data.bitPos()) + " and bit " + std::to_string(m_data.endBit()) +
+                          ", found bit " + std::to_string(handlesAt));
+    m_handlesAt = handlesAt;
     m_handles = BitReader(m_data.bytes(), m_data.release());
     m_handles.setEndBit(m_data.endBit());
-    m_handles.seekBit(m_handlesAt);
-    m_data.setEndBit(m_handlesAt);
+    m_handles.seekBit(handlesAt);
     m_split = true;
+    std::uint64_t dataEnd = handlesAt;
+    if (isUnicode(m_data.release())) {
+        // From the end backwards: the presence bit, an RS size (a second
+        // RS in front of it holds the high bits when 0x8000 is set), then
+        // the strings themselves.
+        const std::uint64_t start = m_data.bitPos();
+        const auto fail = [&](const std::string& what) {
+            return FormatError("string stream: " + what + " in the object's bits " + std::to_string(start) + " to " +
+                               std::to_string(handlesAt));
+        };
+        if (dataEnd < start + 1)
+            throw fail("no room for the presence bit");
+        BitReader trailer(m_data.bytes(), m_data.release());
+        trailer.setEndBit(handlesAt);
+        trailer.seekBit(--dataEnd);
+        m_hasStrings = trailer.readB();
+        if (m_hasStrings) {
+            if (dataEnd < start + 16)
+                throw fail("no room for its size");
+            dataEnd -= 16;
+            trailer.seekBit(dataEnd);
+            std::uint64_t size = trailer.readRS();
+            if ((size & 0x8000) != 0) {
+                if (dataEnd < start + 16)
+                    throw fail("no room for the high part of its size");
+                dataEnd -= 16;
+                trailer.seekBit(dataEnd);
+                size = (size & 0x7FFF) | (std::uint64_t{trailer.readRS()} << 15);
+            }
+            if (size > dataEnd - start)
+                throw fail("a size of " + std::to_string(size) + " bits");
+            m_strings = BitReader(m_data.bytes(), m_data.release());
+            m_strings.setEndBit(dataEnd);
+            dataEnd -= size;
+            m_strings.seekBit(dataEnd);
+        }
+    }
+    m_data.setEndBit(dataEnd);
 }
 
 void FieldWriter::TF(const char* name, std::vector<std::uint8_t>& v, std::size_t count) {
@@ -66,10 +112,28 @@ void FieldWriter::sizeInBits(const char*) {
 
 std::vector<std::uint8_t> FieldWriter::finish() {
     const Release r = m_data.release();
-    if (r >= Release::R2007)
-        throw UnsupportedRelease("writing objects of release " + std::string(releaseName(r)));
+    if (isUnicode(r)) {
+        // The string stream after the data, then its size and presence bit
+        // (see FieldReader::locateStreams).
+        const std::uint64_t size = m_strings.bitPos();
+        const bool present = size > 0 || m_common.hasStringStream;
+        if (present) {
+            m_data.writeBits(m_strings.bytes(), size);
+            if (size >= 0x8000) {
+                if (size >= (std::uint64_t{1} << 31))
+                    throw std::out_of_range("object " + support::hexNumber(m_common.handle.value) +
+                                            ": a string stream too large for its size fields");
+                m_data.writeRS(static_cast<std::uint16_t>(size >> 15));
+                m_data.writeRS(static_cast<std::uint16_t>((size & 0x7FFF) | 0x8000));
+            } else {
+                m_data.writeRS(static_cast<std::uint16_t>(size));
+            }
+        }
+        m_data.writeB(present);
+    }
+    const std::uint64_t handlesAt = m_data.bitPos();
     if (m_hasSize)
-        m_data.overwriteRL(m_sizeAt, static_cast<std::uint32_t>(m_data.bitPos()));
+        m_data.overwriteRL(m_sizeAt, static_cast<std::uint32_t>(handlesAt));
     m_data.writeBits(m_handles.bytes(), m_handles.bitPos());
     const RawBits& padding = m_common.handlePadding;
     if ((m_data.bitPos() + padding.bitCount) % 8 == 0)
@@ -78,7 +142,7 @@ std::vector<std::uint8_t> FieldWriter::finish() {
     const std::vector<std::uint8_t>& data = m_data.bytes();
     if (data.size() >= (std::size_t{1} << 30))
         throw std::out_of_range("object " + support::hexNumber(m_common.handle.value) + ": too large for its MS size");
-    return frameObjectData(data, r);
+    return frameObjectData(data, r, data.size() * 8 - handlesAt);
 }
 
 void FieldPrinter::line(const char* name, std::string_view value) {
