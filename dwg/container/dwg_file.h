@@ -1,7 +1,8 @@
 #pragma once
 // The contents of a DWG file as the container layer hands them to the object
 // layer, whatever the release's layout on disk (R13-2000 files with section
-// locators, 2004 paged and compressed files). The container knows no object
+// locators, 2004 paged and compressed files, 2007 files whose pages are also
+// Reed-Solomon coded; 2007 is read only). The container knows no object
 // types: it finds the header variables, the classes and every object's bytes,
 // and writes them back into a complete, self-consistent file.
 
@@ -100,7 +101,7 @@ struct ReadOptions {
 DwgFile readDwgFile(std::span<const std::uint8_t> bytes, const ReadOptions& options = {});
 
 // The program that wrote the file, as far as the file says: the product
-// and version of AcDb:AppInfo (2004) where that section was read intact, else
+// and version of AcDb:AppInfo (2004, 2007) where that section was read intact, else
 // the release of the file header's application version bytes 0x11-0x12
 // (ODA §3.2, §4.1, with the codes of ODA §27); empty where neither says.
 std::string writerOf(const DwgFile& file);

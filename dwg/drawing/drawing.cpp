@@ -77,12 +77,17 @@ Drawing Drawing::fromBytes(std::span<const std::uint8_t> bytes, std::string name
 
 Drawing::Drawing(DwgFile file, std::string name)
     : m_name(std::move(name)),
-      m_store(withContext(m_name, [&] { return ObjectStore(std::move(file)); })),
+      m_store(withContext(m_name,
+                          [&] {
+                              // The container reads 2007 files; the object
+                              // layer does not decode their objects yet.
+                              if (file.release >= Release::R2007)
+                                  throw UnsupportedRelease("release " + std::string(releaseName(file.release)) +
+                                                           " cannot be edited yet: its objects are not decoded");
+                              return ObjectStore(std::move(file));
+                          })),
       m_codePage(&codePageOf(m_store.file().codePage)) {
     withContext(m_name, [&] {
-        if (m_store.release() >= Release::R2007)
-            throw UnsupportedRelease("release " + std::string(releaseName(m_store.release())) +
-                                     " cannot be edited yet");
         checkDroppedObjects();
         for (const Repair& repair : m_store.file().repairs)
             m_warnings.push_back(repair.structure + ": " + repair.problem + "; a save writes " + repair.onSave);

@@ -392,13 +392,13 @@ TEST_F(ConvertCommand, WhatIsNoDrawingIsSaid) {
 
     std::ofstream(m_dir / "in" / "plan.dwg") << "  0\r\nSECTION\r\n  2\r\nHEADER\r\n";
     std::ofstream(m_dir / "in" / "empty.dwg");
-    std::ofstream(m_dir / "in" / "new.dwg") << "AC1021" << std::string(200, '\0');
+    std::ofstream(m_dir / "in" / "new.dwg") << "AC1040" << std::string(200, '\0');
     auto r = runCli({"check", "--jobs=1", "--fonts", m_fonts.string(), (m_dir / "in").string(), (m_dir / "empty").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("plan.dwg: Problem with opening file: " + (m_dir / "in" / "plan.dwg").string() +
                                  ": a DXF file, not a DWG drawing\n"));
     EXPECT_THAT(r.err, HasSubstr("empty.dwg: an empty file, not a DWG drawing\n"));
-    EXPECT_THAT(r.err, HasSubstr("releases read: R13, R14, 2000 and 2004"));
+    EXPECT_THAT(r.err, HasSubstr("DWG version AC1040 is not read; releases read: R13, R14, 2000, 2004"));
     auto folder = runCli({"styles", "--fonts", m_fonts.string(), m_dir.string()});
     EXPECT_THAT(folder.err, HasSubstr("a folder, not a DWG drawing"));
 }
