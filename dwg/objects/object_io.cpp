@@ -5,6 +5,7 @@
 #include "dwg/bits/crc.h"
 #include "dwg/objects/object.h"
 #include "dwg/objects/stored_object.h"
+#include "dwg/objects/string_stream.h"
 #include "support/hex.h"
 
 namespace dwg {
@@ -44,44 +45,14 @@ void FieldReader::locateStreams(std::uint64_t handlesAt) {
     m_handles.setEndBit(m_data.endBit());
     m_handles.seekBit(handlesAt);
     m_split = true;
-    std::uint64_t dataEnd = handlesAt;
     if (isUnicode(m_data.release())) {
-        // From the end backwards: the presence bit, an RS size (a second
-        // RS in front of it holds the high bits when 0x8000 is set), then
-        // the strings themselves.
-        const std::uint64_t start = m_data.bitPos();
-        const auto fail = [&](const std::string& what) {
-            return FormatError("string stream: " + what + " in the object's bits " + std::to_string(start) + " to " +
-                               std::to_string(handlesAt));
-        };
-        if (dataEnd < start + 1)
-            throw fail("no room for the presence bit");
-        BitReader trailer(m_data.bytes(), m_data.release());
-        trailer.setEndBit(handlesAt);
-        trailer.seekBit(--dataEnd);
-        m_hasStrings = trailer.readB();
-        if (m_hasStrings) {
-            if (dataEnd < start + 16)
-                throw fail("no room for its size");
-            dataEnd -= 16;
-            trailer.seekBit(dataEnd);
-            std::uint64_t size = trailer.readRS();
-            if ((size & 0x8000) != 0) {
-                if (dataEnd < start + 16)
-                    throw fail("no room for the high part of its size");
-                dataEnd -= 16;
-                trailer.seekBit(dataEnd);
-                size = (size & 0x7FFF) | (std::uint64_t{trailer.readRS()} << 15);
-            }
-            if (size > dataEnd - start)
-                throw fail("a size of " + std::to_string(size) + " bits");
-            m_strings = BitReader(m_data.bytes(), m_data.release());
-            m_strings.setEndBit(dataEnd);
-            dataEnd -= size;
-            m_strings.seekBit(dataEnd);
+        if (auto strings = splitStringStream(m_data, handlesAt)) {
+            m_strings = std::move(*strings);
+            m_hasStrings = true;
         }
+    } else {
+        m_data.setEndBit(handlesAt);
     }
-    m_data.setEndBit(dataEnd);
 }
 
 void FieldWriter::TF(const char* name, std::vector<std::uint8_t>& v, std::size_t count) {
@@ -112,25 +83,8 @@ void FieldWriter::sizeInBits(const char*) {
 
 std::vector<std::uint8_t> FieldWriter::finish() {
     const Release r = m_data.release();
-    if (isUnicode(r)) {
-        // The string stream after the data, then its size and presence bit
-        // (see FieldReader::locateStreams).
-        const std::uint64_t size = m_strings.bitPos();
-        const bool present = size > 0 || m_common.hasStringStream;
-        if (present) {
-            m_data.writeBits(m_strings.bytes(), size);
-            if (size >= 0x8000) {
-                if (size >= (std::uint64_t{1} << 31))
-                    throw std::out_of_range("object " + support::hexNumber(m_common.handle.value) +
-                                            ": a string stream too large for its size fields");
-                m_data.writeRS(static_cast<std::uint16_t>(size >> 15));
-                m_data.writeRS(static_cast<std::uint16_t>((size & 0x7FFF) | 0x8000));
-            } else {
-                m_data.writeRS(static_cast<std::uint16_t>(size));
-            }
-        }
-        m_data.writeB(present);
-    }
+    if (isUnicode(r))
+        appendStringStream(m_data, m_strings, m_common.hasStringStream);
     const std::uint64_t handlesAt = m_data.bitPos();
     if (m_hasSize)
         m_data.overwriteRL(m_sizeAt, static_cast<std::uint32_t>(handlesAt));
