@@ -333,7 +333,7 @@ void containerR13To2000(Input bytes) {
 }
 
 void container2004(Input bytes) {
-    if (startsWithAny(bytes, {"AC1018"})) {
+    if (startsWithAny(bytes, {"AC1018", "AC1024", "AC1027", "AC1032"})) {
         containerRoundTrip(bytes, {});
         containerRoundTrip(bytes, {.recoverObjectMap = true});
     }

@@ -30,8 +30,8 @@ public:
 // reference, attribute and text walked and changed, saved, and the saved
 // bytes re-opened to the same walk.
 void drawing(Input bytes);
-// The R13-2000 and the 2004 container, each on its own: read, written and
-// read again to the same sections and objects.
+// The R13-2000 and the 2004 container (2004 to 2018 files), each on its
+// own: read, written and read again to the same sections and objects.
 void containerR13To2000(Input bytes);
 void container2004(Input bytes);
 // The 2007 container, read only: with and without recovery, its objects lie

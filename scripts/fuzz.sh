@@ -48,7 +48,7 @@ seed_folder() {
   case "$target" in
     drawing|preview) pattern='AC10' ;;
     container_r13_2000) pattern='AC101[245]' ;;
-    container_2004) pattern='AC1018' ;;
+    container_2004) pattern='AC10(18|24|27|32)' ;;
     container_2007) pattern='AC1021' ;;
   esac
   # The preview reader reads a few kilobytes of a drawing: small drawings

@@ -7,11 +7,14 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "dwg/container/r13_2000.h"
 #include "dwg/container/r2004.h"
 #include "dwg/container/r2007.h"
 #include "dwg/errors.h"
+#include "support/code_pages.h"
+#include "support/little_endian.h"
 
 namespace dwg {
 
@@ -58,43 +61,101 @@ std::string applicationRelease(std::uint8_t code, std::uint8_t maintenance) {
     return name + ", maintenance " + std::to_string(maintenance);
 }
 
-// ODA §16.1: RS length counting a terminating zero, the bytes, the zero.
-std::optional<std::string> readString16(std::span<const std::uint8_t> data, std::size_t& at) {
+// ODA §16.1: RS length counting a terminating zero, the bytes, the zero;
+// from 2007 on (§16.2 with its errata) the length counts UTF-16 characters,
+// which the text gets in UTF-8.
+std::optional<std::string> readString16(std::span<const std::uint8_t> data, std::size_t& at, bool unicode) {
     if (data.size() - at < 2)
         return std::nullopt;
     const std::size_t length = data[at] | (std::size_t{data[at + 1]} << 8);
     at += 2;
-    if (data.size() - at < length)
+    const std::size_t bytes = unicode ? 2 * length : length;
+    if (data.size() - at < bytes)
         return std::nullopt;
-    std::string text(data.begin() + static_cast<std::ptrdiff_t>(at), data.begin() + static_cast<std::ptrdiff_t>(at + length));
-    at += length;
-    while (!text.empty() && text.back() == '\0')
-        text.pop_back();
+    std::string text;
+    if (unicode) {
+        std::u16string wide;
+        for (std::size_t i = 0; i < length; ++i)
+            wide += static_cast<char16_t>(data[at + 2 * i] | (data[at + 2 * i + 1] << 8));
+        while (!wide.empty() && wide.back() == u'\0')
+            wide.pop_back();
+        text = support::toUtf8(wide);
+    } else {
+        const auto from = data.begin() + static_cast<std::ptrdiff_t>(at);
+        text.assign(from, from + static_cast<std::ptrdiff_t>(bytes));
+        while (!text.empty() && text.back() == '\0')
+            text.pop_back();
+    }
+    at += bytes;
     return text;
 }
 
-// The product name and version of an R18 AppInfo, e.g. "AutoCAD 16.0".
-std::string appInfoWriter(std::span<const std::uint8_t> data) {
-    std::size_t at = 0;
-    if (!readString16(data, at) || data.size() - at < 4)
-        return {};
-    at += 4;
-    const auto comment = readString16(data, at);
-    const auto product = readString16(data, at);
-    const auto version = readString16(data, at);
-    if (!comment || !product || !version)
-        return {};
-    std::string name;
-    if (const std::size_t n = product->find("name =\""); n != std::string::npos) {
-        const std::size_t from = n + 7;
-        name = product->substr(from, product->find('"', from) - from);
-    } else if (const std::size_t m = product->find("name=\""); m != std::string::npos) {
-        const std::size_t from = m + 6;
-        name = product->substr(from, product->find('"', from) - from);
+// The value of `name="..."` in the product XML; AutoCAD writes "name =",
+// and from 2010 escapes the quotes with backslashes.
+std::string productName(std::string_view product) {
+    for (const std::string_view key : {"name =\\\"", "name=\\\"", "name =\"", "name=\""}) {
+        if (const std::size_t n = product.find(key); n != std::string_view::npos) {
+            const std::size_t from = n + key.size();
+            const std::size_t to = product.find_first_of("\\\"", from);
+            return std::string(product.substr(from, to == std::string_view::npos ? std::string_view::npos : to - from));
+        }
     }
+    return {};
+}
+
+// "product version", where the version does not name the product itself
+// (the ODA's "Teigha(R) 4.3.2.0").
+std::string productAndVersion(const std::string& product, const std::string& version) {
+    const std::string name = productName(product);
     if (name.empty())
         return {};
-    return version->empty() ? name : name + " " + *version;
+    if (version.empty())
+        return name;
+    if (std::isdigit(static_cast<unsigned char>(version.front())) == 0)
+        return version;
+    return name + " " + version;
+}
+
+// The product name and version of a 2004 AppInfo, e.g. "AutoCAD 16.0":
+// name, RL, comment, product XML, version.
+std::string appInfoWriter2004(std::span<const std::uint8_t> data) {
+    std::size_t at = 0;
+    if (!readString16(data, at, false) || data.size() - at < 4)
+        return {};
+    at += 4;
+    const auto comment = readString16(data, at, false);
+    const auto product = readString16(data, at, false);
+    const auto version = readString16(data, at, false);
+    if (!comment || !product || !version)
+        return {};
+    return productAndVersion(*product, *version);
+}
+
+// The same of a 2007+ AppInfo (ODA §16.2 with its errata): RL, name, RL
+// count, then each string after 16 bytes of checksum: version, comment,
+// product XML (AutoCAD 2013 left out the product in some files).
+std::string appInfoWriter2007(std::span<const std::uint8_t> data) {
+    std::size_t at = 0;
+    if (data.size() < 4)
+        return {};
+    at += 4;
+    if (!readString16(data, at, true) || data.size() - at < 4)
+        return {};
+    const std::uint32_t count = support::loadLE32(data, at);
+    at += 4;
+    std::vector<std::string> strings;
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(count, 3); ++i) {
+        if (data.size() - at < 16)
+            return {};
+        at += 16;
+        auto text = readString16(data, at, true);
+        if (!text)
+            return {};
+        strings.push_back(std::move(*text));
+    }
+    if (strings.size() < 3)
+        return {};
+    return productAndVersion(strings[2], strings[0]);
 }
 
 // ODA §16.2 with its errata: the 2007 form, whose strings are an RS count
@@ -164,7 +225,14 @@ std::string writerOf(const DwgFile& file) {
         const bool repaired = std::any_of(file.repairs.begin(), file.repairs.end(),
                                           [](const Repair& r) { return r.structure == "AcDb:AppInfo"; });
         if (const R2004Section* appInfo = r2004->find("AcDb:AppInfo"); appInfo != nullptr && !repaired) {
-            if (std::string name = appInfoWriter(appInfo->data); !name.empty())
+            // The form follows the application that wrote the file, so a
+            // 2004 file may hold the UTF-16 form (ODA §16); the other form
+            // is tried too.
+            const bool unicode = isUnicode(file.release) || r2004->fileHeader[0x11] >= 27;
+            std::string name = unicode ? appInfoWriter2007(appInfo->data) : appInfoWriter2004(appInfo->data);
+            if (name.empty())
+                name = unicode ? appInfoWriter2004(appInfo->data) : appInfoWriter2007(appInfo->data);
+            if (!name.empty())
                 return name;
         }
         return applicationRelease(r2004->fileHeader[0x11], r2004->fileHeader[0x12]);
@@ -198,6 +266,9 @@ DwgFile readDwgFile(std::span<const std::uint8_t> bytes, const ReadOptions& opti
         case Release::R2000:
             return readR13To2000(bytes, release, options);
         case Release::R2004:
+        case Release::R2010:
+        case Release::R2013:
+        case Release::R2018:
             return readR2004(bytes, options);
         case Release::R2007:
             return readR2007(bytes, options);
@@ -214,6 +285,9 @@ std::vector<std::uint8_t> writeDwgFile(const DwgFile& file) {
         case Release::R2000:
             return writeR13To2000(file);
         case Release::R2004:
+        case Release::R2010:
+        case Release::R2013:
+        case Release::R2018:
             return writeR2004(file);
         default:
             throw UnsupportedRelease("release " + std::string(releaseName(file.release)) + " cannot be written yet");

@@ -380,12 +380,14 @@ struct FoundObject {
     std::size_t size = 0;    // MS size, data and CRC
 };
 
-// Whether `bytes` start with an object (releases R13 to 2004): its MS size,
-// data that start with a type (BS), from 2000 on its size in bits (RL, within
-// the data), and its own handle (code 0, nonzero), and a matching CRC-16 over
-// size and data (ODA §20.1, §20.2). `crcBytes` counts the bytes checksummed
-// (and the work of finding an R13-R14 object's size in bits).
-// `why`, when given, gets the reason of a failure.
+// Whether `bytes` start with an object: its MS size, from 2010 on the size in
+// bits of its handle stream (UMC, within the data), data that start with a
+// type (BS; from 2010 on the bit pair and one or two bytes of ODA §2.12),
+// from 2000 to 2007 its size in bits (RL, within the data), and its own
+// handle (code 0, nonzero), and a matching CRC-16 over size and data (ODA
+// §20.1, §20.2). `crcBytes` counts the bytes checksummed (and the work of
+// finding an R13-R14 object's size in bits). `why`, when given, gets the
+// reason of a failure.
 bool objectAt(std::span<const std::uint8_t> bytes, Release release, FoundObject& found, std::uint64_t& crcBytes,
               std::string* why = nullptr) {
     auto no = [why](const std::string& reason) {
@@ -402,16 +404,33 @@ bool objectAt(std::span<const std::uint8_t> bytes, Release release, FoundObject&
         dataSize = (dataSize & 0x7FFFU) | ((bytes[2] | (std::uint64_t{bytes[3]} << 8)) << 15);
         headerSize = 4;
     }
+    // From 2010 on: the handle stream's size in bits, modular char bytes
+    // (ODA §2.6, unsigned); ten are enough for 64 bits.
+    std::uint64_t handleBits = 0;
+    if (release >= Release::R2010) {
+        for (unsigned shift = 0;; shift += 7) {
+            if (bytes.size() <= headerSize || shift > 63) return no("no valid handle stream size");
+            const std::uint8_t byte = bytes[headerSize++];
+            handleBits |= std::uint64_t{byte & 0x7FU} << shift;
+            if ((byte & 0x80U) == 0) break;
+        }
+    }
     if (dataSize == 0 || dataSize + 2 > bytes.size() - headerSize)
         return no("declares " + std::to_string(dataSize) + " bytes, " +
                   std::to_string(bytes.size() - headerSize) + " left");
+    if (handleBits > dataSize * 8) return no("its handle stream is larger than its data");
     BitCursor in(bytes.subspan(headerSize, static_cast<std::size_t>(dataSize)));
     std::uint64_t code = 0, value = 0;
     if (!in.take(2, code)) return no("no type");
-    const bool typeRead = code == 0 ? in.takeLittleEndian(2, value) : code == 1 ? in.take(8, value) : true;
+    bool typeRead = true;
+    if (release >= Release::R2010)
+        typeRead = code <= 1 ? in.take(8, value) : in.takeLittleEndian(2, value);
+    else if (code <= 1)
+        typeRead = code == 0 ? in.takeLittleEndian(2, value) : in.take(8, value);
     if (!typeRead) return no("no type");
     std::uint64_t bitSize = 0;
-    if (release >= Release::R2000 && !in.takeLittleEndian(4, bitSize)) return no("no size in bits");
+    if (release >= Release::R2000 && release < Release::R2010 && !in.takeLittleEndian(4, bitSize))
+        return no("no size in bits");
     std::uint64_t head = 0;
     if (!in.take(8, head) || (head >> 4) != 0 || (head & 0x0FU) == 0 || (head & 0x0FU) > 8)
         return no("no handle");
@@ -422,8 +441,10 @@ bool objectAt(std::span<const std::uint8_t> bytes, Release release, FoundObject&
     }
     if (handle == 0) return no("handle 0");
     // The size in bits is where the handles start, after the fields read.
-    if (release >= Release::R2000 && (bitSize > dataSize * 8 || bitSize < in.pos()))
+    if (release >= Release::R2000 && release < Release::R2010 && (bitSize > dataSize * 8 || bitSize < in.pos()))
         return no("its size in bits does not fit its data");
+    if (release >= Release::R2010 && dataSize * 8 - handleBits < in.pos())
+        return no("its handle stream overlaps its type and handle");
     if (release <= Release::R14 && !sizeInBitsFits(in, dataSize * 8, crcBytes))
         return no("no size in bits that fits its data");
     const std::size_t total = headerSize + static_cast<std::size_t>(dataSize) + 2;

@@ -37,8 +37,13 @@ constexpr std::size_t kDescriptionSize = 0x60;  // 32 bytes of fields, then the 
 constexpr std::size_t kNameSize = 64;
 constexpr std::size_t kPageRefSize = 0x10;
 
-// Plain file header fields (ODA §4.1) the writer sets.
+// Plain file header fields (ODA §4.1): the writer sets the addresses and the
+// code page; the maintenance version decides the second size field of
+// AcDb:Header and AcDb:Classes, the application version the form of
+// AcDb:AppInfo.
+constexpr std::size_t kMaintenanceAt = 0x0B;
 constexpr std::size_t kPreviewAddressAt = 0x0D;
+constexpr std::size_t kApplicationAt = 0x11;
 constexpr std::size_t kCodePageAt = 0x13;
 constexpr std::size_t kSecurityFlagsAt = 0x18;
 constexpr std::size_t kSummaryInfoAddressAt = 0x20;
@@ -66,6 +71,21 @@ constexpr std::string_view kObjFreeSpaceName = "AcDb:ObjFreeSpace";
 constexpr std::string_view kTemplateName = "AcDb:Template";
 constexpr std::string_view kAuxHeaderName = "AcDb:AuxHeader";
 
+// The releases of this container (ODA §6-§8 for 2010-2018).
+bool isPaged(Release release) {
+    return release == Release::R2004 || release == Release::R2010 || release == Release::R2013 ||
+           release == Release::R2018;
+}
+
+// The second RL after the size of AcDb:Header and AcDb:Classes (see
+// r2004.h).
+bool hasSizeHighWord(Release release, std::uint8_t maintenance) {
+    return release >= Release::R2018 || (release >= Release::R2010 && maintenance > 3);
+}
+
+// ODA §27: the application version codes; an AppInfo takes the form of the
+// application that wrote it, UTF-16 from 2007's (ODA §16 with its errata).
+constexpr std::uint8_t kApplication2007 = 27;
 
 // ODA §4.1: the generator whose first 0x6C bytes mask the header data, whose
 // bytes 0xEC-0xFF follow it in the file, and which fills the gaps after pages.
@@ -136,7 +156,8 @@ bool isEssential(std::string_view name) {
 
 // The content a save writes for a redundant section that could not be read,
 // or nothing where the section is left out.
-std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file);
+std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file,
+                                                      const R2004Layout& layout);
 
 const char* onSaveOf(std::string_view name) {
     if (name == kPreviewName) return "an empty preview";
@@ -154,7 +175,13 @@ public:
     DwgFile read() {
         if (m_file.size() < kFileHeaderSize)
             throw FormatError("file header: expected 256 bytes, found " + std::to_string(m_file.size()));
+        const std::string_view version(reinterpret_cast<const char*>(m_file.data()), 6);
+        m_release = releaseFromVersionString(version);
+        if (!isPaged(m_release))
+            throw UnsupportedRelease("file header: expected release 2004, 2010, 2013 or 2018, found " +
+                                     std::string(releaseName(m_release)) + " (" + std::string(version) + ")");
         auto layout = std::make_shared<R2004Layout>();
+        layout->release = m_release;
         std::copy_n(m_file.begin(), layout->fileHeader.size(), layout->fileHeader.begin());
         const std::uint32_t security = support::loadLE32(m_file, kSecurityFlagsAt);
         if ((security & kPasswordFlags) != 0)
@@ -474,31 +501,37 @@ private:
     }
 
     // Bytes between the sentinels of AcDb:Header or AcDb:Classes (ODA §9,
-    // §10.2): the size, the data, the CRC-16 over size and data.
+    // §10.2): the size (with `highWord`, two RLs: see r2004.h), the data, the
+    // CRC-16 over size and data. For 2007 and later the data ends with its
+    // string stream, which the object layer finds from the data's end: the
+    // size and CRC decide where the data ends, nothing else.
     static std::vector<std::uint8_t> unframe(std::span<const std::uint8_t> section, std::string_view name,
-                                             const Sentinel& start, const Sentinel& end,
+                                             const Sentinel& start, const Sentinel& end, bool highWord,
                                              std::vector<std::uint8_t>& trailer) {
         const std::string where(name);
-        if (section.size() < start.size() + 4)
-            throw FormatError(where + ": expected at least 20 bytes, found " + std::to_string(section.size()));
+        const std::size_t dataAt = start.size() + (highWord ? 8 : 4);
+        if (section.size() < dataAt)
+            throw FormatError(where + ": expected at least " + std::to_string(dataAt) + " bytes, found " +
+                              std::to_string(section.size()));
         if (!std::equal(start.begin(), start.end(), section.begin()))
             throw FormatError(where + ": start sentinel expected " + hexBytes(start) + ", found " +
                               hexBytes(section.first(16)));
-        const std::uint32_t size = support::loadLE32(section, 16);
-        const std::size_t room = section.size() - 20;
+        const std::uint64_t size = highWord ? support::loadLE64(section, 16) : support::loadLE32(section, 16);
+        const std::size_t room = section.size() - dataAt;
         if (size > room || room - size < 2 + end.size())
             throw FormatError(where + ": declares " + std::to_string(size) + " bytes of data, " +
                               std::to_string(room) + " left before the CRC and end sentinel");
-        const std::uint16_t stored = support::loadLE16(section, 20 + size);
-        const std::uint16_t computed = crc16(kCrc16Seed, section.subspan(16, 4 + size));
+        const auto dataEnd = dataAt + static_cast<std::size_t>(size);
+        const std::uint16_t stored = support::loadLE16(section, dataEnd);
+        const std::uint16_t computed = crc16(kCrc16Seed, section.subspan(16, dataEnd - 16));
         if (!checksumMatches(stored, computed))
             throw FormatError(where + ": CRC expected " + hex(computed) + ", found " + hex(stored));
-        const auto endAt = section.subspan(22 + size, end.size());
+        const auto endAt = section.subspan(dataEnd + 2, end.size());
         if (!std::equal(end.begin(), end.end(), endAt.begin()))
             throw FormatError(where + ": end sentinel expected " + hexBytes(end) + ", found " + hexBytes(endAt));
-        const auto rest = section.subspan(22 + size + end.size());
+        const auto rest = section.subspan(dataEnd + 2 + end.size());
         trailer.assign(rest.begin(), rest.end());
-        const auto data = section.subspan(20, size);
+        const auto data = section.subspan(dataAt, dataEnd - dataAt);
         return {data.begin(), data.end()};
     }
 
@@ -526,12 +559,14 @@ private:
             throw FormatError("section map: no " + std::string(name) + " section");
         };
         DwgFile file;
-        file.release = Release::R2004;
+        file.release = m_release;
         file.codePage = support::loadLE16(m_file, kCodePageAt);
+        const bool highWord = hasSizeHighWord(m_release, m_file[kMaintenanceAt]);
         const std::vector<std::uint8_t> header = take(kHeaderName);
-        file.headerVariables = unframe(header, kHeaderName, kHeaderStart, kHeaderEnd, layout->headerTrailer);
+        file.headerVariables =
+            unframe(header, kHeaderName, kHeaderStart, kHeaderEnd, highWord, layout->headerTrailer);
         const std::vector<std::uint8_t> classes = take(kClassesName);
-        file.classes = unframe(classes, kClassesName, kClassesStart, kClassesEnd, layout->classesTrailer);
+        file.classes = unframe(classes, kClassesName, kClassesStart, kClassesEnd, highWord, layout->classesTrailer);
         std::vector<ObjectMapEntry> map;
         ObjectMapReading reading;
         if (!m_options.recoverObjectMap) {
@@ -577,7 +612,7 @@ private:
         }
         for (Description& d : descriptions) {
             if (d.damaged) {
-                std::optional<std::vector<std::uint8_t>> fresh = freshSection(d.section.name, file);
+                std::optional<std::vector<std::uint8_t>> fresh = freshSection(d.section.name, file, *layout);
                 if (!fresh) continue;
                 d.section.data = std::move(*fresh);
                 d.section.encrypted = 0;
@@ -596,6 +631,7 @@ private:
 
     std::span<const std::uint8_t> m_file;
     ReadOptions m_options;
+    Release m_release = Release::R2004;
     std::unordered_map<std::uint32_t, PageEntry> m_pages;
     std::vector<Repair> m_repairs;
     // Why AcDb:Handles could not be read, when recovering the object map.
@@ -604,14 +640,16 @@ private:
 
 // ---------------------------------------------------------------- writing
 
-// Sentinel, RL size, data, CRC-16 over size and data, sentinel, trailer.
+// Sentinel, RL size (with `highWord` a second RL, the size's high half: see
+// r2004.h), data, CRC-16 over size and data, sentinel, trailer.
 std::vector<std::uint8_t> frame(std::span<const std::uint8_t> data, const Sentinel& start, const Sentinel& end,
-                                std::span<const std::uint8_t> trailer) {
+                                bool highWord, std::span<const std::uint8_t> trailer) {
     if (data.size() > UINT32_MAX) throw std::invalid_argument("2004 writer: section data above 4 GB");
     std::vector<std::uint8_t> out;
-    out.reserve(data.size() + 38 + trailer.size());
+    out.reserve(data.size() + 42 + trailer.size());
     appendBytes(out, start);
     support::appendLE32(out, static_cast<std::uint32_t>(data.size()));
+    if (highWord) support::appendLE32(out, 0);
     appendBytes(out, data);
     support::appendLE16(out, crc16(kCrc16Seed, std::span<const std::uint8_t>(out).subspan(start.size())));
     appendBytes(out, end);
@@ -622,19 +660,25 @@ std::vector<std::uint8_t> frame(std::span<const std::uint8_t> data, const Sentin
 // ODA §13-§27 list what AutoCAD and the ODA put in the sections that carry
 // no drawing data; these are the minimal equivalents for a new drawing.
 
-// A string of AcDb:SummaryInfo and AcDb:AppInfo (2004): RS length counting
-// the terminating zero, the bytes, the zero.
-void appendString16(std::vector<std::uint8_t>& out, std::string_view text) {
+// A string of AcDb:SummaryInfo, AcDb:AppInfo and AcDb:Template: RS length
+// counting the terminating zero, the characters, the zero; 8-bit before
+// 2007, UTF-16 from 2007 on (the length then counts characters). The texts
+// written here are ASCII.
+void appendString16(std::vector<std::uint8_t>& out, std::string_view text, bool unicode = false) {
     support::appendLE16(out, static_cast<std::uint16_t>(text.size() + 1));
-    out.insert(out.end(), text.begin(), text.end());
+    for (const char c : text) {
+        out.push_back(static_cast<std::uint8_t>(c));
+        if (unicode) out.push_back(0);
+    }
     out.push_back(0);
+    if (unicode) out.push_back(0);
 }
 
-std::vector<std::uint8_t> defaultSummaryInfo() {
+std::vector<std::uint8_t> defaultSummaryInfo(bool unicode) {
     std::vector<std::uint8_t> out;
     // Title, subject, author, keywords, comments, last saved by, revision
     // number, hyperlink base.
-    for (int i = 0; i < 8; ++i) appendString16(out, "");
+    for (int i = 0; i < 8; ++i) appendString16(out, "", unicode);
     support::appendLE64(out, 0);  // total editing time
     support::appendLE64(out, 0);  // created (Julian day, milliseconds): unknown here
     support::appendLE64(out, 0);  // modified
@@ -653,16 +697,35 @@ std::vector<std::uint8_t> defaultPreview() {
     return out;
 }
 
+constexpr std::string_view kProductInformation =
+    "<ProductInformation name =\"Corvelin\" build_version=\"1.0\" registry_version=\"1.0\" "
+    "install_id_string=\"Corvelin\" registry_localeID=\"1033\"/>";
+
 // The 2004 form (ODA §16.1 with its errata), matching the application
-// version 0x19 (AC1018) that a new file's header names.
-std::vector<std::uint8_t> defaultAppInfo() {
+// version 0x19 (AC1018) that a new file's header names; or, for a file whose
+// header names an application of 2007 or later, the UTF-16 form (ODA §16.2
+// with its errata): RL 3, the name, RL 3 strings, each after 16 bytes of
+// checksum that AutoCAD fills and the ODA leaves zero: version, comment,
+// product.
+std::vector<std::uint8_t> defaultAppInfo(bool unicode) {
     std::vector<std::uint8_t> out;
-    appendString16(out, "AppInfoDataList");
+    if (!unicode) {
+        appendString16(out, "AppInfoDataList");
+        support::appendLE32(out, 3);
+        appendString16(out, "This file was last saved by Corvelin.");
+        appendString16(out, kProductInformation);
+        appendString16(out, "1.0.0.0");
+        return out;
+    }
     support::appendLE32(out, 3);
-    appendString16(out, "This file was last saved by Corvelin.");
-    appendString16(out, "<ProductInformation name =\"Corvelin\" build_version=\"1.0\" registry_version=\"1.0\" "
-                        "install_id_string=\"Corvelin\" registry_localeID=\"1033\"/>");
-    appendString16(out, "1.0.0.0");
+    appendString16(out, "AppInfoDataList", true);
+    support::appendLE32(out, 3);
+    for (const std::string_view text : {std::string_view("1.0.0.0"),
+                                        std::string_view("This file was last saved by Corvelin."),
+                                        kProductInformation}) {
+        out.insert(out.end(), 16, 0);
+        appendString16(out, text, true);
+    }
     return out;
 }
 
@@ -673,28 +736,59 @@ std::vector<std::uint8_t> defaultRevHistory() {
     return out;
 }
 
-// ODA §21.1 with its errata.
+// ODA §21.1 with its errata; from 2010 on (§21.2 of the errata) the counts
+// are 64 bits, the objects' offset is gone and each limit is 128 bits.
 std::vector<std::uint8_t> defaultObjFreeSpace(const DwgFile& file) {
     std::vector<std::uint8_t> out;
-    support::appendLE32(out, 0);
-    support::appendLE32(out, static_cast<std::uint32_t>(file.objects.size()));
+    const bool wide = file.release >= Release::R2010;
+    if (wide) {
+        support::appendLE64(out, 0);
+        support::appendLE64(out, file.objects.size());
+    } else {
+        support::appendLE32(out, 0);
+        support::appendLE32(out, static_cast<std::uint32_t>(file.objects.size()));
+    }
     support::appendLE64(out, 0);  // TDUPDATE: unknown here
-    support::appendLE32(out, 0);   // offset of the objects: 0 since 2000
+    if (!wide) support::appendLE32(out, 0);  // offset of the objects: 0 since 2000
     appendRC(out, 4);
-    for (const std::uint64_t value : {0x32U, 0x64U, 0x200U, 0xFFFFFFFFU}) support::appendLE64(out, value);
+    for (const std::uint64_t value : {0x32U, 0x64U, 0x200U, 0xFFFFFFFFU}) {
+        support::appendLE64(out, value);
+        if (wide) support::appendLE64(out, 0);
+    }
     return out;
 }
 
-// ODA §22: no template description, MEASUREMENT 0 (English).
-std::vector<std::uint8_t> defaultTemplate() { return {0, 0, 0, 0}; }
+// ODA §22: no template description (from 2007 on an empty UTF-16 string,
+// as AutoCAD writes it), MEASUREMENT 0 (English).
+std::vector<std::uint8_t> defaultTemplate(bool unicode) {
+    std::vector<std::uint8_t> out;
+    if (unicode) {
+        appendString16(out, "", true);
+    } else {
+        support::appendLE16(out, 0);
+    }
+    support::appendLE16(out, 0);
+    return out;
+}
 
-// ODA §27.
+// ODA §27: the version code of each release (the odd ones; the even ones
+// are betas).
+std::uint16_t auxHeaderVersion(Release release) {
+    switch (release) {
+        case Release::R2010: return 29;  // AC1024
+        case Release::R2013: return 31;  // AC1027
+        case Release::R2018: return 33;  // AC1032
+        default: return 25;              // AC1018
+    }
+}
+
+// ODA §27; 2018 adds three RS of 0 at the end.
 std::vector<std::uint8_t> defaultAuxHeader(const DwgFile& file) {
-    constexpr std::uint16_t kVersion = 25;  // AC1018
+    const std::uint16_t version = auxHeaderVersion(file.release);
     std::uint64_t handseed = 1;
     for (const ObjectLocation& object : file.objects) handseed = std::max(handseed, object.handle + 1);
     std::vector<std::uint8_t> out{0xFF, 0x77, 0x01};
-    support::appendLE16(out, kVersion);
+    support::appendLE16(out, version);
     support::appendLE16(out, 0);
     support::appendLE32(out, 1);  // number of saves
     support::appendLE32(out, 0xFFFFFFFF);
@@ -702,7 +796,7 @@ std::vector<std::uint8_t> defaultAuxHeader(const DwgFile& file) {
     support::appendLE16(out, 0);  // number of saves above 0x7FFF
     support::appendLE32(out, 0);
     for (int i = 0; i < 2; ++i) {
-        support::appendLE16(out, kVersion);
+        support::appendLE16(out, version);
         support::appendLE16(out, 0);
     }
     for (const std::uint16_t value : {0x0005, 0x0893, 0x0005, 0x0893, 0x0000, 0x0001}) support::appendLE16(out, value);
@@ -716,17 +810,26 @@ std::vector<std::uint8_t> defaultAuxHeader(const DwgFile& file) {
     for (int i = 0; i < 3; ++i) support::appendLE32(out, 0);
     support::appendLE32(out, 1);  // number of saves
     for (int i = 0; i < 4; ++i) support::appendLE32(out, 0);
+    if (file.release >= Release::R2018) {
+        for (int i = 0; i < 3; ++i) support::appendLE16(out, 0);
+    }
     return out;
 }
 
-std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file) {
+// In the form of the file's release. The sections not listed here (the
+// file dependencies, the AppInfo history, the ACIS data of solids and
+// regions that 2013 and later keep in AcDb:AcDsPrototype_1b, ODA §24) are
+// left out of a save when they could not be read.
+std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file,
+                                                      const R2004Layout& layout) {
+    const bool unicode = isUnicode(file.release);
     if (name.empty()) return std::vector<std::uint8_t>{};  // AutoCAD's unnamed section holds nothing
     if (name == kPreviewName) return file.previewImage.empty() ? defaultPreview() : file.previewImage;
-    if (name == kSummaryInfoName) return defaultSummaryInfo();
-    if (name == kAppInfoName) return defaultAppInfo();
+    if (name == kSummaryInfoName) return defaultSummaryInfo(unicode);
+    if (name == kAppInfoName) return defaultAppInfo(unicode || layout.fileHeader[kApplicationAt] >= kApplication2007);
     if (name == kRevHistoryName) return defaultRevHistory();
     if (name == kObjFreeSpaceName) return defaultObjFreeSpace(file);
-    if (name == kTemplateName) return defaultTemplate();
+    if (name == kTemplateName) return defaultTemplate(unicode);
     if (name == kAuxHeaderName) return defaultAuxHeader(file);
     return std::nullopt;
 }
@@ -775,13 +878,13 @@ std::shared_ptr<R2004Layout> defaultLayout(const DwgFile& file) {
         layout->sections.push_back(std::move(section));
     };
     add("", 0, {}, true, 0);
-    add(kAppInfoName, 11, defaultAppInfo(), false, 0x80);
+    add(kAppInfoName, 11, defaultAppInfo(false), false, 0x80);
     add(kPreviewName, 10, file.previewImage.empty() ? defaultPreview() : file.previewImage, false, 0x400);
-    add(kSummaryInfoName, 9, defaultSummaryInfo(), false, 0x80);
+    add(kSummaryInfoName, 9, defaultSummaryInfo(false), false, 0x80);
     add(kRevHistoryName, 8, defaultRevHistory(), true, 0);
     add(kObjectsName, 7, {}, true, 0);
     add(kObjFreeSpaceName, 6, defaultObjFreeSpace(file), true, 0);
-    add(kTemplateName, 5, defaultTemplate(), true, 0);
+    add(kTemplateName, 5, defaultTemplate(false), true, 0);
     add(kHandlesName, 4, {}, true, 0);
     add(kClassesName, 3, {}, true, 0);
     add(kAuxHeaderName, 2, defaultAuxHeader(file), true, 0);
@@ -795,8 +898,9 @@ std::shared_ptr<R2004Layout> defaultLayout(const DwgFile& file) {
 }
 
 // ODA §14.2: the image entries of AcDb:Preview hold file addresses; when the
-// preview page moves, they move with it. Data that does not parse as a
-// preview is left alone.
+// preview page moves, they move with it. Besides the document's codes 1
+// (header data), 2 (BMP) and 3 (WMF), AutoCAD 2013 and later write code 6
+// for a PNG image. Data that does not parse as a preview is left alone.
 void rebasePreview(std::vector<std::uint8_t>& data, std::uint32_t oldBase, std::uint32_t newBase) {
     if (oldBase == newBase || data.size() < 21 || !std::equal(kPreviewStart.begin(), kPreviewStart.end(), data.begin()))
         return;
@@ -805,7 +909,7 @@ void rebasePreview(std::vector<std::uint8_t>& data, std::uint32_t oldBase, std::
     std::vector<std::size_t> addresses;
     for (std::size_t i = 0, pos = 21; i < count; ++i) {
         const std::uint8_t code = data[pos];
-        if (code < 1 || code > 3) return;
+        if ((code < 1 || code > 3) && code != 6) return;
         addresses.push_back(pos + 1);
         pos += 9;
     }
@@ -889,6 +993,7 @@ public:
 private:
     void prepareSections() {
         bool seen[4] = {false, false, false, false};
+        const bool highWord = hasSizeHighWord(m_layout.release, m_layout.fileHeader[kMaintenanceAt]);
         for (const R2004Section& section : m_layout.sections) {
             // Spans point into the buffers below, which must not be refilled.
             for (const Outgoing& other : m_outgoing) {
@@ -898,11 +1003,11 @@ private:
             Outgoing out;
             out.section = &section;
             if (section.name == kHeaderName) {
-                m_header = frame(m_file.headerVariables, kHeaderStart, kHeaderEnd, m_layout.headerTrailer);
+                m_header = frame(m_file.headerVariables, kHeaderStart, kHeaderEnd, highWord, m_layout.headerTrailer);
                 out.data = m_header;
                 seen[0] = true;
             } else if (section.name == kClassesName) {
-                m_classes = frame(m_file.classes, kClassesStart, kClassesEnd, m_layout.classesTrailer);
+                m_classes = frame(m_file.classes, kClassesStart, kClassesEnd, highWord, m_layout.classesTrailer);
                 out.data = m_classes;
                 seen[1] = true;
             } else if (section.name == kHandlesName) {
@@ -1135,8 +1240,17 @@ DwgFile readR2004(std::span<const std::uint8_t> bytes, const ReadOptions& option
 }
 
 std::vector<std::uint8_t> writeR2004(const DwgFile& file) {
+    if (!isPaged(file.release))
+        throw UnsupportedRelease("2004 writer: expected release 2004, 2010, 2013 or 2018, found " +
+                                 std::string(releaseName(file.release)));
     const auto* layout = dynamic_cast<const R2004Layout*>(file.layout.get());
-    if (layout != nullptr) return Writer2004(file, *layout).write();
+    if (layout != nullptr && layout->release == file.release) return Writer2004(file, *layout).write();
+    // A 2010-2018 file from scratch would need every section in that
+    // release's form, AcDb:AcDsPrototype_1b and the 2018 aux header
+    // included; only the same-release save of a file that was read is done.
+    if (file.release != Release::R2004)
+        throw UnsupportedRelease("writing a " + std::string(releaseName(file.release)) +
+                                 " file: only a drawing read from a file of that release can be saved in it");
     const std::shared_ptr<const R2004Layout> fresh = defaultLayout(file);
     return Writer2004(file, *fresh).write();
 }

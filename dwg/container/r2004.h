@@ -1,7 +1,22 @@
 #pragma once
 // 2004 files (ODA §4): an encrypted file header, the page map and section map
 // in system pages, and the data sections cut into compressed, checksummed
-// pages.
+// pages. 2010, 2013 and 2018 files keep this container (ODA §6-§8); what
+// differs lies inside the sections: the bit coding of the header variables,
+// classes and objects (which the object layer reads), strings in UTF-16
+// from 2007 on (AcDb:SummaryInfo, AcDb:AppInfo, AcDb:Template), the 2010
+// form of AcDb:ObjFreeSpace, the section AcDb:AcDsPrototype_1b from 2013 on,
+// a longer AcDb:AuxHeader in 2018, and the second size field below.
+//
+// From 2010 on, the RL size of AcDb:Header and AcDb:Classes is followed by a
+// second RL when the file's maintenance version (file header byte 0x0B) is
+// above 3, and always in 2018 files (ODA §8, §9, §10.2). The format document
+// calls it unknown, "possibly the high 32 bits of a 64-bit size"; it is 0 in
+// every file seen, and the CRC-16 after the data covers it with the size.
+// The reader takes the two as one 64-bit size, so that anything but 0 there
+// is a size the section cannot hold; the header variables and classes start
+// after it. The writer writes it where the release and maintenance version
+// of the layout call for it, as the high half of the data's size: 0.
 
 #include <array>
 #include <cstdint>
@@ -39,6 +54,9 @@ struct R2004Section {
 // the same file apart from what is recomputed: page layout, addresses,
 // checksums, CRCs and the compressed bytes.
 struct R2004Layout : ContainerLayout {
+    // The release of the file header's version string: 2004, 2010, 2013 or
+    // 2018. A DwgFile of another release is not written with this layout.
+    Release release = Release::R2004;
     // File bytes 0x00-0x7F as read. The writer sets the code page (0x13)
     // from the DwgFile and the addresses of the preview (0x0D), summary info
     // (0x20), VBA project (0x24), app info (0x2C) and app info history
@@ -57,19 +75,30 @@ struct R2004Layout : ContainerLayout {
     // written without pages (AutoCAD leaves out pages of zeros) is not
     // listed; the writer places it before the next section with a lower id.
     std::vector<std::string> fileOrder;
-    // The RL that starts AcDb:AcDbObjects (0x0DCA in every file seen).
+    // The RL that starts AcDb:AcDbObjects (0x0DCA in every file seen, 2004
+    // to 2018).
     std::uint32_t objectsPrefix = 0x0DCA;
-    // Bytes after the end sentinels of AcDb:Header (none seen) and
-    // AcDb:Classes (8 zero bytes).
+    // Bytes after the end sentinels of AcDb:Header (none from AutoCAD; a
+    // 2018 file of the ODA's has 743 bytes of noise there) and AcDb:Classes
+    // (8 zero bytes).
     std::vector<std::uint8_t> headerTrailer;
     std::vector<std::uint8_t> classesTrailer;
 
     const R2004Section* find(std::string_view name) const;
 };
 
-// With options.recoverObjectMap, an AcDb:Handles section that cannot be
-// read or decoded is recovered from AcDb:AcDbObjects, which is scanned.
+// Reads a 2004, 2010, 2013 or 2018 file (UnsupportedRelease for another
+// version). With options.recoverObjectMap, an AcDb:Handles section that
+// cannot be read or decoded is recovered from AcDb:AcDbObjects, which is
+// scanned.
 DwgFile readR2004(std::span<const std::uint8_t> bytes, const ReadOptions& options = {});
+
+// Writes `file` with its R2004Layout when the layout is of file.release. A
+// 2004 file without one (made from scratch, or saved from another release)
+// gets AutoCAD's sections with minimal content. A 2010, 2013 or 2018 file
+// without one is refused with UnsupportedRelease: their header variables,
+// classes and objects come only from a file read in that release, whose
+// layout the save keeps.
 std::vector<std::uint8_t> writeR2004(const DwgFile& file);
 
 }  // namespace dwg

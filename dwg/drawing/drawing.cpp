@@ -77,15 +77,14 @@ Drawing Drawing::fromBytes(std::span<const std::uint8_t> bytes, std::string name
 
 Drawing::Drawing(DwgFile file, std::string name)
     : m_name(std::move(name)),
-      m_store(withContext(m_name,
-                          [&] {
-                              // The container reads 2007 files; the object
-                              // layer does not decode their objects yet.
-                              if (file.release >= Release::R2007)
-                                  throw UnsupportedRelease("release " + std::string(releaseName(file.release)) +
-                                                           " cannot be edited yet: its objects are not decoded");
-                              return ObjectStore(std::move(file));
-                          })),
+      m_store(withContext(m_name, [&] {
+          // The container reads 2007-2018 files; their objects are not read yet.
+          if (file.release >= Release::R2007)
+              throw UnsupportedRelease("release " + std::string(releaseName(file.release)) + " (" +
+                                       std::string(versionString(file.release)) +
+                                       "): its objects cannot be read yet; drawings of R13 to 2004 are read");
+          return ObjectStore(std::move(file));
+      })),
       m_codePage(&codePageOf(m_store.file().codePage)) {
     withContext(m_name, [&] {
         checkDroppedObjects();

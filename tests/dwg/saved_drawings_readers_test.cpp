@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -12,6 +13,7 @@
 
 #include <unistd.h>
 
+#include "dwg/container/dwg_file.h"
 #include "dwg/drawing/drawing.h"
 #include "support/code_pages.h"
 #include "tests/dwg/test_support.h"
@@ -187,6 +189,46 @@ TEST_F(SavedDrawings, OlderReleasesSavedAs2004ReadAsTheirOriginals) {
         ++compared;
     }
     EXPECT_GT(compared, 20);
+}
+
+// The 2010-2018 samples written back by the container in their release (the
+// drawing layer does not read their objects yet): LibreDWG and libdxfrw read
+// them as they read the originals, warnings included.
+TEST_F(SavedDrawings, Releases2010To2018WrittenBackReadAsTheirOriginals) {
+    for (const auto reader : {readers::Reader::LibreDwg, readers::Reader::LibDxfRw})
+        if (!readers::missingReason(reader).empty())
+            GTEST_SKIP() << readers::missingReason(reader);
+    int compared = 0;
+    for (const std::string name : {"example_2010", "text_2010", "example_2013", "text_2013", "example_2018",
+                                   "text_2018", "sample_2018"}) {
+        SCOPED_TRACE(name);
+        const auto bytes = dwg::test::loadSample(name + ".dwg");
+        if (!bytes)
+            GTEST_SKIP() << "sample drawings not found in " << CORVELIN_SAMPLES_DIR;
+        const std::filesystem::path original = std::filesystem::path(CORVELIN_SAMPLES_DIR) / "dwg" / (name + ".dwg");
+        const std::filesystem::path saved = m_dir / (name + ".dwg");
+        const auto written = dwg::writeDwgFile(dwg::readDwgFile(*bytes));
+        std::ofstream(saved, std::ios::binary)
+            .write(reinterpret_cast<const char*>(written.data()), static_cast<std::streamsize>(written.size()));
+        for (const auto reader : {readers::Reader::LibreDwg, readers::Reader::LibDxfRw}) {
+            SCOPED_TRACE(std::string(readers::readerName(reader)));
+            std::optional<readers::Dump> before;
+            try {
+                before = readers::dump(reader, original, nullptr);
+            } catch (const std::exception& e) {
+                std::cout << "[ note ] " << readers::readerName(reader) << " cannot read " << name << ": "
+                          << e.what() << '\n';
+                continue;
+            }
+            const auto after = readers::dump(reader, saved, nullptr);
+            ASSERT_TRUE(before && after);
+            EXPECT_EQ(after->version, before->version);
+            EXPECT_EQ(readerView(*after), readerView(*before));
+            EXPECT_EQ(after->warnings, before->warnings);
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 7);
 }
 
 TEST_F(SavedDrawings, OgrReadsRelease2000) {
