@@ -201,9 +201,9 @@ void BitWriter::writeMC(std::int64_t value) {
 }
 
 void BitWriter::writeUMC(std::uint64_t value) {
-    // Written so that it reads the same as MC and as UMC: a reader that takes
-    // the last byte's 0x40 as a sign still gets the right value.
-    while (value >= 0x40) {
+    // In as few bytes as the value needs, as AutoCAD writes the handle
+    // stream sizes of 2010 objects: the last byte's 0x40 is a value bit.
+    while (value >= 0x80) {
         writeRC(static_cast<std::uint8_t>(0x80U | (value & 0x7FU)));
         value >>= 7;
     }
