@@ -20,7 +20,7 @@ namespace dwg {
 
 namespace {
 
-constexpr const char* kReleasesRead = "releases read: R13, R14, 2000, 2004 and 2007 (AC1012 to AC1021)";
+constexpr const char* kReleasesRead = "releases read: R13, R14, 2000, 2004, 2007, 2010, 2013 and 2018 (AC1012 to AC1032)";
 
 // A DXF file, ASCII ("0" then "SECTION" on the next line, blanks around
 // both) or binary, is often taken for a drawing; it deserves its own word.

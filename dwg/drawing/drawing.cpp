@@ -77,14 +77,7 @@ Drawing Drawing::fromBytes(std::span<const std::uint8_t> bytes, std::string name
 
 Drawing::Drawing(DwgFile file, std::string name)
     : m_name(std::move(name)),
-      m_store(withContext(m_name, [&] {
-          // The container reads 2007-2018 files; their objects are not read yet.
-          if (file.release >= Release::R2007)
-              throw UnsupportedRelease("release " + std::string(releaseName(file.release)) + " (" +
-                                       std::string(versionString(file.release)) +
-                                       "): its objects cannot be read yet; drawings of R13 to 2004 are read");
-          return ObjectStore(std::move(file));
-      })),
+      m_store(withContext(m_name, [&] { return ObjectStore(std::move(file)); })),
       m_codePage(&codePageOf(m_store.file().codePage)) {
     withContext(m_name, [&] {
         checkDroppedObjects();
@@ -437,6 +430,12 @@ std::vector<std::uint8_t> Drawing::toBytes(Release release) {
 }
 
 void Drawing::save(const std::filesystem::path& file) { save(file, m_store.release()); }
+
+bool Drawing::canSaveAs(Release release) const noexcept {
+    if (release == m_store.release())
+        return release != Release::R2007;
+    return canChangeRelease(m_store.release(), release);
+}
 
 void Drawing::save(const std::filesystem::path& file, Release release) {
     const std::vector<std::uint8_t> bytes = toBytes(release);

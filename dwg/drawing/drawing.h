@@ -108,6 +108,10 @@ public:
     // Objects that could not be carried are listed by droppedInSave().
     std::vector<std::uint8_t> toBytes(Release release);
     void save(const std::filesystem::path& file, Release release);
+    // Whether save(file, release) can write this drawing: its own release
+    // where the engine writes it (every one but 2007), or a release change
+    // canChangeRelease allows.
+    bool canSaveAs(Release release) const noexcept;
     // What the last save in another release left out, with the reasons.
     const std::vector<DroppedObjectInSave>& droppedInSave() const { return m_droppedInSave; }
 

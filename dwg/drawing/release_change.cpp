@@ -505,8 +505,12 @@ private:
 
 }  // namespace
 
+bool canChangeRelease(Release from, Release target) noexcept {
+    return from <= Release::R2000 && target == Release::R2004;
+}
+
 ReleaseChange changeRelease(const DwgFile& source, Release target) {
-    if (source.release > Release::R2000 || target != Release::R2004)
+    if (!canChangeRelease(source.release, target))
         throw UnsupportedRelease("saving a drawing of release " + std::string(releaseName(source.release)) +
                                  " as " + std::string(releaseName(target)));
     return Changer(source, target).run();

@@ -268,22 +268,6 @@ TEST(DrawingErrors, DamagedFilesNameTheFileAndTheReason) {
     EXPECT_THROW(Drawing::open("/nonexistent/plan.dwg"), std::runtime_error);
 }
 
-// The container reads 2010-2018 files; the drawing says that their objects
-// are what it cannot read yet.
-TEST(DrawingErrors, LaterReleasesAreRefusedForTheirObjects) {
-    for (const auto& [name, release] : {std::pair{"example_2010", "2010 (AC1024)"},
-                                        std::pair{"text_2013", "2013 (AC1027)"},
-                                        std::pair{"sample_2018", "2018 (AC1032)"}}) {
-        SCOPED_TRACE(name);
-        auto bytes = dwg::test::loadSample(std::string(name) + ".dwg");
-        if (!bytes)
-            GTEST_SKIP() << "sample drawings not found in " << CORVELIN_SAMPLES_DIR;
-        EXPECT_NO_THROW(dwg::readDwgFile(*bytes));
-        EXPECT_THAT([&] { Drawing::fromBytes(*bytes, "later.dwg"); },
-                    ::testing::ThrowsMessage<dwg::UnsupportedRelease>(::testing::StartsWith(
-                        std::string("later.dwg: release ") + release + ": its objects cannot be read yet")));
-    }
-}
 
 }  // namespace
 
