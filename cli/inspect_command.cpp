@@ -183,12 +183,6 @@ private:
 
     void addObjects(Report& report) const {
         const dwg::ObjectStore& store = m_drawing.objects();
-        if (dwg::isUnicode(m_drawing.release())) {
-            report.warnings.push_back("not read: the objects of release " + report.release +
-                                      " cannot be listed field by field yet");
-            report.incomplete = true;
-            return;
-        }
         for (std::uint64_t handle : store.handles())
             guarded(report, [&] {
                 dwg::Object object = store.decode(handle);
