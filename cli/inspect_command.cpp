@@ -98,12 +98,6 @@ std::string number(double value) {
     return std::string(buffer, result.ptr);
 }
 
-// Strings of 2000 and later files usually count a terminating zero byte;
-// it is no part of the text.
-std::string_view withoutTerminator(std::string_view bytes) {
-    return !bytes.empty() && bytes.back() == '\0' ? bytes.substr(0, bytes.size() - 1) : bytes;
-}
-
 struct StyleRow {
     std::uint64_t handle = 0;
     std::string name, fontFile, bigFontFile;  // UTF-8
@@ -118,7 +112,7 @@ struct TextRow {
     std::optional<std::string> tag;
     std::string style, text;  // UTF-8
     std::u16string text16;    // for showing control characters
-    std::string bytes;        // as stored, without the terminating zero
+    std::string bytes;        // as stored (UTF-16 little-endian from 2007 on), without the terminating zero
     int generation = 0, horizontalAlignment = 0, verticalAlignment = 0;
     double height = 0.0;
     dwg::Point3 insertion;
@@ -189,12 +183,6 @@ private:
 
     void addObjects(Report& report) const {
         const dwg::ObjectStore& store = m_drawing.objects();
-        if (dwg::isUnicode(m_drawing.release())) {
-            report.warnings.push_back("not read: the objects of release " + report.release +
-                                      " cannot be listed field by field yet");
-            report.incomplete = true;
-            return;
-        }
         for (std::uint64_t handle : store.handles())
             guarded(report, [&] {
                 dwg::Object object = store.decode(handle);
@@ -210,8 +198,8 @@ private:
             });
     }
 
-    std::string utf8(std::string_view bytes) const {
-        return support::toUtf8(dwg::decodeDrawingText(withoutTerminator(bytes), m_drawing.textCodePage()));
+    std::string utf8(const dwg::Text& stored) const {
+        return support::toUtf8(dwg::decodeText(stored, m_drawing.textCodePage()));
     }
 
     StyleRow styleRow(std::uint64_t handle) const {
@@ -240,8 +228,12 @@ private:
         row.text = support::toUtf8(row.text16);
         const dwg::TextLineFields t = m_drawing.text(handle);
         if (insert)
-            row.tag = utf8(m_drawing.textTag(handle));
-        row.bytes = std::string(withoutTerminator(t.value));
+            row.tag = support::toUtf8(m_drawing.textTag(handle));
+        row.bytes = t.value.bytes;
+        for (const char16_t unit : t.value.units) {  // UTF-16 strings as little-endian units
+            row.bytes.push_back(static_cast<char>(unit & 0xFF));
+            row.bytes.push_back(static_cast<char>(unit >> 8));
+        }
         row.generation = t.generation;
         row.horizontalAlignment = t.horizontalAlignment;
         row.verticalAlignment = t.verticalAlignment;

@@ -143,6 +143,14 @@ public:
         run([&] { m_drawing.save(file, dwg::Release::R2004); });
         m_written = std::string(dwg::releaseName(dwg::Release::R2004));
     }
+    std::string saveRefusal() const override {
+        if (m_drawing.canSaveAs(dwg::Release::R2004))
+            return {};
+        const dwg::Release r = m_drawing.release();
+        return m_drawing.name() + ": release " + std::string(dwg::releaseName(r)) + " (" +
+               std::string(dwg::versionString(r)) +
+               ") drawings are read and checked, but cannot be converted to AutoCAD 2004 yet";
+    }
     std::string releaseWritten() const override { return m_written; }
     std::vector<DroppedObject> droppedInSave() const override {
         std::vector<DroppedObject> out;

@@ -96,6 +96,10 @@ public:
     // Writes the drawing to `file` as AutoCAD 2004, whatever release it was
     // read in (temporary file, then renamed into place).
     virtual void saveAs(const std::filesystem::path& file) = 0;
+    // Why saveAs cannot write this drawing (a release the engine reads but
+    // cannot yet save as 2004), empty when it can: asked before anything is
+    // converted.
+    virtual std::string saveRefusal() const { return {}; }
     // The release the last saveAs wrote ("2004"), empty before one; what it
     // left out.
     virtual std::string releaseWritten() const { return {}; }

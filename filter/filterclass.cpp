@@ -110,6 +110,10 @@ void TDWGFileFilter::ProcessDrawing(const std::string& fileName) {
         if (!m_engine)
             throw DrawingError("the drawing engine was released");
         Document = m_engine(FileName);
+        // A drawing that cannot be saved is not converted at all.
+        if (!CheckOnly && ConvertTexts)
+            if (std::string refusal = Document->saveRefusal(); !refusal.empty())
+                throw DrawingError(refusal);
     } catch (const DrawingError& e) {
         // Only a drawing that cannot be read is an opening problem; other
         // exceptions are faults of ours and go on to the caller.

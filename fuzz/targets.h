@@ -34,6 +34,9 @@ void drawing(Input bytes);
 // own: read, written and read again to the same sections and objects.
 void containerR13To2000(Input bytes);
 void container2004(Input bytes);
+// The 2007 container, read only: with and without recovery, its objects lie
+// within its bytes and a second read gives the same.
+void container2007(Input bytes);
 // The preview: a drawing file through the whole reader (image block, BMP,
 // PNG, inflate), or a bare PNG, BMP, zlib stream or bitmap through its decoder.
 void preview(Input bytes);
@@ -81,7 +84,8 @@ struct Target {
 
 inline constexpr Target kTargets[] = {
     {"drawing", drawing},     {"container_r13_2000", containerR13To2000},
-    {"container_2004", container2004}, {"preview", preview},
+    {"container_2004", container2004}, {"container_2007", container2007},
+    {"preview", preview},
     {"ini", ini},             {"font_table", fontTable},
     {"objects", objects},
 };

@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 
 seconds=60
 extra_seeds=()
-targets=(drawing container_r13_2000 container_2004 preview ini font_table objects)
+targets=(drawing container_r13_2000 container_2004 container_2007 preview ini font_table objects)
 build=build-fuzz
 checksums=ON
 while (($#)); do
@@ -49,6 +49,7 @@ seed_folder() {
     drawing|preview) pattern='AC10' ;;
     container_r13_2000) pattern='AC101[245]' ;;
     container_2004) pattern='AC10(18|24|27|32)' ;;
+    container_2007) pattern='AC1021' ;;
   esac
   # The preview reader reads a few kilobytes of a drawing: small drawings
   # keep its executions fast.

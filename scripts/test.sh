@@ -18,7 +18,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # the sanitizer suite's summary stays last.
 if command -v clang++ >/dev/null; then
   ./scripts/fuzz.sh --seconds 20
-  ./scripts/fuzz.sh --seconds 20 --no-checksums --targets drawing,container_r13_2000,container_2004
+  ./scripts/fuzz.sh --seconds 20 --no-checksums --targets drawing,container_r13_2000,container_2004,container_2007
 else
   echo "test.sh: clang++ is missing; the fuzz targets were not run"
 fi

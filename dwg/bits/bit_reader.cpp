@@ -264,19 +264,16 @@ std::u16string BitReader::readTU() {
     return text;
 }
 
+Text BitReader::readText() { return isUnicode(m_release) ? Text::fromTU(readTU()) : Text::fromTV(readTV()); }
+
 CmColor BitReader::readCMCWithNamesFrom(BitReader& strings) {
     CmColor color;
     color.index = readBS();
     if (m_release < Release::R2004) return color;
     color.rgb = static_cast<std::uint32_t>(readBL());
     color.flags = readRC();
-    if (isUnicode(m_release)) {
-        if ((color.flags & 1U) != 0) color.unicodeName = strings.readTU();
-        if ((color.flags & 2U) != 0) color.unicodeBookName = strings.readTU();
-    } else {
-        if ((color.flags & 1U) != 0) color.name = strings.readTV();
-        if ((color.flags & 2U) != 0) color.bookName = strings.readTV();
-    }
+    if ((color.flags & 1U) != 0) color.name = strings.readText();
+    if ((color.flags & 2U) != 0) color.bookName = strings.readText();
     return color;
 }
 

@@ -171,6 +171,8 @@ public:
     std::string readTV();
     // TU (2007+): BS length in UTF-16 units, then that many RS.
     std::u16string readTU();
+    // TV before 2007, TU from then on.
+    Text readText();
 
     // CMC; from 2007 on its names are TU and live in the object's string
     // stream, which the second form reads them from.

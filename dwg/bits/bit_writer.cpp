@@ -201,9 +201,9 @@ void BitWriter::writeMC(std::int64_t value) {
 }
 
 void BitWriter::writeUMC(std::uint64_t value) {
-    // Written so that it reads the same as MC and as UMC: a reader that takes
-    // the last byte's 0x40 as a sign still gets the right value.
-    while (value >= 0x40) {
+    // In as few bytes as the value needs, as AutoCAD writes the handle
+    // stream sizes of 2010 objects: the last byte's 0x40 is a value bit.
+    while (value >= 0x80) {
         writeRC(static_cast<std::uint8_t>(0x80U | (value & 0x7FU)));
         value >>= 7;
     }
@@ -240,18 +240,25 @@ void BitWriter::writeTU(std::u16string_view text) {
     for (const char16_t unit : text) writeRS(static_cast<std::uint16_t>(unit));
 }
 
+void BitWriter::writeText(const Text& text) {
+    // A string still in the other family's form would be written empty:
+    // whoever changes a drawing's release converts its strings first.
+    if (isUnicode(m_release) ? text.units.empty() && !text.bytes.empty() : text.bytes.empty() && !text.units.empty())
+        throw std::invalid_argument("a string of another release's form written in release " +
+                                    std::string(releaseName(m_release)));
+    if (isUnicode(m_release))
+        writeTU(text.toTU());
+    else
+        writeTV(text.toTV());
+}
+
 void BitWriter::writeCMCWithNamesTo(const CmColor& color, BitWriter& strings) {
     writeBS(color.index);
     if (m_release < Release::R2004) return;
     writeBL(static_cast<std::int32_t>(color.rgb));
     writeRC(color.flags);
-    if (isUnicode(m_release)) {
-        if ((color.flags & 1U) != 0) strings.writeTU(color.unicodeName);
-        if ((color.flags & 2U) != 0) strings.writeTU(color.unicodeBookName);
-    } else {
-        if ((color.flags & 1U) != 0) strings.writeTV(color.name);
-        if ((color.flags & 2U) != 0) strings.writeTV(color.bookName);
-    }
+    if ((color.flags & 1U) != 0) strings.writeText(color.name);
+    if ((color.flags & 2U) != 0) strings.writeText(color.bookName);
 }
 
 void BitWriter::writeCMC(const CmColor& color) { writeCMCWithNamesTo(color, *this); }

@@ -159,6 +159,8 @@ public:
 
     void writeTV(std::string_view text);
     void writeTU(std::u16string_view text);
+    // TV before 2007, TU from then on, with the terminating zero it was read with.
+    void writeText(const Text& text);
     void writeCMC(const CmColor& color);
     void writeCMC(const CmColor& color, BitWriter& stringStream);
 

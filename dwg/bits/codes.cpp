@@ -2,8 +2,10 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "dwg/errors.h"
+#include "support/code_pages.h"
 
 namespace dwg {
 
@@ -42,6 +44,34 @@ std::uint64_t resolveHandle(const HandleRef& ref, std::uint64_t referenceHandle)
     }
     }
 }
+
+Text Text::fromBytes(std::string bytes) {
+    Text text;
+    text.bytes = std::move(bytes);
+    return text;
+}
+
+Text Text::fromTV(std::string stored) {
+    Text text;
+    text.terminated = !stored.empty() && stored.back() == '\0';
+    if (text.terminated) stored.pop_back();
+    text.bytes = std::move(stored);
+    return text;
+}
+
+Text Text::fromTU(std::u16string stored) {
+    Text text;
+    text.terminated = !stored.empty() && stored.back() == u'\0';
+    if (text.terminated) stored.pop_back();
+    text.units = std::move(stored);
+    return text;
+}
+
+std::string Text::toTV() const { return terminated ? bytes + '\0' : bytes; }
+
+std::u16string Text::toTU() const { return terminated ? units + u'\0' : units; }
+
+std::string Text::shown() const { return units.empty() ? bytes : support::toUtf8(units); }
 
 CmColor colorForRelease(const CmColor& color, Release target) {
     CmColor out = color;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "dwg/release.h"
 
@@ -37,6 +38,29 @@ struct HandleRef {
 // FormatError for the codes the format does not define.
 std::uint64_t resolveHandle(const HandleRef& ref, std::uint64_t referenceHandle);
 
+// A string as objects store it: before 2007 bytes in the drawing's code page
+// (TV), from 2007 on UTF-16 code units (TU), in `bytes` or `units` by the
+// release it was read in. Strings of 2000 and later files usually count a
+// terminating zero; it is no part of the text, so the reader drops it and
+// keeps the flag, and the writer puts it back: an unchanged string is written
+// as it was read.
+struct Text {
+    std::string bytes;
+    std::u16string units;
+    bool terminated = false;
+
+    // An 8-bit string without a terminating zero.
+    static Text fromBytes(std::string bytes);
+    static Text fromTV(std::string stored);
+    static Text fromTU(std::u16string stored);
+    // The stored forms, the terminating zero included where there was one.
+    std::string toTV() const;
+    std::u16string toTU() const;
+    // For messages: the bytes as stored, or the units as UTF-8.
+    std::string shown() const;
+    friend bool operator==(const Text&, const Text&) = default;
+};
+
 // CMC (ODA §2.11). R13-2000 store only the colour index; 2004 and later add
 // the RGB value, a flag byte and the optional colour and book names. Every
 // field is kept as found so that the colour is written back identically.
@@ -44,12 +68,9 @@ struct CmColor {
     std::int16_t index = 0;
     std::uint32_t rgb = 0;      // 2004+
     std::uint8_t flags = 0;     // 2004+: 1 = name follows, 2 = book name follows
-    // 2004: bytes in the drawing's code page.
-    std::string name;
-    std::string bookName;
-    // 2007+: UTF-16, from the object's string stream.
-    std::u16string unicodeName;
-    std::u16string unicodeBookName;
+    // From 2007 on in the object's string stream.
+    Text name;
+    Text bookName;
     friend bool operator==(const CmColor&, const CmColor&) = default;
 };
 

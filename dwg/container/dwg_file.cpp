@@ -11,6 +11,7 @@
 
 #include "dwg/container/r13_2000.h"
 #include "dwg/container/r2004.h"
+#include "dwg/container/r2007.h"
 #include "dwg/errors.h"
 #include "support/code_pages.h"
 #include "support/little_endian.h"
@@ -19,7 +20,7 @@ namespace dwg {
 
 namespace {
 
-constexpr const char* kReleasesRead = "releases read: R13, R14, 2000 and 2004 (AC1012 to AC1018)";
+constexpr const char* kReleasesRead = "releases read: R13, R14, 2000, 2004, 2007, 2010, 2013 and 2018 (AC1012 to AC1032)";
 
 // A DXF file, ASCII ("0" then "SECTION" on the next line, blanks around
 // both) or binary, is often taken for a drawing; it deserves its own word.
@@ -157,6 +158,66 @@ std::string appInfoWriter2007(std::span<const std::uint8_t> data) {
     return productAndVersion(strings[2], strings[0]);
 }
 
+// ODA §16.2 with its errata: the 2007 form, whose strings are an RS count
+// of UTF-16 units (counting a terminating zero) and the units.
+std::optional<std::string> readWideString(std::span<const std::uint8_t> data, std::size_t& at) {
+    if (data.size() - at < 2)
+        return std::nullopt;
+    const std::size_t units = data[at] | (std::size_t{data[at + 1]} << 8);
+    at += 2;
+    if ((data.size() - at) / 2 < units)
+        return std::nullopt;
+    std::string text;
+    for (std::size_t i = 0; i < units; ++i) {
+        const unsigned unit = data[at + 2 * i] | (unsigned{data[at + 2 * i + 1]} << 8);
+        if (unit == 0)
+            break;
+        text += unit < 0x80 ? static_cast<char>(unit) : '?';
+    }
+    at += 2 * units;
+    return text;
+}
+
+// The product name and version of a 2007 AppInfo, e.g. "AutoCAD 22.0.48.M.294":
+// an RL, the name "AppInfoDataList", the RL count of strings that follow, each
+// after 16 bytes of checksum: the version, the comment and the product XML
+// (AutoCAD 2013 writes the first two only, and so names no product).
+std::string wideAppInfoWriter(std::span<const std::uint8_t> data) {
+    std::size_t at = 4;
+    if (data.size() < at || !readWideString(data, at) || data.size() - at < 4)
+        return {};
+    const std::uint32_t count = data[at] | (std::uint32_t{data[at + 1]} << 8) | (std::uint32_t{data[at + 2]} << 16) |
+                                (std::uint32_t{data[at + 3]} << 24);
+    at += 4;
+    if (count < 3)
+        return {};
+    std::optional<std::string> strings[3];
+    for (auto& text : strings) {
+        if (data.size() - at < 16)
+            return {};
+        at += 16;
+        text = readWideString(data, at);
+        if (!text)
+            return {};
+    }
+    const std::string& version = *strings[0];
+    const std::string& product = *strings[2];
+    // name ="AutoCAD", its quotes escaped with backslashes in AutoCAD's files.
+    const std::size_t key = product.find("name");
+    if (key == std::string::npos)
+        return {};
+    std::size_t from = key + 4;
+    while (from < product.size() && (product[from] == ' ' || product[from] == '=' || product[from] == '\\'))
+        ++from;
+    if (from >= product.size() || product[from] != '"')
+        return {};
+    ++from;
+    const std::string name = product.substr(from, product.find_first_of("\\\"", from) - from);
+    if (name.empty())
+        return {};
+    return version.empty() ? name : name + " " + version;
+}
+
 }  // namespace
 
 std::string writerOf(const DwgFile& file) {
@@ -175,6 +236,13 @@ std::string writerOf(const DwgFile& file) {
                 return name;
         }
         return applicationRelease(r2004->fileHeader[0x11], r2004->fileHeader[0x12]);
+    }
+    if (const auto* r2007 = dynamic_cast<const R2007Layout*>(file.layout.get())) {
+        if (const R2007Section* appInfo = r2007->find("AcDb:AppInfo"); appInfo != nullptr) {
+            if (std::string name = wideAppInfoWriter(appInfo->data); !name.empty())
+                return name;
+        }
+        return applicationRelease(r2007->fileHeader[0x11], r2007->fileHeader[0x12]);
     }
     if (const auto* r13 = dynamic_cast<const R13Layout*>(file.layout.get()))
         return applicationRelease(r13->writerBytes[0], r13->writerBytes[1]);
@@ -202,6 +270,8 @@ DwgFile readDwgFile(std::span<const std::uint8_t> bytes, const ReadOptions& opti
         case Release::R2013:
         case Release::R2018:
             return readR2004(bytes, options);
+        case Release::R2007:
+            return readR2007(bytes, options);
         default:
             throw UnsupportedRelease("release " + std::string(releaseName(release)) + " (" + version +
                                      ") cannot be read yet; " + kReleasesRead);

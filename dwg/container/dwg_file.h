@@ -1,8 +1,9 @@
 #pragma once
 // The contents of a DWG file as the container layer hands them to the object
 // layer, whatever the release's layout on disk (R13-2000 files with section
-// locators, the paged and compressed files of 2004, 2010, 2013 and 2018).
-// The container knows no object types: it finds the header variables, the
+// locators, the paged and compressed files of 2004, 2010, 2013 and 2018, 2007
+// files whose pages are also Reed-Solomon coded; 2007 is read only). The
+// container knows no object types: it finds the header variables, the
 // classes and every object's bytes, and writes them back into a complete,
 // self-consistent file.
 

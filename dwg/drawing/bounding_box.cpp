@@ -565,7 +565,7 @@ private:
         const auto* record = o.as<BlockRecordObject>();
         if (record == nullptr)
             throw FormatError("block " + handleText(block.handle) + ": expected a BLOCK_HEADER its walk describes");
-        block.name = record->entry.name;
+        block.name = record->entry.name.shown();
         block.basePoint = record->basePoint;
         if (std::find(m_open.begin(), m_open.end(), block.handle) != m_open.end())
             throw FormatError("block \"" + block.name + "\" (" + handleText(block.handle) +
@@ -687,6 +687,20 @@ std::size_t textCharacterCount(std::string_view value) {
         ++count;
     }
     return count;
+}
+
+std::size_t textCharacterCount(const Text& value) {
+    if (value.units.empty())
+        return textCharacterCount(value.bytes);
+    // UTF-16 holds no code-page escapes: every character outside ASCII, a
+    // surrogate pair included, counts as one.
+    std::string narrow;
+    for (const char16_t unit : value.units) {
+        if (unit >= 0xDC00 && unit < 0xE000)
+            continue;
+        narrow.push_back(unit < 0x80 ? static_cast<char>(unit) : '?');
+    }
+    return textCharacterCount(narrow);
 }
 
 Box3 textBox(const TextLineFields& text, std::size_t characterCount) {

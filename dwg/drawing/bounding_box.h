@@ -55,6 +55,7 @@ inline constexpr double kCharacterWidth = 5.0 / 6.0;
 // any other "%%" + letter (including the %%o / %%u switches) and "%%nnn"
 // (three digits); "\U+XXXX" and "\M+NXXXX".
 std::size_t textCharacterCount(std::string_view value);
+std::size_t textCharacterCount(const Text& value);
 
 // The box of a TEXT / ATTRIB / ATTDEF with `characterCount` characters:
 // placed by its insertion point when left / baseline aligned, between its two

@@ -12,7 +12,7 @@
 #include "dwg/objects/classes.h"
 #include "dwg/objects/header_variables.h"
 #include "dwg/objects/object.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 #include "dwg/objects/walks/dictionaries.h"
 #include "dwg/objects/walks/entities.h"
@@ -122,7 +122,7 @@ CmColor indexColor(Release r, std::int16_t index) {
 
 TableEntryData entry(std::string_view name) {
     TableEntryData e;
-    e.name = std::string(name);
+    e.name = dwg::Text::fromBytes(std::string(name));
     e.flag64 = true;  // AutoCAD sets it on every record of a drawing it saved
     e.xrefBlock = {kHardPointer, 0};
     return e;
@@ -142,7 +142,7 @@ TextLineFields textFields(const DrawingBuilder::TextSpec& text) {
     f.rotation = text.rotation;
     f.height = text.height;
     f.widthFactor = text.widthFactor;
-    f.value = text.value;
+    f.value = dwg::Text::fromBytes(text.value);
     f.generation = text.generation;
     f.horizontalAlignment = text.horizontalAlignment;
     f.verticalAlignment = text.verticalAlignment;
@@ -182,7 +182,10 @@ public:
             v = static_cast<std::uint8_t>(*i);
     }
     void BD(const char* name, double& v) { take(name, v); }
-    void T(const char* name, std::string& v) { take(name, v); }
+    void T(const char* name, dwg::Text& v) {
+        if (const auto* s = find<std::string>(name))
+            v = dwg::Text::fromTV(*s);
+    }
     void CMC(const char* name, CmColor& v) { take(name, v); }
     void H(const char* name, HandleRef& v) {
         if (find<HandleRef>(name) != nullptr)
@@ -580,7 +583,7 @@ void DrawingBuilder::addDictionaries(Emitter& out) const {
     const auto dictionary = [](std::initializer_list<std::pair<const char*, std::uint64_t>> entries) {
         DictionaryObject d;
         for (const auto& [name, item] : entries)
-            d.entries.push_back({name, {kSoftOwner, item}});
+            d.entries.push_back({dwg::Text::fromBytes(name), {kSoftOwner, item}});
         return d;
     };
     const auto owned = [&](std::uint64_t handle, DictionaryObject d) {
@@ -592,7 +595,7 @@ void DrawingBuilder::addDictionaries(Emitter& out) const {
                                          {"ACAD_PLOTSETTINGS", fixed::PlotSettingsDictionary},
                                          {"ACAD_PLOTSTYLENAME", fixed::PlotStyleDictionary}});
     if (m_release >= Release::R2004)
-        named.entries.insert(named.entries.begin(), {"ACAD_COLOR", {kSoftOwner, fixed::ColorDictionary}});
+        named.entries.insert(named.entries.begin(), {dwg::Text::fromBytes("ACAD_COLOR"), {kSoftOwner, fixed::ColorDictionary}});
     out.object(type::Dictionary, fixed::NamedObjects, 0, std::move(named));
     owned(fixed::GroupDictionary, dictionary({}));
     DictionaryWithDefaultObject plotStyles;
@@ -626,7 +629,7 @@ void DrawingBuilder::addTableRecords(Emitter& out, const HeaderVariables& header
         style.widthFactor = s.widthFactor;
         style.generation = s.generation;
         style.lastHeight = 0.2;  // TEXTSIZE of a new drawing
-        style.fontFile = s.fontFile;
+        style.fontFile = dwg::Text::fromBytes(s.fontFile);
         out.object(type::Style, s.handle, fixed::StyleControl, std::move(style));
     }
 
@@ -639,12 +642,12 @@ void DrawingBuilder::addTableRecords(Emitter& out, const HeaderVariables& header
           std::tuple{fixed::Continuous, "Continuous", "Solid line"}}) {
         LinetypeObject linetype;
         linetype.entry = entry(name);
-        linetype.description = description;
+        linetype.description = dwg::Text::fromBytes(description);
         out.object(type::Ltype, handle, fixed::LtypeControl, std::move(linetype));
     }
 
     MlineStyleObject mlineStyle;
-    mlineStyle.name = "STANDARD";
+    mlineStyle.name = dwg::Text::fromBytes("STANDARD");
     mlineStyle.fillColor = byLayerColor(r);
     mlineStyle.startAngle = mlineStyle.endAngle = std::numbers::pi / 2;
     // Two lines half a unit either side; 32767 is the BYLAYER linetype index.
@@ -703,7 +706,7 @@ void DrawingBuilder::addLayouts(Emitter& out) const {
     for (bool model : {false, true}) {
         LayoutObject layout;
         PlotSettings& p = layout.settings;
-        p.printerConfig = "None";
+        p.printerConfig = dwg::Text::fromBytes("None");
         p.flags = model ? 1712 : 688;
         p.plotType = model ? 0 : 5;
         p.scaleType = model ? 0 : 16;
@@ -712,7 +715,7 @@ void DrawingBuilder::addLayouts(Emitter& out) const {
             p.shadePlotResolution = 2;
             p.shadePlotDpi = 300;
         }
-        layout.name = model ? "Model" : "Layout1";
+        layout.name = dwg::Text::fromBytes(model ? "Model" : "Layout1");
         layout.tabOrder = model ? 0 : 1;
         layout.flags = 1;
         layout.limitsMax = {12.0, 9.0};
@@ -761,7 +764,7 @@ void DrawingBuilder::addBlock(Emitter& out, std::size_t index) const {
     record.layout = {kHardPointer, index == 0 ? fixed::ModelLayout : index == 1 ? fixed::PaperLayout : 0};
     out.object(type::BlockHeader, b.handle, fixed::BlockControl, std::move(record));
 
-    out.entity(type::Block, b.blockEntity, b.handle, mode, 0, 0, BlockObject{b.name});
+    out.entity(type::Block, b.blockEntity, b.handle, mode, 0, 0, BlockObject{dwg::Text::fromBytes(b.name)});
     for (std::size_t i = 0; i < entities.size(); ++i) {
         const std::uint64_t previous = i == 0 ? 0 : handleOf(entities[i - 1]);
         const std::uint64_t next = i + 1 == entities.size() ? 0 : handleOf(entities[i + 1]);
@@ -782,8 +785,8 @@ void DrawingBuilder::addEntity(Emitter& out, const Block& owner, std::uint8_t mo
             const AttributeDefinition& a = m_attributeDefinitions[e.index];
             AttdefObject attdef;
             attdef.text = textFields(a.text);
-            attdef.attribute.tag = a.tag;
-            attdef.prompt = a.prompt;
+            attdef.attribute.tag = dwg::Text::fromBytes(a.tag);
+            attdef.prompt = dwg::Text::fromBytes(a.prompt);
             out.entity(type::Attdef, a.handle, owner.handle, mode, previous, next, std::move(attdef));
             break;
         }
@@ -829,7 +832,7 @@ void DrawingBuilder::addInsert(Emitter& out, const Block& owner, std::uint8_t mo
         const std::uint64_t handle = insert.handle + 1 + k;
         AttribObject attrib;
         attrib.text = textFields(a.text);
-        attrib.attribute.tag = a.tag;
+        attrib.attribute.tag = dwg::Text::fromBytes(a.tag);
         out.entity(type::Attrib, handle, insert.handle, 0, k == 0 ? 0 : handle - 1, k + 1 == count ? 0 : handle + 1,
                    std::move(attrib));
     }

@@ -8,7 +8,7 @@
 #include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
 #include "dwg/objects/header_variables.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/walks/tables.h"
 #include "dwg/objects/walks/text.h"
 #include "support/atomic_file.h"
@@ -55,21 +55,6 @@ const InsertFields* insertOf(const Object& object) {
     return nullptr;
 }
 
-// Strings of 2000 and later files usually count a terminating zero byte;
-// it is no part of the text.
-std::string_view withoutTerminator(std::string_view bytes) {
-    return !bytes.empty() && bytes.back() == '\0' ? bytes.substr(0, bytes.size() - 1) : bytes;
-}
-
-// A string changed as characters: stored in the drawing's code page, with
-// the terminating zero the old value had.
-void replaceText(std::string& stored, std::u16string_view value, const support::CodePage& page) {
-    const bool terminated = stored.size() != withoutTerminator(stored).size();
-    stored = encodeDrawingText(value, page);
-    if (terminated)
-        stored += '\0';
-}
-
 bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && support::equalsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
@@ -92,15 +77,7 @@ Drawing Drawing::fromBytes(std::span<const std::uint8_t> bytes, std::string name
 
 Drawing::Drawing(DwgFile file, std::string name)
     : m_name(std::move(name)),
-      m_store(withContext(m_name, [&] {
-          // The container reads 2010-2018 files; their classes and objects
-          // (strings and handles in streams of their own) are not read yet.
-          if (file.release >= Release::R2007)
-              throw UnsupportedRelease("release " + std::string(releaseName(file.release)) + " (" +
-                                       std::string(versionString(file.release)) +
-                                       "): its objects cannot be read yet; drawings of R13 to 2004 are read");
-          return ObjectStore(std::move(file));
-      })),
+      m_store(withContext(m_name, [&] { return ObjectStore(std::move(file)); })),
       m_codePage(&codePageOf(m_store.file().codePage)) {
     withContext(m_name, [&] {
         checkDroppedObjects();
@@ -189,11 +166,11 @@ const StyleObject& Drawing::styleRecord(std::uint64_t handle) const {
 StyleObject Drawing::style(std::uint64_t handle) const { return styleRecord(handle); }
 
 std::u16string Drawing::styleName(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(styleRecord(handle).entry.name), *m_codePage);
+    return decodeText(styleRecord(handle).entry.name, *m_codePage);
 }
 
 std::u16string Drawing::styleFontFile(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(styleRecord(handle).fontFile), *m_codePage);
+    return decodeText(styleRecord(handle).fontFile, *m_codePage);
 }
 
 Object& Drawing::edit(std::uint64_t handle, const Object& now) {
@@ -211,7 +188,7 @@ StyleObject& Drawing::editStyle(std::uint64_t handle) {
 }
 
 void Drawing::setStyleFontFile(std::uint64_t handle, std::u16string_view fontFile) {
-    replaceText(editStyle(handle).fontFile, fontFile, *m_codePage);
+    encodeText(editStyle(handle).fontFile, fontFile, *m_codePage, m_store.release());
 }
 
 void Drawing::setStyleGeneration(std::uint64_t handle, std::uint8_t generation) {
@@ -230,7 +207,7 @@ const BlockRecordObject& Drawing::blockRecord(std::uint64_t handle) const {
 }
 
 std::u16string Drawing::blockName(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(blockRecord(handle).entry.name), *m_codePage);
+    return decodeText(blockRecord(handle).entry.name, *m_codePage);
 }
 
 std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
@@ -246,7 +223,7 @@ std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
                 entities = owned;
                 if (!m_entitiesRecovered)
                     m_warnings.push_back("block " + handleText(handle) + " (" +
-                                         std::string(withoutTerminator(b.entry.name)) + ", and maybe others) lists "
+                                         b.entry.name.shown() + ", and maybe others) lists "
                                          "no entities, though some name it as their owner; they are taken in file "
                                          "order");
                 m_entitiesRecovered = true;
@@ -260,7 +237,7 @@ std::vector<std::uint64_t> Drawing::blockEntities(std::uint64_t handle) const {
 std::vector<std::uint64_t> Drawing::spaces() const {
     std::vector<std::uint64_t> out;
     for (std::uint64_t handle : m_blocks) {
-        const std::string_view name = withoutTerminator(blockRecord(handle).entry.name);
+        const std::string name = blockRecord(handle).entry.name.shown();
         if (handle == m_modelSpace || handle == m_paperSpace || startsWithIgnoringCase(name, "*Paper_Space"))
             out.push_back(handle);
     }
@@ -322,16 +299,14 @@ const std::vector<std::uint64_t>& Drawing::ownedBy(std::uint64_t owner) const {
                     kind == type::Seqend)
                     continue;
                 // Only the common data is read: the owner is all that counts here.
-                const ObjectView view = m_store.view(object.handle);
+                const CommonData common = m_store.common(object.handle).common;
                 std::uint64_t by = 0;
-                if (view.header.entityMode == 2) {
+                if (common.entityMode == 2) {
                     by = m_modelSpace;
-                } else if (view.header.entityMode == 1) {
+                } else if (common.entityMode == 1) {
                     by = m_paperSpace;
                 } else {
-                    BitReader in(view.data, m_store.release());
-                    in.seekBit(view.header.handlesAt);
-                    by = readCommonHandles(in, view.header).owner;
+                    by = common.resolve(common.owner);
                 }
                 owned[by].push_back(object.handle);
             }
@@ -358,12 +333,12 @@ const TextLineFields& Drawing::textLine(std::uint64_t handle) const { return *te
 
 TextLineFields Drawing::text(std::uint64_t handle) const { return textLine(handle); }
 
-std::string Drawing::textTag(std::uint64_t handle) const {
+std::u16string Drawing::textTag(std::uint64_t handle) const {
     const Object& o = currentText(handle);
     if (const auto* a = fieldsOf<AttribObject>(o))
-        return a->attribute.tag;
+        return decodeText(a->attribute.tag, *m_codePage);
     if (const auto* d = fieldsOf<AttdefObject>(o))
-        return d->attribute.tag;
+        return decodeText(d->attribute.tag, *m_codePage);
     return {};
 }
 
@@ -373,11 +348,11 @@ TextLineFields& Drawing::editText(std::uint64_t handle) {
 }
 
 std::u16string Drawing::textString(std::uint64_t handle) const {
-    return decodeDrawingText(withoutTerminator(textLine(handle).value), *m_codePage);
+    return decodeText(textLine(handle).value, *m_codePage);
 }
 
 void Drawing::setTextString(std::uint64_t handle, std::u16string_view value) {
-    replaceText(editText(handle).value, value, *m_codePage);
+    encodeText(editText(handle).value, value, *m_codePage, m_store.release());
 }
 
 std::uint64_t Drawing::textStyle(std::uint64_t handle) const {
@@ -455,6 +430,12 @@ std::vector<std::uint8_t> Drawing::toBytes(Release release) {
 }
 
 void Drawing::save(const std::filesystem::path& file) { save(file, m_store.release()); }
+
+bool Drawing::canSaveAs(Release release) const noexcept {
+    if (release == m_store.release())
+        return release != Release::R2007;
+    return canChangeRelease(m_store.release(), release);
+}
 
 void Drawing::save(const std::filesystem::path& file, Release release) {
     const std::vector<std::uint8_t> bytes = toBytes(release);

@@ -80,8 +80,8 @@ public:
 
     // A TEXT, ATTRIB or ATTDEF.
     TextLineFields text(std::uint64_t handle) const;
-    // An ATTRIB's or ATTDEF's tag as stored; empty for a TEXT.
-    std::string textTag(std::uint64_t handle) const;
+    // An ATTRIB's or ATTDEF's tag; empty for a TEXT.
+    std::u16string textTag(std::uint64_t handle) const;
     std::u16string textString(std::uint64_t handle) const;
     void setTextString(std::uint64_t handle, std::u16string_view value);
     // The text's STYLE, 0 where it names none the drawing has.
@@ -108,6 +108,10 @@ public:
     // Objects that could not be carried are listed by droppedInSave().
     std::vector<std::uint8_t> toBytes(Release release);
     void save(const std::filesystem::path& file, Release release);
+    // Whether save(file, release) can write this drawing: its own release
+    // where the engine writes it (every one but 2007), or a release change
+    // canChangeRelease allows.
+    bool canSaveAs(Release release) const noexcept;
     // What the last save in another release left out, with the reasons.
     const std::vector<DroppedObjectInSave>& droppedInSave() const { return m_droppedInSave; }
 

@@ -123,18 +123,16 @@ bool ObjectStore::isEntity(std::uint64_t handle) const {
     return t && isEntityType(*t, m_classes);
 }
 
-ObjectView ObjectStore::view(std::uint64_t handle) const {
+Object ObjectStore::common(std::uint64_t handle) const {
     auto index = indexOf(handle);
     if (!index)
         throw FormatError("object " + handleText(handle) + ": referenced but not in the drawing");
     try {
-        ObjectView v;
-        v.data = splitStoredObject(m_file.bytesOf(m_file.objects[*index]), m_file.release).data;
-        BitReader in(v.data, m_file.release);
-        v.header = readObjectHeader(in, m_classes);
-        if (v.header.handle != handle)
-            throw FormatError("expected handle " + handleText(handle) + ", found " + handleText(v.header.handle));
-        return v;
+        Object o = decodeCommonData(m_file.bytesOf(m_file.objects[*index]), m_file.release, m_classes);
+        if (o.common.handle.value != handle)
+            throw FormatError("expected handle " + handleText(handle) + ", found " +
+                              handleText(o.common.handle.value));
+        return o;
     } catch (const FormatError& e) {
         throw e.withContext("object " + handleText(handle));
     }

@@ -11,21 +11,9 @@
 #include "dwg/container/dwg_file.h"
 #include "dwg/objects/classes.h"
 #include "dwg/objects/object.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 
 namespace dwg {
-
-// One object, ready to decode: its data (without MS size and CRC), the
-// common header, and a reader standing where the type's own fields start.
-struct ObjectView {
-    std::span<const std::uint8_t> data;
-    ObjectHeader header;
-    BitReader reader(Release release) const {
-        BitReader in(data, release);
-        in.seekBit(header.bodyAt);
-        return in;
-    }
-};
 
 class ObjectStore {
 public:
@@ -43,9 +31,10 @@ public:
     std::string_view dxfNameOf(std::uint64_t handle) const;
     bool isEntity(std::uint64_t handle) const;
 
-    // The object's data and header; FormatError naming the handle when it is
-    // missing or damaged.
-    ObjectView view(std::uint64_t handle) const;
+    // The object's common data alone (no body): what is asked of most
+    // objects while a drawing is walked (owner, links). FormatError naming
+    // the handle when it is missing or damaged.
+    Object common(std::uint64_t handle) const;
 
     // Every field of the object through its walk; FormatError naming the
     // handle when it is missing or its fields do not match what it stores.

@@ -19,11 +19,9 @@ std::vector<std::uint64_t> linkedEntities(const ObjectStore& store, std::uint64_
             return out;
         if (out.size() > limit)
             throw FormatError("entity run " + handleText(first) + " to " + handleText(last) + " does not end");
-        const ObjectView view = store.view(current);
-        if (!view.header.noLinks) {
-            BitReader in(view.data, store.release());
-            in.seekBit(view.header.handlesAt);
-            current = readCommonHandles(in, view.header).next;
+        const Object entity = store.common(current);
+        if (!entity.common.noLinks) {
+            current = entity.common.resolve(entity.common.next);
         } else {
             auto next = store.nextHandle(current);
             if (!next)

@@ -39,7 +39,11 @@ struct ReleaseChange {
     std::vector<DroppedObjectInSave> dropped;
 };
 
-// `source` as read (and edited); `target` 2004 from R13, R14 or 2000
+// Whether changeRelease takes a drawing of `from` to `target`: 2004 from
+// R13, R14 and 2000.
+bool canChangeRelease(Release from, Release target) noexcept;
+
+// `source` as read (and edited), to a target canChangeRelease allows
 // (UnsupportedRelease for other pairs).
 ReleaseChange changeRelease(const DwgFile& source, Release target);
 

@@ -118,4 +118,18 @@ std::string encodeDrawingText(std::u16string_view text, const support::CodePage&
     return out;
 }
 
+std::u16string decodeText(const Text& stored, const support::CodePage& page) {
+    return stored.units.empty() ? decodeDrawingText(stored.bytes, page) : stored.units;
+}
+
+void encodeText(Text& stored, std::u16string_view value, const support::CodePage& page, Release release) {
+    if (isUnicode(release)) {
+        stored.units = value;
+        stored.bytes.clear();
+    } else {
+        stored.bytes = encodeDrawingText(value, page);
+        stored.units.clear();
+    }
+}
+
 }  // namespace dwg

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "dwg/bits/codes.h"
 #include "support/code_pages.h"
 
 namespace dwg {
@@ -20,5 +21,12 @@ const support::CodePage& codePageOf(std::uint16_t dwgCodePage);
 std::u16string decodeDrawingText(std::string_view bytes, const support::CodePage& page);
 // UTF-16 to bytes: characters the code page lacks become \U+XXXX.
 std::string encodeDrawingText(std::u16string_view text, const support::CodePage& page);
+
+// A stored string as characters: 8-bit ones through the code page, UTF-16
+// ones as they are.
+std::u16string decodeText(const Text& stored, const support::CodePage& page);
+// A stored string changed to `value` in the form of `release` (UTF-16 from
+// 2007 on, else bytes in the code page); its terminating zero is kept.
+void encodeText(Text& stored, std::u16string_view value, const support::CodePage& page, Release release);
 
 }  // namespace dwg

@@ -581,7 +581,7 @@ void checkValue(const HeaderVariableInfo& info, const HeaderValue& value) {
         break;
     case HeaderCode::CMC: {
         const auto& color = std::get<CmColor>(value);
-        if (color.name.size() > 0xFFFF || color.bookName.size() > 0xFFFF) {
+        if (color.name.toTV().size() > 0xFFFF || color.bookName.toTV().size() > 0xFFFF) {
             fail("expected colour names of at most 65535 bytes");
         }
         break;

@@ -1,6 +1,6 @@
 #include "dwg/objects/object.h"
 
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 
 namespace dwg {
@@ -60,6 +60,8 @@ void walkEntityData(Io& io, CommonData& c) {
     c.reactors.resize(reactors);
     if (r >= Release::R2004)
         io.B("xdictionary missing", c.xdictionaryMissing);
+    if (r >= Release::R2013)
+        io.B("has data store data", c.hasDsData);
     if (r <= Release::R14)
         io.B("bylayer linetype", c.byLayerLinetype);
     if (r <= Release::R2000)
@@ -139,7 +141,7 @@ void walkCommon(Io& io, CommonData& c, const ClassList* classes) {
     io.OT("type", c.type);
     if constexpr (Io::reading)
         c.isEntity = isEntityType(c.type, *classes);
-    if (r >= Release::R2000)
+    if (r >= Release::R2000 && r <= Release::R2007)
         io.sizeInBits("size in bits");
     io.Hd("handle", c.handle);
     walkExtendedData(io, c.extendedData);
@@ -153,6 +155,8 @@ void walkCommon(Io& io, CommonData& c, const ClassList* classes) {
         c.reactors.resize(reactors);
         if (r >= Release::R2004)
             io.B("xdictionary missing", c.xdictionaryMissing);
+        if (r >= Release::R2013)
+            io.B("has data store data", c.hasDsData);
     }
     c.reactorCount = static_cast<std::uint32_t>(c.reactors.size());
     walkCommonHandles(io, c);
@@ -191,32 +195,47 @@ void decodeCommon(FieldReader& io, Object& o, const ClassList& classes) {
         o.kind = nullptr;  // a class that calls itself otherwise than its walk
 }
 
+// The object's data, with the reader's streams located where the framing
+// says (2010 on); before, the common data's size in bits does.
+struct Framed {
+    StoredBytes split;
+    BitReader in;
+    Framed(std::span<const std::uint8_t> stored, Release release)
+        : split(splitStoredObject(stored, release)), in(split.data, release) {}
+    void locate(FieldReader& io) const {
+        if (in.release() >= Release::R2010)
+            io.locateStreams(split.data.size() * 8 - split.handleStreamBits);
+    }
+};
+
 }  // namespace
 
 Object decodeCommonData(std::span<const std::uint8_t> stored, Release release, const ClassList& classes) {
-    if (release >= Release::R2007)
-        throw UnsupportedRelease("decoding objects of release " + std::string(releaseName(release)));
-    const StoredBytes split = splitStoredObject(stored, release);
-    BitReader in(split.data, release);
+    Framed f(stored, release);
     Object o;
-    FieldReader io(in, o.common);
+    FieldReader io(f.in, o.common);
+    f.locate(io);
     decodeCommon(io, o, classes);
     return o;
 }
 
 Object decodeObject(std::span<const std::uint8_t> stored, Release release, const ClassList& classes) {
-    if (release >= Release::R2007)
-        throw UnsupportedRelease("decoding objects of release " + std::string(releaseName(release)));
-    const StoredBytes split = splitStoredObject(stored, release);
-    BitReader in(split.data, release);
+    Framed f(stored, release);
+    BitReader& in = f.in;
     Object o;
     FieldReader io(in, o.common);
+    f.locate(io);
     decodeCommon(io, o, classes);
+    o.common.hasStringStream = io.hasStringStream();
     o.body = o.kind != nullptr ? o.kind->make() : std::make_unique<BodyOf<UndescribedFields>>();
     o.body->read(io);
     if (!in.isAtEnd())
         throw FormatError(kindName(o) + ": expected its fields to end at bit " + std::to_string(in.endBit()) +
                           ", found them ending at bit " + std::to_string(in.bitPos()));
+    if (io.hasStringStream() && !io.strings().isAtEnd())
+        throw FormatError(kindName(o) + ": expected its strings to end at bit " +
+                          std::to_string(io.strings().endBit()) + ", found them ending at bit " +
+                          std::to_string(io.strings().bitPos()));
     if (io.handles().bitsLeft() >= 8)
         throw FormatError(kindName(o) + ": expected its handles to end at bit " +
                           std::to_string(io.handles().endBit()) + ", found them ending at bit " +

@@ -36,6 +36,10 @@ struct CommonData {
     std::vector<ExtendedData> extendedData;
     std::uint32_t reactorCount = 0;
     bool xdictionaryMissing = false;  // 2004+; before 2004 every object has the handle
+    bool hasDsData = false;           // 2013+: binary data in the data store section
+    // 2007+: the string stream's presence bit as read (an object without
+    // strings may still mark an empty stream present).
+    bool hasStringStream = false;
     // Entities.
     bool hasGraphics = false;
     std::vector<std::uint8_t> graphics;
@@ -104,11 +108,13 @@ public:
 // release only.
 struct UndescribedFields {
     RawBits data;
+    RawBits strings;  // 2007+
     RawBits handles;
 };
 template <class Io>
 void walk(Io& io, UndescribedFields& f) {
     io.restOfData("data", f.data);
+    io.restOfStrings("strings", f.strings);
     io.restOfHandles("handles", f.handles);
 }
 

@@ -4,7 +4,8 @@
 
 #include "dwg/bits/crc.h"
 #include "dwg/objects/object.h"
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
+#include "dwg/objects/string_stream.h"
 #include "support/hex.h"
 
 namespace dwg {
@@ -27,15 +28,31 @@ RawBits FieldReader::take(BitReader& in, std::uint64_t bitCount) {
 
 void FieldReader::sizeInBits(const char*) {
     const std::uint64_t at = m_data.bitPos();
-    m_handlesAt = m_data.readRL();
-    if (m_handlesAt > m_data.endBit() || m_handlesAt < at + 32)
+    const std::uint64_t handlesAt = m_data.readRL();
+    if (handlesAt > m_data.endBit() || handlesAt < at + 32)
         throw FormatError("object size: expected a handle stream start between bit " + std::to_string(at + 32) +
-                          " and bit " + std::to_string(m_data.endBit()) + ", found bit " + std::to_string(m_handlesAt));
+                          " and bit " + std::to_string(m_data.endBit()) + ", found bit " + std::to_string(handlesAt));
+    locateStreams(handlesAt);
+}
+
+void FieldReader::locateStreams(std::uint64_t handlesAt) {
+    if (handlesAt > m_data.endBit() || handlesAt < m_data.bitPos())
+        throw FormatError("object size: expected a handle stream start between bit " +
+                          std::to_string(m_data.bitPos()) + " and bit " + std::to_string(m_data.endBit()) +
+                          ", found bit " + std::to_string(handlesAt));
+    m_handlesAt = handlesAt;
     m_handles = BitReader(m_data.bytes(), m_data.release());
     m_handles.setEndBit(m_data.endBit());
-    m_handles.seekBit(m_handlesAt);
-    m_data.setEndBit(m_handlesAt);
+    m_handles.seekBit(handlesAt);
     m_split = true;
+    if (isUnicode(m_data.release())) {
+        if (auto strings = splitStringStream(m_data, handlesAt)) {
+            m_strings = std::move(*strings);
+            m_hasStrings = true;
+        }
+    } else {
+        m_data.setEndBit(handlesAt);
+    }
 }
 
 void FieldWriter::TF(const char* name, std::vector<std::uint8_t>& v, std::size_t count) {
@@ -66,10 +83,11 @@ void FieldWriter::sizeInBits(const char*) {
 
 std::vector<std::uint8_t> FieldWriter::finish() {
     const Release r = m_data.release();
-    if (r >= Release::R2007)
-        throw UnsupportedRelease("writing objects of release " + std::string(releaseName(r)));
+    if (isUnicode(r))
+        appendStringStream(m_data, m_strings, m_common.hasStringStream);
+    const std::uint64_t handlesAt = m_data.bitPos();
     if (m_hasSize)
-        m_data.overwriteRL(m_sizeAt, static_cast<std::uint32_t>(m_data.bitPos()));
+        m_data.overwriteRL(m_sizeAt, static_cast<std::uint32_t>(handlesAt));
     m_data.writeBits(m_handles.bytes(), m_handles.bitPos());
     const RawBits& padding = m_common.handlePadding;
     if ((m_data.bitPos() + padding.bitCount) % 8 == 0)
@@ -78,7 +96,7 @@ std::vector<std::uint8_t> FieldWriter::finish() {
     const std::vector<std::uint8_t>& data = m_data.bytes();
     if (data.size() >= (std::size_t{1} << 30))
         throw std::out_of_range("object " + support::hexNumber(m_common.handle.value) + ": too large for its MS size");
-    return frameObjectData(data);
+    return frameObjectData(data, r, data.size() * 8 - handlesAt);
 }
 
 void FieldPrinter::line(const char* name, std::string_view value) {
@@ -141,9 +159,28 @@ std::string quoted(std::string_view v) {
     text.push_back('"');
     return text;
 }
+
+// UTF-16 likewise, other units as \uNNNN.
+std::string quoted(std::u16string_view v) {
+    std::string text = "\"";
+    for (const char16_t unit : v) {
+        if (unit >= 0x20 && unit < 0x7F && unit != u'"' && unit != u'\\') {
+            text.push_back(static_cast<char>(unit));
+        } else {
+            char buffer[8];
+            std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(unit));
+            text.append(buffer);
+        }
+    }
+    text.push_back('"');
+    return text;
+}
+
+// The text without its terminating zero, in the form it was read in.
+std::string quoted(const Text& v) { return v.units.empty() ? quoted(v.bytes) : quoted(v.units); }
 }  // namespace
 
-void FieldPrinter::T(const char* name, std::string& v) { line(name, quoted(v)); }
+void FieldPrinter::T(const char* name, Text& v) { line(name, quoted(v)); }
 
 void FieldPrinter::CMC(const char* name, CmColor& v) {
     // The same form for every release, so that colours compare across them.
@@ -151,8 +188,8 @@ void FieldPrinter::CMC(const char* name, CmColor& v) {
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, " rgb %08X flags %u", v.rgb, v.flags);
     text.append(buffer);
-    if (!v.name.empty()) text.append(" name ").append(quoted(v.name));
-    if (!v.bookName.empty()) text.append(" book ").append(quoted(v.bookName));
+    if ((v.flags & 1U) != 0) text.append(" name ").append(quoted(v.name));
+    if ((v.flags & 2U) != 0) text.append(" book ").append(quoted(v.bookName));
     line(name, text);
 }
 

@@ -52,8 +52,11 @@ public:
     static constexpr bool printing = false;
 
     // `data` stands at the object's first data bit and ends at its last;
-    // the handle stream is located when the common data gives its start.
-    FieldReader(BitReader& data, const CommonData& common) : m_data(data), m_handles(data), m_common(common) {}
+    // the handle stream (and from 2007 on the string stream) is located when
+    // the common data gives its start, or, from 2010 on, by locateStreams
+    // from the object's framing.
+    FieldReader(BitReader& data, const CommonData& common)
+        : m_data(data), m_handles(data), m_strings(data), m_common(common) {}
 
     Release release() const noexcept { return m_data.release(); }
     const CommonData& common() const noexcept { return m_common; }
@@ -87,9 +90,9 @@ public:
     void MS(const char*, std::uint32_t& v) { v = m_data.readMS(); }
     // OT: the object type, BS before 2010, BOT from 2010 on.
     void OT(const char*, std::uint16_t& v) { v = m_data.readOT(); }
-    // T: TV before 2007, bytes in the drawing's code page as stored.
-    void T(const char*, std::string& v) { v = m_data.readTV(); }
-    void CMC(const char*, CmColor& v) { v = m_data.readCMC(); }
+    // T: TV before 2007, TU from then on in the string stream (see Text).
+    void T(const char*, Text& v) { v = strings().readText(); }
+    void CMC(const char*, CmColor& v) { v = m_data.readCMC(strings()); }
     // TF: a fixed number of bytes.
     void TF(const char*, std::vector<std::uint8_t>& v, std::size_t count) { v = m_data.readBytes(count); }
     // Bytes whose count an earlier field gave.
@@ -126,18 +129,28 @@ public:
     // Everything left of the data stream, and of the handle stream.
     void restOfData(const char*, RawBits& v) { v = take(m_data, m_data.bitsLeft()); }
     void restOfHandles(const char*, RawBits& v) { v = take(m_handles, m_handles.bitsLeft()); }
+    // 2007+: everything left of the string stream (nothing before 2007).
+    void restOfStrings(const char*, RawBits& v) { v = m_hasStrings ? take(m_strings, m_strings.bitsLeft()) : RawBits{}; }
     void raw(const char*, RawBits& v, std::uint64_t bitCount) { v = take(m_data, bitCount); }
 
     // Walks may read the data stream directly for what their own structure
     // hides (a flag word read ahead, say).
     BitReader& data() noexcept { return m_data; }
     BitReader& handles() noexcept { return m_handles; }
+    // The string stream: the data stream itself before 2007.
+    BitReader& strings() noexcept { return m_hasStrings ? m_strings : m_data; }
 
     // For the common data: where the handle stream starts (bits from the
-    // start of the data), read from the object's "size in bits".
+    // start of the data), read from the object's "size in bits" (R2000 to
+    // 2007; 2010 on the framing gives it).
     void sizeInBits(const char*);
+    // Splits the object's bits at `handlesAt`: the handle stream after it,
+    // and from 2007 on the string stream, whose size and presence bit end
+    // the bits before it (ODA §20.1).
+    void locateStreams(std::uint64_t handlesAt);
     std::uint64_t handlesAt() const noexcept { return m_handlesAt; }
     bool hasHandleStream() const noexcept { return m_split; }
+    bool hasStringStream() const noexcept { return m_hasStrings; }
 
 private:
     void checkCount(const char* name, std::uint64_t n, unsigned minBitsEach) const {
@@ -151,9 +164,11 @@ private:
 
     BitReader& m_data;
     BitReader m_handles;
+    BitReader m_strings;
     const CommonData& m_common;
     std::uint64_t m_handlesAt = 0;
     bool m_split = false;
+    bool m_hasStrings = false;
 };
 
 class FieldWriter {
@@ -163,7 +178,8 @@ public:
     static constexpr bool printing = false;
 
     // Room for a typical object up front, rather than growing byte by byte.
-    FieldWriter(Release release, const CommonData& common) : m_data(release), m_handles(release), m_common(common) {
+    FieldWriter(Release release, const CommonData& common)
+        : m_data(release), m_handles(release), m_strings(release), m_common(common) {
         m_data.reserveBytes(256);
         m_handles.reserveBytes(64);
     }
@@ -201,8 +217,8 @@ public:
     void MC(const char*, std::int64_t& v) { m_data.writeMC(v); }
     void MS(const char*, std::uint32_t& v) { m_data.writeMS(v); }
     void OT(const char*, std::uint16_t& v) { m_data.writeOT(v); }
-    void T(const char*, std::string& v) { m_data.writeTV(v); }
-    void CMC(const char*, CmColor& v) { m_data.writeCMC(v); }
+    void T(const char*, Text& v) { strings().writeText(v); }
+    void CMC(const char*, CmColor& v) { m_data.writeCMC(v, strings()); }
     void TF(const char* name, std::vector<std::uint8_t>& v, std::size_t count);
     void bytes(const char* name, std::vector<std::uint8_t>& v, std::uint64_t count) { TF(name, v, count); }
     void H(const char*, HandleRef& v) { m_handles.writeH(v); }
@@ -214,21 +230,25 @@ public:
     }
     void restOfData(const char*, RawBits& v) { m_data.writeBits(v.bytes, v.bitCount); }
     void restOfHandles(const char*, RawBits& v) { m_handles.writeBits(v.bytes, v.bitCount); }
+    void restOfStrings(const char*, RawBits& v) { m_strings.writeBits(v.bytes, v.bitCount); }
     void raw(const char*, RawBits& v, std::uint64_t) { m_data.writeBits(v.bytes, v.bitCount); }
 
     BitWriter& data() noexcept { return m_data; }
     BitWriter& handles() noexcept { return m_handles; }
+    BitWriter& strings() noexcept { return isUnicode(m_data.release()) ? m_strings : m_data; }
 
     // A placeholder for the "size in bits", filled in by finish().
     void sizeInBits(const char*);
 
     // The object's stored bytes: MS size (with the handle stream's size in
-    // bits from 2010 on), data, handle stream, padding to a byte, CRC.
+    // bits from 2010 on), data, from 2007 on the string stream with its size
+    // and presence bit, handle stream, padding to a byte, CRC.
     std::vector<std::uint8_t> finish();
 
 private:
     BitWriter m_data;
     BitWriter m_handles;
+    BitWriter m_strings;
     const CommonData& m_common;
     std::uint64_t m_sizeAt = 0;
     bool m_hasSize = false;
@@ -287,7 +307,7 @@ public:
     void MC(const char* n, std::int64_t& v) { number(n, v); }
     void MS(const char* n, std::uint32_t& v) { number(n, v); }
     void OT(const char* n, std::uint16_t& v) { number(n, v); }
-    void T(const char* n, std::string& v);
+    void T(const char* n, Text& v);
     void CMC(const char* n, CmColor& v);
     void TF(const char* n, std::vector<std::uint8_t>& v, std::size_t) { hex(n, v); }
     void bytes(const char* n, std::vector<std::uint8_t>& v, std::uint64_t) { hex(n, v); }
@@ -299,6 +319,9 @@ public:
     }
     void restOfData(const char* n, RawBits& v) { rawBits(n, v); }
     void restOfHandles(const char* n, RawBits& v) { rawBits(n, v); }
+    void restOfStrings(const char* n, RawBits& v) {
+        if (v.bitCount > 0) rawBits(n, v);
+    }
     void raw(const char* n, RawBits& v, std::uint64_t) { rawBits(n, v); }
     void sizeInBits(const char*) {}
 
@@ -371,6 +394,7 @@ public:
     template <class N> void count(const char*, CountCode, N&, unsigned) {}
     template <class V> void restOfData(const char*, V&) {}
     template <class V> void restOfHandles(const char*, V&) {}
+    template <class V> void restOfStrings(const char*, V&) {}
     template <class V, class N> void raw(const char*, V&, N) {}
     void sizeInBits(const char*) {}
 

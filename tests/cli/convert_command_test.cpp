@@ -215,6 +215,33 @@ TEST_F(ConvertCommand, AFailedDrawingIsReportedAndLosesNothing) {
     EXPECT_FALSE(fs::exists(broken.string() + ".bak"));
 }
 
+// A 2007-2018 drawing is read and checked; converting it is refused before
+// anything is changed, and nothing is written.
+TEST_F(ConvertCommand, LaterReleasesAreCheckedButNotConverted) {
+    const fs::path sample = fs::path(CORVELIN_SAMPLES_DIR) / "dwg" / "text_2013.dwg";
+    if (!fs::exists(sample))
+        GTEST_SKIP() << "sample drawing " << sample << " is absent";
+    const fs::path plan = m_dir / "in" / "plan.dwg";
+    fs::copy_file(sample, plan);
+    const std::string before = support::readFileBytes(plan);
+    auto checked = runCli({"check", "--fonts", m_fonts.string(), plan.string()});
+    EXPECT_EQ(checked.status, 0) << checked.err;
+    EXPECT_THAT(checked.out, HasSubstr("checked " + plan.string()));
+    for (const std::vector<std::string>& how :
+         {std::vector<std::string>{"--output-dir", (m_dir / "out").string()}, std::vector<std::string>{"--in-place"}}) {
+        std::vector<std::string> args = {"convert", "--fonts", m_fonts.string()};
+        args.insert(args.end(), how.begin(), how.end());
+        args.push_back(plan.string());
+        auto converted = runCli(args);
+        EXPECT_EQ(converted.status, 1);
+        EXPECT_THAT(converted.err, HasSubstr("release 2013 (AC1027) drawings are read and checked, but cannot be "
+                                             "converted to AutoCAD 2004 yet"));
+    }
+    EXPECT_EQ(support::readFileBytes(plan), before);
+    EXPECT_FALSE(fs::exists(m_dir / "out" / "plan.dwg"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "in"), {}), 1);
+}
+
 TEST_F(ConvertCommand, CheckChangesAndCreatesNothing) {
     const auto plan = drawing("plan.dwg");
     std::ofstream(m_dir / "in" / "broken.dwg") << "junk";
@@ -392,13 +419,13 @@ TEST_F(ConvertCommand, WhatIsNoDrawingIsSaid) {
 
     std::ofstream(m_dir / "in" / "plan.dwg") << "  0\r\nSECTION\r\n  2\r\nHEADER\r\n";
     std::ofstream(m_dir / "in" / "empty.dwg");
-    std::ofstream(m_dir / "in" / "new.dwg") << "AC1021" << std::string(200, '\0');
+    std::ofstream(m_dir / "in" / "new.dwg") << "AC1040" << std::string(200, '\0');
     auto r = runCli({"check", "--jobs=1", "--fonts", m_fonts.string(), (m_dir / "in").string(), (m_dir / "empty").string()});
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.err, HasSubstr("plan.dwg: Problem with opening file: " + (m_dir / "in" / "plan.dwg").string() +
                                  ": a DXF file, not a DWG drawing\n"));
     EXPECT_THAT(r.err, HasSubstr("empty.dwg: an empty file, not a DWG drawing\n"));
-    EXPECT_THAT(r.err, HasSubstr("releases read: R13, R14, 2000 and 2004"));
+    EXPECT_THAT(r.err, HasSubstr("DWG version AC1040 is not read; releases read: R13, R14, 2000, 2004"));
     auto folder = runCli({"styles", "--fonts", m_fonts.string(), m_dir.string()});
     EXPECT_THAT(folder.err, HasSubstr("a folder, not a DWG drawing"));
 }

@@ -266,8 +266,8 @@ TEST(BitReader, CmColorPerRelease) {
     const CmColor color = BitReader(named, Release::R2004).readCMC();
     EXPECT_EQ(color.rgb, 0xC2FF0000U);
     EXPECT_EQ(color.flags, 3U);
-    EXPECT_EQ(color.name, "A");
-    EXPECT_EQ(color.bookName, "B");
+    EXPECT_EQ(color.name, Text::fromBytes("A"));
+    EXPECT_EQ(color.bookName, Text::fromBytes("B"));
 
     // 2007: BS 0, BL 1 (01 00000001), RC 1; the name TU "C" in the string stream.
     const auto data = bitsToBytes("10 01 00000001 00000001");
@@ -276,7 +276,7 @@ TEST(BitReader, CmColorPerRelease) {
     BitReader stringStream(strings, Release::R2007);
     const CmColor unicode = in.readCMC(stringStream);
     EXPECT_EQ(unicode.rgb, 1U);
-    EXPECT_EQ(unicode.unicodeName, u"C");
+    EXPECT_EQ(unicode.name.units, u"C");
     EXPECT_EQ(in.bitPos(), 20U);
     EXPECT_EQ(stringStream.bitPos(), 26U);
 }

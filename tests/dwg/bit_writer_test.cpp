@@ -73,13 +73,12 @@ TEST(BitWriter, ModularCharDocumentExamplesAndSignByte) {
     EXPECT_EQ(out.bytes(), hexToBytes("82 24  E9 97 E6 35  85 4B  00  3F  C0 00  C0 40"));
 }
 
-TEST(BitWriter, UnsignedModularCharReadsTheSameAsSigned) {
-    // 9605 = 5 + 75 * 128; 75 has 0x40 set, so a third byte keeps it positive.
+TEST(BitWriter, UnsignedModularCharTakesNoSignByte) {
+    // 9605 = 5 + 75 * 128; 75 has 0x40 set, which UMC reads as a value bit.
     BitWriter out(Release::R2010);
     out.writeUMC(9605);
-    EXPECT_EQ(out.bytes(), hexToBytes("85 CB 00"));
+    EXPECT_EQ(out.bytes(), hexToBytes("85 4B"));
     EXPECT_EQ(BitReader(out.bytes(), Release::R2010).readUMC(), 9605U);
-    EXPECT_EQ(BitReader(out.bytes(), Release::R2010).readMC(), 9605);
 }
 
 TEST(BitWriter, ModularShortDocumentExample) {
@@ -162,8 +161,8 @@ TEST(BitWriter, CmColorPerRelease) {
     CmColor named;
     named.rgb = 0xC2FF0000;
     named.flags = 3;
-    named.name = "A";
-    named.bookName = "B";
+    named.name = Text::fromBytes("A");
+    named.bookName = Text::fromBytes("B");
     r2004.writeCMC(named);
     EXPECT_EQ(bitsOf(r2004), withoutSpaces("10 00 00000000 00000000 11111111 11000010 00000011"
                                            "01 00000001 01000001  01 00000001 01000010"));
@@ -173,7 +172,7 @@ TEST(BitWriter, CmColorPerRelease) {
     CmColor unicodeNamed;
     unicodeNamed.rgb = 1;
     unicodeNamed.flags = 1;
-    unicodeNamed.unicodeName = u"C";
+    unicodeNamed.name = Text::fromTU(u"C");
     data.writeCMC(unicodeNamed, strings);
     EXPECT_EQ(bitsOf(data), withoutSpaces("10 01 00000001 00000001"));
     EXPECT_EQ(bitsOf(strings), withoutSpaces("01 00000001 01000011 00000000"));
@@ -317,8 +316,14 @@ TEST(BitWriter, EveryCodeRoundTripsAtEdgeValues) {
         }
         for (const auto& v : texts) out.writeTV(v);
         for (const auto& v : unicodeTexts) out.writeTU(v);
+        // The same strings as Text: the terminating zero comes back as it went.
+        for (const auto& v : texts)
+            if (!isUnicode(release)) out.writeText(Text::fromTV(v));
+        for (const auto& v : unicodeTexts)
+            if (isUnicode(release)) out.writeText(Text::fromTU(v));
         for (const auto& v : extrusions) out.writeBE(v);
-        const CmColor color{257, 0xC3010203, 3, "RAL", "Book", u"\u05D0", u"B"};
+        // Names in both forms: each release writes its own.
+        const CmColor color{257, 0xC3010203, 3, Text{"RAL", u"\u05D0", false}, Text{"Book", u"B", true}};
         out.writeCMC(color);
         out.writeRLL(0x0102030405060708ULL);
         for (const std::uint8_t v : {0, 2, 6, 7}) out.write3B(v);
@@ -350,6 +355,16 @@ TEST(BitWriter, EveryCodeRoundTripsAtEdgeValues) {
         }
         for (const auto& v : texts) EXPECT_EQ(in.readTV(), v);
         for (const auto& v : unicodeTexts) EXPECT_EQ(in.readTU(), v);
+        for (const auto& v : texts) {
+            if (!isUnicode(release)) {
+                EXPECT_EQ(in.readText().toTV(), v);
+            }
+        }
+        for (const auto& v : unicodeTexts) {
+            if (isUnicode(release)) {
+                EXPECT_EQ(in.readText().toTU(), v);
+            }
+        }
         for (const auto& v : extrusions) {
             const Point3 e = in.readBE();
             EXPECT_EQ(bitsOfDouble(e.x), bitsOfDouble(v.x));
@@ -362,11 +377,11 @@ TEST(BitWriter, EveryCodeRoundTripsAtEdgeValues) {
             expected.rgb = color.rgb;
             expected.flags = color.flags;
             if (isUnicode(release)) {
-                expected.unicodeName = color.unicodeName;
-                expected.unicodeBookName = color.unicodeBookName;
+                expected.name = Text::fromTU(color.name.units);
+                expected.bookName = Text::fromTU(color.bookName.toTU());
             } else {
-                expected.name = color.name;
-                expected.bookName = color.bookName;
+                expected.name = Text::fromTV(color.name.bytes);
+                expected.bookName = Text::fromTV(color.bookName.toTV());
             }
         }
         EXPECT_EQ(in.readCMC(), expected);

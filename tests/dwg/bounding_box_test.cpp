@@ -231,7 +231,7 @@ public:
     void block(std::uint64_t handle, const std::string& name, const Point3& base,
                const std::vector<std::uint64_t>& entities) {
         BlockRecordObject b;
-        b.entry.name = name;
+        b.entry.name = Text::fromBytes(name);
         b.basePoint = base;
         b.block = {3, handle + 0x1000};
         if (m_release <= Release::R2000) {
@@ -300,12 +300,12 @@ public:
         TextLineFields t = fields;
         t.style = {5, 0x11};
         AttributeFields attribute;
-        attribute.tag = "TAG";
+        attribute.tag = Text::fromBytes("TAG");
         attribute.flags = attributeFlags;
         if (objectType == type::Attrib)
             walked(handle, objectType, true, owner, AttribObject{t, attribute});
         else if (objectType == type::Attdef)
-            walked(handle, objectType, true, owner, AttdefObject{t, attribute, 0, "?"});
+            walked(handle, objectType, true, owner, AttdefObject{t, attribute, 0, Text::fromBytes("?")});
         else
             walked(handle, objectType, true, owner, TextEntityObject{t});
     }
@@ -407,11 +407,11 @@ void addBlocks(HandBuilt& d) {
     TextLineFields prompt;  // an ordinary attribute definition: not drawn by references
     prompt.insertion = prompt.alignment = {50, 50};
     prompt.height = 1.0;
-    prompt.value = "DEFAULT";
+    prompt.value = Text::fromBytes("DEFAULT");
     d.text(0x81, type::Attdef, kAttdefBlock, prompt, 0);
     TextLineFields constant;  // a constant one: drawn
     constant.height = 1.0;
-    constant.value = "AB";
+    constant.value = Text::fromBytes("AB");
     d.text(0x82, type::Attdef, kAttdefBlock, constant, 2);
     d.line(0x83, kAttdefBlock, {0, 0, 0}, {1, 1, 0});
 }
@@ -489,7 +489,7 @@ TEST_P(EntityBox, VisibleAttributesAddTheirBoxes) {
     TextLineFields visible;
     visible.insertion = visible.alignment = {100, 100};
     visible.height = 10.0;
-    visible.value = "AB";
+    visible.value = Text::fromBytes("AB");
     TextLineFields hidden = visible;
     hidden.insertion = hidden.alignment = {-500, -500};
     m_drawing.insert(0x100, kModelSpace, kLineBlock, placement({0, 0, 0}), {0x101, 0x102}, 0x103);
@@ -692,7 +692,7 @@ TEST_P(EntityBox, PlainEntitiesAndThickness) {
     TextLineFields t;
     t.insertion = t.alignment = {1, 2};
     t.height = 6.0;
-    t.value = "A%%dB";  // three characters, 15 wide
+    t.value = Text::fromBytes("A%%dB");  // three characters, 15 wide
     m_drawing.text(0x104, type::Text, kModelSpace, t);
 
     expectBox(boxOf(0x100), {0, 0, 0}, {1, 2, 0});
@@ -707,7 +707,7 @@ TEST_P(EntityBox, HatchesAreBoxedByTheirBoundaries) {
     auto halfDisc = [](bool counterClockwise) {
         HatchObject h;
         h.elevation = 2.0;
-        h.name = "SOLID";
+        h.name = Text::fromBytes("SOLID");
         HatchPath& path = h.paths.emplace_back();
         path.flags = 1;
         HatchEdge& chord = path.edges.emplace_back();
@@ -870,7 +870,7 @@ TEST(EntityBoxSamples, ModelSpaceMatchesTheSavedExtents) {
             try {
                 const Box3 box = entityBox(store, location.handle);
                 boxed += box.empty ? 0 : 1;
-                if (store.view(location.handle).header.entityMode == 2)
+                if (store.common(location.handle).common.entityMode == 2)
                     modelSpace.add(box);
             } catch (const std::exception& e) {
                 ADD_FAILURE() << e.what();

@@ -199,10 +199,10 @@ TEST_P(Built, KeepsTheBlockWithItsEntitiesAndAttributeDefinitions) {
     ASSERT_THAT(d.blockEntities(s.title), ElementsAre(s.titleText, s.titleLine, s.nameDef, s.dateDef));
     EXPECT_EQ(d.entityType(s.titleLine), "LINE");
     EXPECT_EQ(utf8(d.textString(s.titleText)), "Title block");
-    EXPECT_EQ(d.textTag(s.nameDef), "NAME");
-    EXPECT_EQ(fieldsOf<dwg::AttdefObject>(d, s.nameDef).fields.prompt, "Name?");
+    EXPECT_EQ(d.textTag(s.nameDef), u"NAME");
+    EXPECT_EQ(fieldsOf<dwg::AttdefObject>(d, s.nameDef).fields.prompt.bytes, "Name?");
     EXPECT_EQ(utf8(d.textString(s.nameDef)), "nobody");
-    EXPECT_EQ(d.textTag(s.dateDef), "DATE");
+    EXPECT_EQ(d.textTag(s.dateDef), u"DATE");
     EXPECT_EQ(utf8(d.textStyleName(s.dateDef)), "Romans");
 
     EXPECT_THAT(d.blockEntities(DrawingBuilder::kModelSpace),
@@ -226,10 +226,10 @@ TEST_P(Built, ReferencesOwnTheirAttributesAndSeqend) {
     const std::uint64_t seqend = two.resolve(two.fields.insert.attributes.seqend);
     EXPECT_EQ(seqend, s.withTwo + 3);
     EXPECT_EQ(d.objects().typeOf(seqend), dwg::type::Seqend);
-    EXPECT_EQ(d.textTag(s.withTwo + 1), "NAME");
+    EXPECT_EQ(d.textTag(s.withTwo + 1), u"NAME");
     EXPECT_EQ(utf8(d.textString(s.withTwo + 1)), "Moshe");
     EXPECT_EQ(d.insertionPoint(s.withTwo + 1), (Point3{101, 49, 0}));
-    EXPECT_EQ(d.textTag(s.withTwo + 2), "DATE");
+    EXPECT_EQ(d.textTag(s.withTwo + 2), u"DATE");
     EXPECT_EQ(utf8(d.textStyleName(s.withTwo + 2)), "Romans");
     const dwg::CommonData name = d.object(s.withTwo + 1).common;
     EXPECT_EQ(name.resolve(name.owner), s.withTwo);
@@ -381,7 +381,7 @@ TEST_P(Built, DictionariesHoldWhatAutoCadExpects) {
     const auto entries = [](const auto& decoded, const dwg::DictionaryObject& dict) {
         Entries out;
         for (const dwg::DictionaryEntry& entry : dict.entries)
-            out.emplace_back(entry.name, decoded.resolve(entry.item));
+            out.emplace_back(entry.name.bytes, decoded.resolve(entry.item));
         return out;
     };
     const auto names = [](const Entries& list) {
@@ -411,7 +411,7 @@ TEST_P(Built, DictionariesHoldWhatAutoCadExpects) {
     ASSERT_EQ(names(entries(layouts, layouts.fields)), (std::vector<std::string>{"Layout1", "Model"}));
     for (const auto& [name, handle] : entries(layouts, layouts.fields)) {
         const auto layout = fieldsOf<dwg::LayoutObject>(d, handle);
-        EXPECT_EQ(layout.fields.name, name);
+        EXPECT_EQ(layout.fields.name.bytes, name);
         const std::uint64_t block = layout.resolve(layout.fields.block);
         EXPECT_EQ(block, name == "Model" ? DrawingBuilder::kModelSpace : DrawingBuilder::kPaperSpace);
         ASSERT_EQ(layout.common.reactors.size(), 1U);
@@ -442,7 +442,7 @@ TEST(Builder, StoresTextBytesInTheDrawingsCodePage) {
         const Sample s = buildSample(release, 34, shalom);
         const Drawing d = Drawing::fromBytes(s.bytes, "hebrew.dwg");
         EXPECT_EQ(d.codePage(), 34);
-        EXPECT_EQ(d.text(s.alpha).value, shalom);
+        EXPECT_EQ(d.text(s.alpha).value.bytes, shalom);
         EXPECT_EQ(d.textString(s.alpha), u"\u05E9\u05DC\u05D5\u05DD");
     }
 }
@@ -497,7 +497,7 @@ TEST(Builder, LongObjectsTakeATwoUnitSize) {
     EXPECT_EQ(dwg::test::rs(stored, stored.size() - 2),
               dwg::crc16(dwg::kCrc16Seed, std::span(stored).first(stored.size() - 2)));
     const Drawing d = Drawing::fromBytes(dwg::writeDwgFile(file), "long.dwg");
-    EXPECT_EQ(d.text(handle).value, filler);
+    EXPECT_EQ(d.text(handle).value.bytes, filler);
 }
 
 // The same drawings as independent readers see them.
@@ -550,7 +550,7 @@ protected:
                                                        insert.insertion.x, insert.insertion.y};
                     for (std::uint64_t a : d.attributes(e)) {
                         const Point3 p = d.insertionPoint(a);
-                        out.attributes[dwg::handleText(a)] = {dwg::handleText(a), dwg::handleText(e), d.textTag(a),
+                        out.attributes[dwg::handleText(a)] = {dwg::handleText(a), dwg::handleText(e), utf8(d.textTag(a)),
                                                               utf8(d.textStyleName(a)), p.x, p.y,
                                                               utf8(d.textString(a))};
                     }

@@ -185,7 +185,7 @@ TEST(EntityValuesDocumentExamples, MTextAndLwPolyline) {
         "4D 00 4B 00 73 A0 C8 10 00 01 33 0F AE 2B 5E AE E0 84 48 04 88 93 FD FD 9A 00 FA 05 4B 50 15 AF"
         "46 E0 7A 15 8E 7E 82 A0 20 6E BD 1B 81 E8 56 39 F9 9B 99 99 99 99 99 E0 7E 85 AE 20 98 9D A9 18"
         "17 1B 1B 19 1B 60 82 18 28 87 A8 89 A8 88 00").fields<MTextObject>();
-    EXPECT_EQ(m.text, "\\A1;R0.6626");
+    EXPECT_EQ(m.text.bytes, "\\A1;R0.6626");
     expectNear(m.insertion, 9.00873, 7.81319, 0.0);
     EXPECT_EQ(m.xAxis, (Point3{1, 0, 0}));
     EXPECT_EQ(m.attachment, 5);  // middle center

@@ -124,7 +124,7 @@ TEST(ForeignDrawings, AutoCadSamplesNeedNoRepair) {
             EXPECT_TRUE(d.warnings().empty()) << d.warnings().front();
             ++opened;
         } catch (const dwg::UnsupportedRelease&) {
-            // 2007 and later are not read yet.
+            // The objects of 2007 and later are not decoded yet.
         }
     }
     EXPECT_GT(opened, 0);

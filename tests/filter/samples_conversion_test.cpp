@@ -102,13 +102,9 @@ TEST(SampleConversion, EverySampleConvertsWithEverythingElseUnchanged) {
         if (entry.path().extension() != ".dwg")
             continue;
         SCOPED_TRACE(entry.path().filename().string());
-        std::optional<dwg::Drawing> opened;
-        try {
-            opened.emplace(dwg::Drawing::open(entry.path()));
-        } catch (const dwg::UnsupportedRelease&) {
-            continue;  // a release the engine does not read yet
-        }
-        dwg::Drawing& original = *opened;
+        dwg::Drawing original = dwg::Drawing::open(entry.path());
+        if (!original.canSaveAs(dwg::Release::R2004))
+            continue;  // read and checked, not converted (see the convert command's tests)
         const auto report =
             filter::convertDrawing(fonts, rightToLeft, {}, entry.path(), out / entry.path().filename());
         ASSERT_EQ(report.status, filter::RunStatus::Done) << (report.errors.empty() ? "" : report.errors.front());

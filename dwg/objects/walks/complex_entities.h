@@ -25,7 +25,7 @@ struct HatchGradient {
     std::uint32_t singleColor = 0;
     double tint = 0.0;
     std::vector<HatchGradientColor> colors;
-    std::string name;
+    Text name;
 };
 
 template <class Io>
@@ -193,7 +193,7 @@ struct HatchObject {
     HatchGradient gradient;  // 2004+
     double elevation = 0.0;
     Point3 extrusion{0.0, 0.0, 1.0};
-    std::string name;        // the pattern's name, "SOLID" for a solid fill
+    Text name;        // the pattern's name, "SOLID" for a solid fill
     bool solidFill = true;
     bool associative = false;
     std::vector<HatchPath> paths;

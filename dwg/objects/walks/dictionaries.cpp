@@ -1,12 +1,12 @@
 #include "dwg/objects/walks/dictionaries.h"
 
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 
 namespace dwg {
 namespace {
 
-// Fixed types object_header.h does not name.
+// Fixed types stored_object.h does not name.
 constexpr std::uint16_t kGroup = 72, kMlineStyle = 73, kXRecord = 79, kPlaceholder = 80, kLayout = 82;
 
 }  // namespace

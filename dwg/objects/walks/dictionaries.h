@@ -25,7 +25,7 @@ void walk(Io& io, IndexTimestamp& t) {
 }
 
 struct DictionaryEntry {
-    std::string name;
+    Text name;
     HandleRef item;
 };
 
@@ -72,7 +72,7 @@ void walk(Io& io, DictionaryWithDefaultObject& d) {
 
 // GROUP (72): a named selection of entities.
 struct GroupObject {
-    std::string name;
+    Text name;
     std::int16_t unnamed = 0;
     std::int16_t selectable = 1;
     std::vector<HandleRef> entities;
@@ -98,8 +98,8 @@ struct MlineStyleLine {
 
 // MLINESTYLE (73).
 struct MlineStyleObject {
-    std::string name;
-    std::string description;
+    Text name;
+    Text description;
     std::int16_t flags = 0;  // the DWG bits, which differ from DXF 70's (ODA §20.4.73)
     CmColor fillColor;
     double startAngle = 0.0;
@@ -171,23 +171,23 @@ void walk(Io& io, VbaProjectObject& v) {
 
 // PLOTSETTINGS, and the first part of every LAYOUT (ODA §20.4.84).
 struct PlotSettings {
-    std::string pageSetupName;    // DXF 1
-    std::string printerConfig;    // DXF 2
+    Text pageSetupName;    // DXF 1
+    Text printerConfig;    // DXF 2
     std::int16_t flags = 0;       // DXF 70
     double leftMargin = 0.0, bottomMargin = 0.0, rightMargin = 0.0, topMargin = 0.0;  // mm
     double paperWidth = 0.0, paperHeight = 0.0;                                       // mm
-    std::string paperSize;        // DXF 4
+    Text paperSize;        // DXF 4
     Point2 plotOrigin;            // mm
     std::int16_t paperUnits = 0;  // DXF 72
     std::int16_t rotation = 0;    // DXF 73
     std::int16_t plotType = 0;    // DXF 74
     Point2 windowMin, windowMax;
-    std::string plotViewName;     // R13-2000; a handle from 2004 on
+    Text plotViewName;     // R13-2000; a handle from 2004 on
     HandleRef plotView;           // 2004+
     HandleRef visualStyle;        // 2007+
     double realWorldUnits = 1.0;  // DXF 142, the custom scale's numerator
     double drawingUnits = 1.0;    // DXF 143, its denominator
-    std::string styleSheet;       // DXF 7
+    Text styleSheet;       // DXF 7
     std::int16_t scaleType = 0;   // DXF 75
     double scaleFactor = 1.0;     // DXF 147
     Point2 paperImageOrigin;
@@ -244,7 +244,7 @@ void walk(Io& io, PlotSettingsObject& p) {
 // LAYOUT (82, or a class): plot settings, then the layout's own.
 struct LayoutObject {
     PlotSettings settings;
-    std::string name;
+    Text name;
     std::int16_t tabOrder = 0;
     std::int16_t flags = 0;
     Point3 ucsOrigin;
@@ -296,7 +296,7 @@ void walk(Io& io, LayoutObject& l) {
 // DICTIONARYVAR: a system variable kept in the drawing (ODA §20.4.74).
 struct DictionaryVarObject {
     std::uint8_t schema = 0;
-    std::string value;
+    Text value;
 };
 
 template <class Io>
@@ -308,7 +308,7 @@ void walk(Io& io, DictionaryVarObject& d) {
 // SCALE (ODA §20.4.92): paper units to drawing units.
 struct ScaleObject {
     std::int16_t flags = 0;
-    std::string name;
+    Text name;
     double paperUnits = 1.0;
     double drawingUnits = 1.0;
     bool unitScale = false;
@@ -343,7 +343,7 @@ void walk(Io& io, IdBufferObject& b) {
 struct ImageDefObject {
     std::int32_t classVersion = 0;
     Point2 imageSize;  // pixels
-    std::string path;
+    Text path;
     bool loaded = false;
     std::uint8_t resolutionUnits = 0;  // 0 none, 2 cm, 5 inches
     Point2 pixelSize;                  // drawing units
@@ -444,7 +444,7 @@ void walk(Io& io, SpatialIndexObject& s) {
 
 struct LayerIndexEntry {
     std::int32_t index = 0;
-    std::string name;
+    Text name;
     HandleRef entry;
 };
 
@@ -509,13 +509,13 @@ struct FieldValue {
     std::int32_t dataType = 0;     // 0 unknown, 1 long, 2 double, 4 string, 8 date, 16 point, 32 3D point, 64 object
     std::int32_t longValue = 0;
     double doubleValue = 0.0;
-    std::string text;
+    Text text;
     std::uint32_t dataSize = 0;      // dates and points: their byte count
     std::vector<std::uint8_t> data;  // a date's bytes
     Point3 point;                    // 2D points leave z at 0
     HandleRef object;
     std::int32_t unitType = 0;  // 2007+
-    std::string formatString, valueString;
+    Text formatString, valueString;
 };
 
 template <class Io>
@@ -562,21 +562,21 @@ void walk(Io& io, FieldValue& v) {
 }
 
 struct FieldChildValue {
-    std::string key;
+    Text key;
     FieldValue value;
 };
 
 // FIELD (ODA §20.4.76): a text field's code, evaluation state and value.
 struct FieldObject {
-    std::string evaluatorId;
-    std::string code;
+    Text evaluatorId;
+    Text code;
     std::vector<HandleRef> children;  // hard owner
     std::vector<HandleRef> objects;   // soft pointers
-    std::string format;               // before 2007
+    Text format;               // before 2007
     std::int32_t evaluationOptions = 0, filingOptions = 0, state = 0, evaluationStatus = 0, errorCode = 0;
-    std::string errorMessage;
+    Text errorMessage;
     FieldValue value;
-    std::string valueString;
+    Text valueString;
     std::int32_t valueStringLength = 0;  // BL, not the TV ODA gives
     std::vector<FieldChildValue> childValues;
 };
@@ -615,26 +615,26 @@ void walk(Io& io, FieldObject& f) {
 
 // One point a dimension is tied to (AcDbOsnapPointRef).
 struct DimAssocRef {
-    std::string className;  // "AcDbOsnapPointRef"
+    Text className;  // "AcDbOsnapPointRef"
     std::uint8_t osnapType = 0;
     std::vector<HandleRef> path;  // the main object and the inserts it is in
     std::int32_t subentType = 0, gsMarker = 0;  // when osnapType != 0
-    std::vector<std::string> xrefPaths;          // likewise
+    std::vector<Text> xrefPaths;          // likewise
     double osnapDistance = 0.0;
     Point3 osnapPoint;
     // Intersections (osnap types 6 and 11): the other object.
     std::vector<HandleRef> intersectionPath;
     std::int32_t intersectionSubentType = 0, intersectionGsMarker = 0;
-    std::vector<std::string> intersectionXrefPaths;
+    std::vector<Text> intersectionXrefPaths;
     bool hasLastPointRef = false;
 };
 
 template <class Io>
-void walkOsnapStrings(Io& io, const char* countName, const char* name, std::vector<std::string>& v) {
+void walkOsnapStrings(Io& io, const char* countName, const char* name, std::vector<Text>& v) {
     std::size_t n = v.size();
     io.count(countName, CountCode::BL, n, 2);
     v.resize(n);
-    for (std::string& s : v) io.T(name, s);
+    for (Text& s : v) io.T(name, s);
 }
 
 template <class Io>

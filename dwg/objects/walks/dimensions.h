@@ -22,7 +22,7 @@ struct DimensionData {
     // Bit 0: the opposite of the "text at its default place" bit (128) of
     // group 70; bit 1: bit 32 of group 70 (the block is this dimension's own).
     std::uint8_t flags = 0;
-    std::string userText;
+    Text userText;
     double textRotation = 0.0;
     double horizontalDirection = 0.0;
     Point3 insertionScale{1.0, 1.0, 1.0};  // of the anonymous block
@@ -311,7 +311,7 @@ struct ToleranceObject {
     Point3 insertion;
     Point3 xDirection{1.0, 0.0, 0.0};
     Point3 extrusion{0.0, 0.0, 1.0};
-    std::string text;
+    Text text;
     HandleRef dimstyle;
 };
 

@@ -1,12 +1,12 @@
 #include "dwg/objects/walks/entities.h"
 
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 
 namespace dwg {
 
 namespace {
-// Fixed types object_header.h does not name (ODA §20.3).
+// Fixed types stored_object.h does not name (ODA §20.3).
 constexpr std::uint16_t kShape = 33, kRay = 40, kXLine = 41, kSpline = 36, kRegion = 37, kSolid3d = 38, kBody = 39,
                          kOle2Frame = 74;
 }  // namespace

@@ -314,7 +314,7 @@ struct ViewportObject {
     std::int16_t circleZoom = 100;
     std::int16_t gridMajor = 5;  // 2007+
     std::uint32_t statusFlags = 0;
-    std::string styleSheet;
+    Text styleSheet;
     std::uint8_t renderMode = 0;
     bool ucsAtOrigin = false;
     bool ucsPerViewport = false;
@@ -482,7 +482,7 @@ void walk(Io& io, ImageObject& m) {
 // LIGHT (a class, 2007 on): a point, spot or distant light.
 struct LightObject {
     std::int32_t classVersion = 0;
-    std::string name;
+    Text name;
     std::int32_t lightType = 2;  // 1 distant, 2 point, 3 spot
     bool on = true;
     CmColor color;
@@ -503,7 +503,7 @@ struct LightObject {
     struct Photometric {
         bool present = false;
         bool hasWebFile = false;
-        std::string webFile;
+        Text webFile;
         std::int16_t intensityMethod = 0;
         double intensity = 0.0;
         double illuminanceDistance = 0.0;

@@ -55,10 +55,10 @@ struct MLeaderStyleObject {
     double landingGap = 0.09;
     bool doglegEnabled = true;
     double landingDistance = 0.36;
-    std::string description;
+    Text description;
     HandleRef arrowHead;
     double arrowHeadSize = 0.18;
-    std::string defaultText;
+    Text defaultText;
     HandleRef textStyle;
     std::int16_t leftAttachment = 1;
     std::int16_t rightAttachment = 1;
@@ -159,7 +159,7 @@ struct ContentFormat {
     std::uint32_t propertyFlags = 0;
     std::uint32_t valueDataType = 0;
     std::uint32_t valueUnitType = 0;
-    std::string valueFormat;
+    Text valueFormat;
     double rotation = 0.0;
     double blockScale = 1.0;
     std::uint32_t alignment = 0;
@@ -248,7 +248,7 @@ struct NamedCellStyle {
     CellStyle style;
     std::uint32_t id = 0;     // 1 title, 2 header, 3 data, 4 table; custom styles from 101
     std::uint32_t klass = 2;  // 1 data, 2 label
-    std::string name;
+    Text name;
 };
 
 template <class Io>
@@ -293,11 +293,11 @@ struct TableStyleRow {
     // 2007+
     std::uint32_t dataType = 0;
     std::uint32_t unitType = 0;
-    std::string format;
+    Text format;
 };
 
 struct TableStyleObject {
-    std::string description;
+    Text description;
     std::int16_t flowDirection = 0;
     std::int16_t flags = 0;
     double horizontalMargin = 0.06;
@@ -419,7 +419,7 @@ void walk(Io& io, LeaderRoot& r) {
 }
 
 struct MLeaderTextContent {
-    std::string text;
+    Text text;
     Point3 normal{0.0, 0.0, 1.0};
     HandleRef style;
     Point3 location;
@@ -558,7 +558,7 @@ struct MLeaderArrowHead {
 
 struct MLeaderBlockLabel {
     HandleRef attributeDefinition;
-    std::string text;
+    Text text;
     std::int16_t uiIndex = 0;
     double width = 0.0;
 };
@@ -715,17 +715,17 @@ void walk(Io& io, TableGeometryObject& t) {
 
 struct DataTableColumn {
     std::uint32_t type = 0;  // 1 integer, 2 double, 3 string, 5-9 object ids
-    std::string name;
+    Text name;
     std::vector<std::int32_t> integers;
     std::vector<double> doubles;
-    std::vector<std::string> strings;
+    std::vector<Text> strings;
     std::vector<HandleRef> objects;
 };
 
 struct DataTableObject {
     std::int16_t version = 2;
     std::uint32_t rows = 0;
-    std::string name;
+    Text name;
     std::vector<DataTableColumn> columns;
 };
 
@@ -760,7 +760,7 @@ void walk(Io& io, DataTableObject& t) {
             break;
         case 3:
             if constexpr (Io::reading) c.strings.resize(rows);
-            for (std::string& v : c.strings) io.T("string", v);
+            for (Text& v : c.strings) io.T("string", v);
             break;
         case 5: case 6: case 7: case 8: case 9:
             if constexpr (Io::reading) c.objects.resize(rows);
@@ -782,15 +782,15 @@ struct TableValue {
     std::uint32_t dataType = 0;  // 0 unknown, 1 long, 2 double, 4 string, 8 date, 16 point, 32 3D point, 64 object, 512 general
     std::int32_t integer = 0;
     double real = 0.0;
-    std::string text;
+    Text text;
     std::uint32_t dataSize = 0;
     std::vector<std::uint8_t> bytes;
     Point3 point;
     HandleRef object;
     // 2007+
     std::uint32_t unitType = 0;
-    std::string format;
-    std::string valueText;
+    Text format;
+    Text valueText;
 };
 
 template <class Io>
@@ -837,7 +837,7 @@ void walk(Io& io, TableValue& v) {
 }
 
 struct CustomDataItem {
-    std::string name;
+    Text name;
     TableValue value;
 };
 
@@ -857,7 +857,7 @@ void walk(Io& io, CustomData& d) {
 }
 
 struct TableColumn {
-    std::string name;
+    Text name;
     CustomData custom;
     CellStyle style;
     std::uint32_t styleId = 0;
@@ -866,7 +866,7 @@ struct TableColumn {
 
 struct TableCellAttribute {
     HandleRef attributeDefinition;
-    std::string value;
+    Text value;
     std::uint32_t index = 0;
 };
 
@@ -881,7 +881,7 @@ struct TableCellContent {
 
 struct TableCell {
     std::uint32_t state = 0;
-    std::string tooltip;
+    Text tooltip;
     CustomData custom;
     std::uint32_t hasLinkedData = 0;
     HandleRef dataLink;
@@ -910,8 +910,8 @@ struct MergedCells {
 };
 
 struct TableContent {
-    std::string name;
-    std::string description;
+    Text name;
+    Text description;
     std::vector<TableColumn> columns;
     std::vector<TableRow> rows;
     std::vector<HandleRef> fields;
@@ -1025,7 +1025,7 @@ struct TableCellOverrides {
 struct TableBlockAttribute {
     HandleRef attributeDefinition;
     std::int16_t index = 0;
-    std::string text;
+    Text text;
 };
 
 struct TableCellData {
@@ -1037,7 +1037,7 @@ struct TableCellData {
     std::int32_t mergedHeight = 0;
     double rotation = 0.0;
     HandleRef object;  // the FIELD of a text cell, the block of a block cell
-    std::string text;
+    Text text;
     double blockScale = 1.0;
     bool hasAttributes = false;
     std::vector<TableBlockAttribute> attributes;

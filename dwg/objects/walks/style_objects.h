@@ -20,7 +20,7 @@ namespace dwg {
 // every property once, as here; 2010 reorders them and adds a short after
 // each, a form not described here.
 struct VisualStyleObject {
-    std::string description;
+    Text description;
     std::int32_t type = 0;  // which of the predefined styles
     std::int32_t faceLightingModel = 0;
     std::int32_t faceLightingQuality = 0;
@@ -120,12 +120,12 @@ struct MaterialTexture {
     std::int16_t shortValue = 0;
     double realValue = 0.0;
     CmColor colorValue;
-    std::string textValue;
+    Text textValue;
     std::vector<Named> table;
     bool tableEnd = false;
 };
 struct MaterialTexture::Named {
-    std::string name;
+    Text name;
     MaterialTexture texture;
 };
 
@@ -167,7 +167,7 @@ struct MaterialMap {
     std::uint8_t autoTransform = 1;  // 1 none, 2 scale to the object, 4 with the block's transform
     double transform[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     std::uint8_t source = 1;  // 0 the scene, 1 a file, 2 a procedural texture
-    std::string fileName;
+    Text fileName;
     MaterialTexture texture;
 };
 
@@ -186,8 +186,8 @@ void walk(Io& io, MaterialMap& m) {
 }
 
 struct MaterialObject {
-    std::string name;
-    std::string description;
+    Text name;
+    Text description;
     MaterialColor ambient, diffuse;
     MaterialMap diffuseMap;
     MaterialColor specular;
@@ -267,10 +267,10 @@ void walk(Io& io, SunObject& s) {
 // What the detail and section view styles share (AcDbModelDocViewStyle).
 struct ModelDocViewStyle {
     std::int16_t classVersion = 0;
-    std::string description;
+    Text description;
     bool modifiedForRecompute = false;
     // 2018+.
-    std::string displayName;
+    Text displayName;
     std::int32_t flags = 0;
 };
 
@@ -293,7 +293,7 @@ struct DetailViewStyleObject {
     HandleRef identifierTextStyle;
     CmColor identifierColor;
     double identifierHeight = 0.0;
-    std::string identifierExcludeCharacters;
+    Text identifierExcludeCharacters;
     double identifierOffset = 0.0;
     std::uint8_t identifierPlacement = 0;
     HandleRef arrowSymbol;
@@ -308,7 +308,7 @@ struct DetailViewStyleObject {
     std::int32_t labelAttachment = 0;
     double labelOffset = 0.0;
     std::int32_t labelAlignment = 0;
-    std::string labelPattern;
+    Text labelPattern;
     HandleRef connectionLinetype;
     std::int32_t connectionLineweight = 0;
     CmColor connectionColor;
@@ -362,7 +362,7 @@ struct SectionViewStyleObject {
     HandleRef arrowStartSymbol, arrowEndSymbol;
     CmColor arrowColor;
     double arrowSize = 0.0;
-    std::string identifierExcludeCharacters;
+    Text identifierExcludeCharacters;
     double arrowExtensionLength = 0.0;
     HandleRef planeLinetype;
     std::int32_t planeLineweight = 0;
@@ -378,9 +378,9 @@ struct SectionViewStyleObject {
     std::int32_t labelAttachment = 0;
     double labelOffset = 0.0;
     std::int32_t labelAlignment = 0;
-    std::string labelPattern;
+    Text labelPattern;
     CmColor hatchColor, hatchBackgroundColor;
-    std::string hatchPattern;
+    Text hatchPattern;
     double hatchScale = 1.0;
     std::int32_t hatchTransparency = 0;
     // Two flags (DXF 290) the DXF reference does not describe.
@@ -472,7 +472,7 @@ struct AssocDependency {
     std::int32_t order = 0;
     HandleRef dependentOn;
     bool hasName = false;
-    std::string name;
+    Text name;
     HandleRef previousDependency;
     HandleRef nextDependency;
     HandleRef dependencyBody;
@@ -514,7 +514,7 @@ struct AssocGeomDependencyObject {
     AssocDependency dependency;
     std::int16_t classVersion = 0;
     bool enabled = true;
-    std::string subentityClass;  // AcDbAssocPersSubentId
+    Text subentityClass;  // AcDbAssocPersSubentId
     // The subentity id's own fields. AutoCAD writes them for
     // "AcDbAssocSimplePersSubentId"; the drawings saved by other programs
     // hold the class name and the last flag only.
@@ -715,7 +715,7 @@ void walk(Io& io, AssocAlignedDimActionBodyObject& b) {
 // What every action parameter holds (AcDbAssocActionParam).
 struct AssocActionParam {
     std::int16_t version = 0;  // 1 from 2013 on
-    std::string name;
+    Text name;
 };
 
 template <class Io>
@@ -816,7 +816,7 @@ struct EvalExpr {
     double real = 0.0;
     Point2 point2;
     Point3 point3;
-    std::string text;
+    Text text;
     std::int32_t longValue = 0;
     HandleRef handle;
     std::int16_t shortValue = 0;

@@ -1,12 +1,12 @@
 #include "dwg/objects/walks/tables.h"
 
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 
 namespace dwg {
 namespace {
 
-// Fixed types (ODA §20.3) that object_header.h does not name.
+// Fixed types (ODA §20.3) that stored_object.h does not name.
 constexpr std::uint16_t kView = 61, kVport = 65, kVxControl = 70, kVxRecord = 71;
 
 }  // namespace

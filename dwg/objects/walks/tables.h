@@ -20,7 +20,7 @@ namespace dwg {
 
 // The entry data every table record starts with.
 struct TableEntryData {
-    std::string name;
+    Text name;
     bool flag64 = false;             // bit 64 of DXF 70: referenced when last saved (R13-2004)
     std::int16_t xrefIndexPlus1 = 0; // 0: not from an xref; 2007+: 256 for an xref dependent record
     bool xrefDependent = false;      // bit 16 of DXF 70 (R13-2004)
@@ -114,8 +114,8 @@ struct BlockRecordObject {
     bool isOverlaidXref = false;
     bool xrefUnloaded = false;  // 2000+: the "loaded bit", 0 for a loaded xref
     Point3 basePoint;
-    std::string xrefPath;
-    std::string description;            // 2000+
+    Text xrefPath;
+    Text description;            // 2000+
     std::vector<std::uint8_t> preview;  // 2000+
     std::int16_t insertUnits = 0;       // 2007+
     bool explodable = true;             // 2007+
@@ -239,8 +239,8 @@ struct StyleObject {
     double obliqueAngle = 0.0;
     std::uint8_t generation = 0;  // 2 backwards, 4 upside down
     double lastHeight = 0.0;
-    std::string fontFile;
-    std::string bigFontFile;
+    Text fontFile;
+    Text bigFontFile;
 };
 
 template <class Io>
@@ -271,7 +271,7 @@ struct LinetypeDash {
 
 struct LinetypeObject {
     TableEntryData entry;
-    std::string description;
+    Text description;
     double patternLength = 0.0;
     std::uint8_t alignment = 'A';
     std::vector<LinetypeDash> dashes;
@@ -554,8 +554,8 @@ struct DimStyleObject {
     double dimtxt = 0.18, dimcen = 0.09, dimtsz = 0.0, dimaltf = 25.4, dimlfac = 1.0, dimtvp = 0.0,
            dimtfac = 1.0, dimgap = 0.09;
     double dimaltrnd = 0.0;  // 2000+
-    std::string dimpost, dimapost;
-    std::string dimblk, dimblk1, dimblk2;  // R13-R14: the arrow blocks' names
+    Text dimpost, dimapost;
+    Text dimblk, dimblk1, dimblk2;  // R13-R14: the arrow blocks' names
     CmColor dimclrd, dimclre, dimclrt;
     // 2007+
     double dimfxl = 1.0, dimjogang = 0.7853981633974483;
@@ -566,7 +566,7 @@ struct DimStyleObject {
     // 2010+
     bool dimtxtdirection = false;
     double dimaltmzf = 100.0, dimmzf = 100.0;
-    std::string dimaltmzs, dimmzs;
+    Text dimaltmzs, dimmzs;
     bool flag1 = false;  // bit 1 of DXF 70
     HandleRef dimtxsty;
     HandleRef dimldrblk, dimblkHandle, dimblk1Handle, dimblk2Handle;  // 2000+

@@ -1,6 +1,6 @@
 #include "dwg/objects/walks/text.h"
 
-#include "dwg/objects/object_header.h"
+#include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 
 namespace dwg {

@@ -67,7 +67,7 @@ struct TextLineFields {
     double rotation = 0.0;
     double height = 0.0;
     double widthFactor = 1.0;
-    std::string value;
+    Text value;
     std::int16_t generation = 0;  // 2 backward, 4 upside down
     std::int16_t horizontalAlignment = 0;
     std::int16_t verticalAlignment = 0;
@@ -162,7 +162,7 @@ void walk(Io& io, TextEntityObject& x) {
 // (an embedded MTEXT) are not described.
 struct AttributeFields {
     std::uint8_t version = 0;  // 2010+
-    std::string tag;
+    Text tag;
     std::int16_t fieldLength = 0;
     std::uint8_t flags = 0;  // 1 invisible, 2 constant, 4 verify, 8 preset
     bool lockPosition = false;  // 2007+
@@ -195,7 +195,7 @@ struct AttdefObject {
     TextLineFields text;
     AttributeFields attribute;
     std::uint8_t version = 0;  // 2010+
-    std::string prompt;
+    Text prompt;
 };
 
 template <class Io>
@@ -210,7 +210,7 @@ void walk(Io& io, AttdefObject& x) {
 
 // BLOCK (ODA §20.4.6): opens a block's entities.
 struct BlockObject {
-    std::string name;
+    Text name;
 };
 
 template <class Io>
@@ -355,7 +355,7 @@ struct MTextObject {
     std::int16_t drawingDirection = 1;
     double extentsHeight = 0.0;
     double extentsWidth = 0.0;
-    std::string text;
+    Text text;
     HandleRef style;
     // 2000+
     std::int16_t lineSpacingStyle = 1;
