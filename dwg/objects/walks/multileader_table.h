@@ -272,7 +272,8 @@ void walk(Io& io, CellStyleMapObject& m) {
 }
 
 // ---------------------------------------------------------------------------
-// TABLESTYLE (ODA §20.4.101.1; the 2010 form of §20.4.101.2 is not walked)
+// TABLESTYLE (ODA §20.4.101.1; from 2010 on ODA §20.4.101.2: the table's
+// cell style and those of data, title and header)
 // Its colours are in the 2004 form in every release: the R13-R2000 samples
 // (written by later AutoCADs) store them so.
 
@@ -304,13 +305,35 @@ struct TableStyleObject {
     double verticalMargin = 0.06;
     bool titleSuppressed = false;
     bool headerSuppressed = false;
-    TableStyleRow rows[3];  // data, title, header
+    TableStyleRow rows[3];  // data, title, header (before 2010)
+    // 2010+.
+    std::uint8_t unknownByte = 0;
+    std::int32_t unknown1 = 0;
+    std::int32_t unknown2 = 0;
+    HandleRef cellStyleOwner;  // hard owner
+    NamedCellStyle tableStyle;
+    struct Style {
+        std::int32_t unknown = 0;
+        NamedCellStyle style;
+    };
+    std::vector<Style> cellStyles;  // data, title, header
 };
 
 template <class Io>
 void walk(Io& io, TableStyleObject& s) {
-    if (io.release() >= Release::R2010)
-        throw UnsupportedRelease("TABLESTYLE: the 2010 form is not walked");
+    if (io.release() >= Release::R2010) {
+        io.RC("unknown byte", s.unknownByte);
+        io.T("description", s.description);
+        io.BL("unknown 1", s.unknown1);
+        io.BL("unknown 2", s.unknown2);
+        io.H("cell style owner", s.cellStyleOwner);
+        walk(io, s.tableStyle);
+        walkList(io, "cell style count", s.cellStyles, 8, [&](TableStyleObject::Style& c) {
+            io.BL("cell style unknown", c.unknown);
+            walk(io, c.style);
+        });
+        return;
+    }
     io.T("description", s.description);
     io.BS("flow direction", s.flowDirection);
     io.BS("flags", s.flags);
