@@ -632,6 +632,10 @@ struct AssocGeomDependencyObject {
     std::int32_t subentityIndex = 0;
     std::int32_t subentityType = 0;
     bool dependentOnCompoundObject = false;
+    // 2013+: the class name is flagged, and a long (5 in the samples)
+    // precedes the subentity fields.
+    bool hasSubentityClass = false;
+    std::int32_t subentityUnknown = 0;
 };
 
 template <class Io>
@@ -639,6 +643,19 @@ void walk(Io& io, AssocGeomDependencyObject& d) {
     walk(io, d.dependency);
     io.BS("class version", d.classVersion);
     io.B("enabled", d.enabled);
+    if (io.release() >= Release::R2013) {
+        // The class name only when flagged (AutoCAD leaves it out), and
+        // the subentity fields always.
+        io.B("has subentity class", d.hasSubentityClass);
+        if (d.hasSubentityClass)
+            io.T("subentity class", d.subentityClass);
+        io.BL("subentity unknown", d.subentityUnknown);
+        io.BS("subentity class version", d.subentityClassVersion);
+        io.BL("subentity index", d.subentityIndex);
+        io.BL("subentity type", d.subentityType);
+        io.B("dependent on compound object", d.dependentOnCompoundObject);
+        return;
+    }
     io.T("subentity class", d.subentityClass);
     // Known only from what remains: more than the last flag.
     if constexpr (Io::reading)
@@ -785,8 +802,10 @@ void walk(Io& io, EvalGraphObject& g) {
 
 // ACDBASSOCALIGNEDDIMACTIONBODY: the body of the action that keeps an
 // aligned dimension on the points it measures (before 2013: the action
-// body and parameter based body fields, then its own).
+// body and parameter based body fields, then its own; from 2013 on the
+// annotation body's version and dependency instead).
 struct AssocAlignedDimActionBodyObject {
+    std::int16_t annotationBodyVersion = 0;  // 2013+
     std::int32_t actionBodyVersion = 1;
     std::int32_t paramBodyVersion = 0;
     std::int32_t paramBodyMinor = 0;
@@ -801,6 +820,15 @@ struct AssocAlignedDimActionBodyObject {
 
 template <class Io>
 void walk(Io& io, AssocAlignedDimActionBodyObject& b) {
+    if (io.release() >= Release::R2013) {
+        io.BS("annotation body version", b.annotationBodyVersion);
+        io.H("dependency", b.dependency);
+        io.BL("unknown 2", b.unknown2);
+        io.BL("class version", b.classVersion);
+        io.H("node 1", b.node1);
+        io.H("node 2", b.node2);
+        return;
+    }
     io.BL("action body version", b.actionBodyVersion);
     io.BL("param body version", b.paramBodyVersion);
     io.BL("param body minor", b.paramBodyMinor);
@@ -822,12 +850,15 @@ void walk(Io& io, AssocAlignedDimActionBodyObject& b) {
 // What every action parameter holds (AcDbAssocActionParam).
 struct AssocActionParam {
     std::int16_t version = 0;  // 1 from 2013 on
+    std::int32_t classVersion = 0;  // 2013+
     Text name;
 };
 
 template <class Io>
 void walk(Io& io, AssocActionParam& p) {
     io.BS("param version", p.version);
+    if (io.release() >= Release::R2013)
+        io.BL("param class version", p.classVersion);
     io.T("param name", p.name);
 }
 
