@@ -614,8 +614,7 @@ struct MultiLeaderObject {
     double blockRotation = 0.0;
     std::int16_t attachmentType = 0;
     bool annotative = false;
-    // Until 2007.
-    std::vector<MLeaderArrowHead> arrowHeads;
+    std::vector<MLeaderArrowHead> arrowHeads;  // until 2007
     std::vector<MLeaderBlockLabel> blockLabels;
     bool textDirectionNegative = false;
     std::int16_t ipeAlignment = 0;
@@ -657,22 +656,24 @@ void walk(Io& io, MultiLeaderObject& m) {
     io.BD("block rotation", m.blockRotation);
     io.BS("attachment type", m.attachmentType);
     io.B("annotative", m.annotative);
+    // From 2010 on the arrow heads are the leader lines'; the block labels
+    // and what follows them stay (the 2010-2018 samples and their DXF twins).
     if (io.release() <= Release::R2007) {
         walkList(io, "arrow head count", m.arrowHeads, 1, [&](MLeaderArrowHead& a) {
             io.B("default", a.isDefault);
             io.H("arrow head", a.arrowHead);
         });
-        walkList(io, "block label count", m.blockLabels, 8, [&](MLeaderBlockLabel& l) {
-            io.H("attribute definition", l.attributeDefinition);
-            io.T("label text", l.text);
-            io.BS("ui index", l.uiIndex);
-            io.BD("width", l.width);
-        });
-        io.B("text direction negative", m.textDirectionNegative);
-        io.BS("ipe alignment", m.ipeAlignment);
-        io.BS("justification", m.justification);
-        io.BD("scale factor", m.scaleFactor);
     }
+    walkList(io, "block label count", m.blockLabels, 8, [&](MLeaderBlockLabel& l) {
+        io.H("attribute definition", l.attributeDefinition);
+        io.T("label text", l.text);
+        io.BS("ui index", l.uiIndex);
+        io.BD("width", l.width);
+    });
+    io.B("text direction negative", m.textDirectionNegative);
+    io.BS("ipe alignment", m.ipeAlignment);
+    io.BS("justification", m.justification);
+    io.BD("scale factor", m.scaleFactor);
     if (io.release() >= Release::R2010) {
         io.BS("attachment direction", m.attachmentDirection);
         io.BS("top attachment", m.topAttachment);
