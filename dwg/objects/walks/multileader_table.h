@@ -826,7 +826,16 @@ void walk(Io& io, TableValue& v) {
         case 0:
         case 1: io.BL("long", v.integer); break;
         case 2: io.BD("double", v.real); break;
-        case 4: io.T("string", v.text); break;
+        case 4:
+            // From 2007 on a byte count and the UTF-16 characters with their
+            // terminator, in the data (the samples' cells).
+            if (io.release() >= Release::R2007) {
+                io.BL("string size", v.dataSize);
+                io.bytes("string", v.bytes, v.dataSize);
+            } else {
+                io.T("string", v.text);
+            }
+            break;
         case 8:
             io.BL("date size", v.dataSize);
             io.bytes("date", v.bytes, v.dataSize);
