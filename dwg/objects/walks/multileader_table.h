@@ -1236,7 +1236,8 @@ void walk(Io& io, TableCellData& c) {
         // A text with fields keeps only its FIELD (ODA §20.4.96.1); no
         // sample's cell has one.
         io.H("field", c.object);
-        if (c.object.value == 0) io.T("text", c.text);
+        // From 2007 on the text is the cell value's alone.
+        if (c.object.value == 0 && io.release() < Release::R2007) io.T("text", c.text);
     } else if (c.type == 2) {
         io.H("block", c.object);
         io.BD("block scale", c.blockScale);
