@@ -1034,8 +1034,9 @@ void walk(Io& io, TableContentObject& t) {
 }
 
 // ---------------------------------------------------------------------------
-// ACAD_TABLE until 2007 (ODA §20.4.96.1): an INSERT of the table's
-// anonymous block with the table's rows, columns and cells. Its colours are
+// ACAD_TABLE (ODA §20.4.96): an INSERT of the table's anonymous block with,
+// until 2007, the table's rows, columns and cells, and from 2010 on the
+// table content (as TABLECONTENT's) and the table's breaks. Its colours are
 // taken in the 2004 form as the table style's are; no sample overrides a
 // colour to tell.
 
@@ -1140,6 +1141,28 @@ void walkBorderShorts(Io& io, const char* what, const char* name, BorderOverride
         if (b.flags & (1U << i)) io.BS(name, b.values[i]);
 }
 
+// Where a table breaks into parts (ODA §20.4.96.2).
+struct TableBreakHeight {
+    Point3 position;
+    double height = 0.0;
+    std::uint32_t flags = 0;
+};
+
+struct TableBreaks {
+    std::uint32_t options = 0;  // 1 enable, 2 repeat top labels, 4 bottom labels, 8 manual positions, 16 manual heights
+    std::uint32_t flowDirection = 1;  // 1 right, 2 vertical, 4 left
+    double spacing = 0.0;
+    std::uint32_t unknown1 = 0;
+    std::uint32_t unknown2 = 0;
+    std::vector<TableBreakHeight> heights;
+};
+
+struct TableBreakRowRange {
+    Point3 position;
+    std::uint32_t startRow = 0;
+    std::uint32_t endRow = 0;
+};
+
 struct TableObject {
     // The INSERT.
     Point3 insertion;
@@ -1166,6 +1189,17 @@ struct TableObject {
     BorderOverrides<std::int16_t> borderLineWeights;
     bool hasBorderVisibility = false;
     BorderOverrides<std::int16_t> borderVisibility;
+    // 2010+ (ODA §20.4.96.2), after the INSERT: the table content inside
+    // the entity, and how the table breaks into parts.
+    std::uint8_t unknownByte = 0;
+    HandleRef unknownHandle;
+    std::int32_t unknownLong = 0;
+    bool unknownFlag = true;  // 2010
+    std::int32_t unknownLong2013 = 0;  // 2013+
+    TableContent content;
+    std::uint32_t hasBreakData = 0;
+    TableBreaks breaks;
+    std::vector<TableBreakRowRange> breakRowRanges;
 };
 
 template <class Io>
@@ -1265,8 +1299,6 @@ void walk(Io& io, TableCellData& c) {
 
 template <class Io>
 void walk(Io& io, TableObject& t) {
-    if (io.release() >= Release::R2010)
-        throw UnsupportedRelease("ACAD_TABLE: the 2010 form (the table content inside the entity) is not walked");
     io.BD3("insertion point", t.insertion);
     walkInsertScale(io, t.scale);
     io.BD("rotation", t.rotation);
@@ -1286,6 +1318,41 @@ void walk(Io& io, TableObject& t) {
         io.H("last attribute", t.lastAttribute);
     }
     if (t.hasAttributes) io.H("seqend", t.seqend);
+
+    if (io.release() >= Release::R2010) {
+        io.RC("unknown byte", t.unknownByte);
+        io.H("unknown handle", t.unknownHandle);
+        io.BL("unknown long", t.unknownLong);
+        if (io.release() == Release::R2010)
+            io.B("unknown flag", t.unknownFlag);
+        else
+            io.BL("unknown long 2013", t.unknownLong2013);
+        walk(io, t.content);
+        // As in TABLECONTENT: the style after the content (the last handle).
+        io.H("table style", t.tableStyle);
+        io.BS("table value flags", t.valueFlags);
+        io.BD3("horizontal direction", t.horizontalDirection);
+        io.BL("has break data", t.hasBreakData);
+        if (t.hasBreakData != 0) {
+            TableBreaks& b = t.breaks;
+            io.BL("break options", b.options);
+            io.BL("break flow direction", b.flowDirection);
+            io.BD("break spacing", b.spacing);
+            io.BL("break unknown 1", b.unknown1);
+            io.BL("break unknown 2", b.unknown2);
+            walkList(io, "break height count", b.heights, 8, [&](TableBreakHeight& h) {
+                io.BD3("break position", h.position);
+                io.BD("break height", h.height);
+                io.BL("break height flags", h.flags);
+            });
+        }
+        walkList(io, "break row range count", t.breakRowRanges, 10, [&](TableBreakRowRange& r) {
+            io.BD3("row range position", r.position);
+            io.BL("row range start", r.startRow);
+            io.BL("row range end", r.endRow);
+        });
+        return;
+    }
 
     io.H("table style", t.tableStyle);
     io.BS("table value flags", t.valueFlags);
