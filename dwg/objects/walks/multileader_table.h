@@ -272,7 +272,8 @@ void walk(Io& io, CellStyleMapObject& m) {
 }
 
 // ---------------------------------------------------------------------------
-// TABLESTYLE (ODA §20.4.101.1; the 2010 form of §20.4.101.2 is not walked)
+// TABLESTYLE (ODA §20.4.101.1; from 2010 on ODA §20.4.101.2: the table's
+// cell style and those of data, title and header)
 // Its colours are in the 2004 form in every release: the R13-R2000 samples
 // (written by later AutoCADs) store them so.
 
@@ -304,13 +305,35 @@ struct TableStyleObject {
     double verticalMargin = 0.06;
     bool titleSuppressed = false;
     bool headerSuppressed = false;
-    TableStyleRow rows[3];  // data, title, header
+    TableStyleRow rows[3];  // data, title, header (before 2010)
+    // 2010+.
+    std::uint8_t unknownByte = 0;
+    std::int32_t unknown1 = 0;
+    std::int32_t unknown2 = 0;
+    HandleRef cellStyleOwner;  // hard owner
+    NamedCellStyle tableStyle;
+    struct Style {
+        std::int32_t unknown = 0;
+        NamedCellStyle style;
+    };
+    std::vector<Style> cellStyles;  // data, title, header
 };
 
 template <class Io>
 void walk(Io& io, TableStyleObject& s) {
-    if (io.release() >= Release::R2010)
-        throw UnsupportedRelease("TABLESTYLE: the 2010 form is not walked");
+    if (io.release() >= Release::R2010) {
+        io.RC("unknown byte", s.unknownByte);
+        io.T("description", s.description);
+        io.BL("unknown 1", s.unknown1);
+        io.BL("unknown 2", s.unknown2);
+        io.H("cell style owner", s.cellStyleOwner);
+        walk(io, s.tableStyle);
+        walkList(io, "cell style count", s.cellStyles, 8, [&](TableStyleObject::Style& c) {
+            io.BL("cell style unknown", c.unknown);
+            walk(io, c.style);
+        });
+        return;
+    }
     io.T("description", s.description);
     io.BS("flow direction", s.flowDirection);
     io.BS("flags", s.flags);
@@ -591,8 +614,7 @@ struct MultiLeaderObject {
     double blockRotation = 0.0;
     std::int16_t attachmentType = 0;
     bool annotative = false;
-    // Until 2007.
-    std::vector<MLeaderArrowHead> arrowHeads;
+    std::vector<MLeaderArrowHead> arrowHeads;  // until 2007
     std::vector<MLeaderBlockLabel> blockLabels;
     bool textDirectionNegative = false;
     std::int16_t ipeAlignment = 0;
@@ -634,22 +656,24 @@ void walk(Io& io, MultiLeaderObject& m) {
     io.BD("block rotation", m.blockRotation);
     io.BS("attachment type", m.attachmentType);
     io.B("annotative", m.annotative);
+    // From 2010 on the arrow heads are the leader lines'; the block labels
+    // and what follows them stay (the 2010-2018 samples and their DXF twins).
     if (io.release() <= Release::R2007) {
         walkList(io, "arrow head count", m.arrowHeads, 1, [&](MLeaderArrowHead& a) {
             io.B("default", a.isDefault);
             io.H("arrow head", a.arrowHead);
         });
-        walkList(io, "block label count", m.blockLabels, 8, [&](MLeaderBlockLabel& l) {
-            io.H("attribute definition", l.attributeDefinition);
-            io.T("label text", l.text);
-            io.BS("ui index", l.uiIndex);
-            io.BD("width", l.width);
-        });
-        io.B("text direction negative", m.textDirectionNegative);
-        io.BS("ipe alignment", m.ipeAlignment);
-        io.BS("justification", m.justification);
-        io.BD("scale factor", m.scaleFactor);
     }
+    walkList(io, "block label count", m.blockLabels, 8, [&](MLeaderBlockLabel& l) {
+        io.H("attribute definition", l.attributeDefinition);
+        io.T("label text", l.text);
+        io.BS("ui index", l.uiIndex);
+        io.BD("width", l.width);
+    });
+    io.B("text direction negative", m.textDirectionNegative);
+    io.BS("ipe alignment", m.ipeAlignment);
+    io.BS("justification", m.justification);
+    io.BD("scale factor", m.scaleFactor);
     if (io.release() >= Release::R2010) {
         io.BS("attachment direction", m.attachmentDirection);
         io.BS("top attachment", m.topAttachment);
@@ -802,7 +826,16 @@ void walk(Io& io, TableValue& v) {
         case 0:
         case 1: io.BL("long", v.integer); break;
         case 2: io.BD("double", v.real); break;
-        case 4: io.T("string", v.text); break;
+        case 4:
+            // From 2007 on a byte count and the UTF-16 characters with their
+            // terminator, in the data (the samples' cells).
+            if (io.release() >= Release::R2007) {
+                io.BL("string size", v.dataSize);
+                io.bytes("string", v.bytes, v.dataSize);
+            } else {
+                io.T("string", v.text);
+            }
+            break;
         case 8:
             io.BL("date size", v.dataSize);
             io.bytes("date", v.bytes, v.dataSize);
@@ -1001,8 +1034,9 @@ void walk(Io& io, TableContentObject& t) {
 }
 
 // ---------------------------------------------------------------------------
-// ACAD_TABLE until 2007 (ODA §20.4.96.1): an INSERT of the table's
-// anonymous block with the table's rows, columns and cells. Its colours are
+// ACAD_TABLE (ODA §20.4.96): an INSERT of the table's anonymous block with,
+// until 2007, the table's rows, columns and cells, and from 2010 on the
+// table content (as TABLECONTENT's) and the table's breaks. Its colours are
 // taken in the 2004 form as the table style's are; no sample overrides a
 // colour to tell.
 
@@ -1107,6 +1141,28 @@ void walkBorderShorts(Io& io, const char* what, const char* name, BorderOverride
         if (b.flags & (1U << i)) io.BS(name, b.values[i]);
 }
 
+// Where a table breaks into parts (ODA §20.4.96.2).
+struct TableBreakHeight {
+    Point3 position;
+    double height = 0.0;
+    std::uint32_t flags = 0;
+};
+
+struct TableBreaks {
+    std::uint32_t options = 0;  // 1 enable, 2 repeat top labels, 4 bottom labels, 8 manual positions, 16 manual heights
+    std::uint32_t flowDirection = 1;  // 1 right, 2 vertical, 4 left
+    double spacing = 0.0;
+    std::uint32_t unknown1 = 0;
+    std::uint32_t unknown2 = 0;
+    std::vector<TableBreakHeight> heights;
+};
+
+struct TableBreakRowRange {
+    Point3 position;
+    std::uint32_t startRow = 0;
+    std::uint32_t endRow = 0;
+};
+
 struct TableObject {
     // The INSERT.
     Point3 insertion;
@@ -1133,6 +1189,17 @@ struct TableObject {
     BorderOverrides<std::int16_t> borderLineWeights;
     bool hasBorderVisibility = false;
     BorderOverrides<std::int16_t> borderVisibility;
+    // 2010+ (ODA §20.4.96.2), after the INSERT: the table content inside
+    // the entity, and how the table breaks into parts.
+    std::uint8_t unknownByte = 0;
+    HandleRef unknownHandle;
+    std::int32_t unknownLong = 0;
+    bool unknownFlag = true;  // 2010
+    std::int32_t unknownLong2013 = 0;  // 2013+
+    TableContent content;
+    std::uint32_t hasBreakData = 0;
+    TableBreaks breaks;
+    std::vector<TableBreakRowRange> breakRowRanges;
 };
 
 template <class Io>
@@ -1203,7 +1270,8 @@ void walk(Io& io, TableCellData& c) {
         // A text with fields keeps only its FIELD (ODA §20.4.96.1); no
         // sample's cell has one.
         io.H("field", c.object);
-        if (c.object.value == 0) io.T("text", c.text);
+        // From 2007 on the text is the cell value's alone.
+        if (c.object.value == 0 && io.release() < Release::R2007) io.T("text", c.text);
     } else if (c.type == 2) {
         io.H("block", c.object);
         io.BD("block scale", c.blockScale);
@@ -1231,8 +1299,6 @@ void walk(Io& io, TableCellData& c) {
 
 template <class Io>
 void walk(Io& io, TableObject& t) {
-    if (io.release() >= Release::R2010)
-        throw UnsupportedRelease("ACAD_TABLE: the 2010 form (the table content inside the entity) is not walked");
     io.BD3("insertion point", t.insertion);
     walkInsertScale(io, t.scale);
     io.BD("rotation", t.rotation);
@@ -1252,6 +1318,41 @@ void walk(Io& io, TableObject& t) {
         io.H("last attribute", t.lastAttribute);
     }
     if (t.hasAttributes) io.H("seqend", t.seqend);
+
+    if (io.release() >= Release::R2010) {
+        io.RC("unknown byte", t.unknownByte);
+        io.H("unknown handle", t.unknownHandle);
+        io.BL("unknown long", t.unknownLong);
+        if (io.release() == Release::R2010)
+            io.B("unknown flag", t.unknownFlag);
+        else
+            io.BL("unknown long 2013", t.unknownLong2013);
+        walk(io, t.content);
+        // As in TABLECONTENT: the style after the content (the last handle).
+        io.H("table style", t.tableStyle);
+        io.BS("table value flags", t.valueFlags);
+        io.BD3("horizontal direction", t.horizontalDirection);
+        io.BL("has break data", t.hasBreakData);
+        if (t.hasBreakData != 0) {
+            TableBreaks& b = t.breaks;
+            io.BL("break options", b.options);
+            io.BL("break flow direction", b.flowDirection);
+            io.BD("break spacing", b.spacing);
+            io.BL("break unknown 1", b.unknown1);
+            io.BL("break unknown 2", b.unknown2);
+            walkList(io, "break height count", b.heights, 8, [&](TableBreakHeight& h) {
+                io.BD3("break position", h.position);
+                io.BD("break height", h.height);
+                io.BL("break height flags", h.flags);
+            });
+        }
+        walkList(io, "break row range count", t.breakRowRanges, 10, [&](TableBreakRowRange& r) {
+            io.BD3("row range position", r.position);
+            io.BL("row range start", r.startRow);
+            io.BL("row range end", r.endRow);
+        });
+        return;
+    }
 
     io.H("table style", t.tableStyle);
     io.BS("table value flags", t.valueFlags);

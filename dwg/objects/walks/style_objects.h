@@ -17,11 +17,28 @@ namespace dwg {
 
 // VISUALSTYLE (AcDbVisualStyle): how faces, edges and the display look in
 // one of the named styles ("2dWireframe", "Realistic", ...). R13-2007 store
-// every property once, as here; 2010 reorders them and adds a short after
-// each, a form not described here.
+// every property once; 2010 puts the lighting model and the internal flag
+// first, stores the properties in another order, some of them wider, each
+// followed by a short (DXF 176, how the property is applied), and 2013 adds
+// more properties of that form.
 struct VisualStyleObject {
+    // A property 2013 adds, by its kind: 'B' bool, 'L' long, 'D' real,
+    // 'C' colour, 'T' text.
+    struct Extra {
+        bool b = false;
+        std::int32_t l = 0;
+        double d = 0.0;
+        CmColor color;
+        Text text;
+        std::int16_t flag = 0;
+    };
+    static constexpr const char* extraKinds = "BBBBBBBBBLDDLCLLCBLLLBLCDLTBDD";
+    static constexpr std::size_t extraCount = 30;
+    static constexpr std::size_t flagCount = 28;
+
     Text description;
     std::int32_t type = 0;  // which of the predefined styles
+    std::int16_t lightingModel = 2;  // 2010+ (DXF 177)
     std::int32_t faceLightingModel = 0;
     std::int32_t faceLightingQuality = 0;
     std::int32_t faceColorMode = 0;
@@ -38,59 +55,149 @@ struct VisualStyleObject {
     std::int32_t edgeModifier = 0;
     CmColor edgeColor;
     double edgeOpacity = 0.0;
-    std::int16_t edgeWidth = 0;
-    std::int16_t edgeOverhang = 0;
+    std::int32_t edgeWidth = 0;
+    std::int32_t edgeOverhang = 0;
     std::int32_t edgeJitter = 0;
     CmColor edgeSilhouetteColor;
-    std::int16_t edgeSilhouetteWidth = 0;
-    std::uint8_t edgeHaloGap = 0;
-    std::int16_t edgeIsolines = 0;
+    std::int32_t edgeSilhouetteWidth = 0;
+    std::int32_t edgeHaloGap = 0;
+    std::int32_t edgeIsolines = 0;
     bool edgeHidePrecision = false;
-    std::int16_t edgeStyleApply = 0;
-    std::int16_t edgeIntersectionLinetype = 0;
+    std::int16_t edgeStyleApply = 0;  // before 2010
+    std::int32_t edgeIntersectionLinetype = 0;
     std::int32_t displaySettings = 0;
-    std::int32_t displayBrightness = 0;
+    double displayBrightness = 0.0;  // a long before 2010
     std::int32_t displayShadowType = 0;
     double unknown2007 = 0.0;  // 2007 (DXF 45), as a general DWG library reads it
     bool internalOnly = false;
+    // 2010+: the short after each property, in the order they are stored.
+    std::int16_t flags[flagCount] = {};
+    Extra extras[extraCount];  // 2013+
 };
+
+// A value stored narrower than the field holding it.
+template <class Io>
+void walkShortAsLong(Io& io, const char* name, std::int32_t& v) {
+    auto s = static_cast<std::int16_t>(v);
+    io.BS(name, s);
+    v = s;
+}
 
 template <class Io>
 void walk(Io& io, VisualStyleObject& v) {
     io.T("description", v.description);
     io.BL("type", v.type);
-    io.BL("face lighting model", v.faceLightingModel);
-    io.BL("face lighting quality", v.faceLightingQuality);
-    io.BL("face color mode", v.faceColorMode);
-    io.BD("face opacity", v.faceOpacity);
-    io.BD("face specular", v.faceSpecular);
-    io.CMC("face mono color", v.faceMonoColor);
-    io.BL("face modifier", v.faceModifier);
-    io.BL("edge model", v.edgeModel);
-    io.BL("edge style", v.edgeStyle);
-    io.CMC("edge intersection color", v.edgeIntersectionColor);
-    io.CMC("edge obscured color", v.edgeObscuredColor);
-    io.BL("edge obscured linetype", v.edgeObscuredLinetype);
-    io.BD("edge crease angle", v.edgeCreaseAngle);
-    io.BL("edge modifier", v.edgeModifier);
-    io.CMC("edge color", v.edgeColor);
-    io.BD("edge opacity", v.edgeOpacity);
-    io.BS("edge width", v.edgeWidth);
-    io.BS("edge overhang", v.edgeOverhang);
-    io.BL("edge jitter", v.edgeJitter);
-    io.CMC("edge silhouette color", v.edgeSilhouetteColor);
-    io.BS("edge silhouette width", v.edgeSilhouetteWidth);
-    io.RC("edge halo gap", v.edgeHaloGap);
-    io.BS("edge isolines", v.edgeIsolines);
-    io.B("edge hide precision", v.edgeHidePrecision);
-    io.BS("edge style apply", v.edgeStyleApply);
-    io.BS("edge intersection linetype", v.edgeIntersectionLinetype);
-    io.BL("display settings", v.displaySettings);
-    io.BL("display brightness", v.displayBrightness);
-    io.BL("display shadow type", v.displayShadowType);
-    if (io.release() >= Release::R2007)
-        io.BD("unknown 2007", v.unknown2007);
+    if (io.release() < Release::R2010) {
+        io.BL("face lighting model", v.faceLightingModel);
+        io.BL("face lighting quality", v.faceLightingQuality);
+        io.BL("face color mode", v.faceColorMode);
+        io.BD("face opacity", v.faceOpacity);
+        io.BD("face specular", v.faceSpecular);
+        io.CMC("face mono color", v.faceMonoColor);
+        io.BL("face modifier", v.faceModifier);
+        io.BL("edge model", v.edgeModel);
+        io.BL("edge style", v.edgeStyle);
+        io.CMC("edge intersection color", v.edgeIntersectionColor);
+        io.CMC("edge obscured color", v.edgeObscuredColor);
+        io.BL("edge obscured linetype", v.edgeObscuredLinetype);
+        io.BD("edge crease angle", v.edgeCreaseAngle);
+        io.BL("edge modifier", v.edgeModifier);
+        io.CMC("edge color", v.edgeColor);
+        io.BD("edge opacity", v.edgeOpacity);
+        walkShortAsLong(io, "edge width", v.edgeWidth);
+        walkShortAsLong(io, "edge overhang", v.edgeOverhang);
+        io.BL("edge jitter", v.edgeJitter);
+        io.CMC("edge silhouette color", v.edgeSilhouetteColor);
+        walkShortAsLong(io, "edge silhouette width", v.edgeSilhouetteWidth);
+        auto gap = static_cast<std::uint8_t>(v.edgeHaloGap);
+        io.RC("edge halo gap", gap);
+        v.edgeHaloGap = gap;
+        walkShortAsLong(io, "edge isolines", v.edgeIsolines);
+        io.B("edge hide precision", v.edgeHidePrecision);
+        io.BS("edge style apply", v.edgeStyleApply);
+        walkShortAsLong(io, "edge intersection linetype", v.edgeIntersectionLinetype);
+        io.BL("display settings", v.displaySettings);
+        auto brightness = static_cast<std::int32_t>(v.displayBrightness);
+        io.BL("display brightness", brightness);
+        v.displayBrightness = brightness;
+        io.BL("display shadow type", v.displayShadowType);
+        if (io.release() >= Release::R2007)
+            io.BD("unknown 2007", v.unknown2007);
+        io.B("internal only", v.internalOnly);
+        return;
+    }
+    io.BS("lighting model", v.lightingModel);
     io.B("internal only", v.internalOnly);
+    std::int16_t* flag = v.flags;
+    io.BL("face lighting model", v.faceLightingModel);
+    io.BS("flag", *flag++);
+    io.BL("face lighting quality", v.faceLightingQuality);
+    io.BS("flag", *flag++);
+    io.BL("face color mode", v.faceColorMode);
+    io.BS("flag", *flag++);
+    walkShortAsLong(io, "face modifier", v.faceModifier);
+    io.BS("flag", *flag++);
+    io.BD("face opacity", v.faceOpacity);
+    io.BS("flag", *flag++);
+    io.BD("face specular", v.faceSpecular);
+    io.BS("flag", *flag++);
+    io.CMC("face mono color", v.faceMonoColor);
+    io.BS("flag", *flag++);
+    io.BL("edge model", v.edgeModel);
+    io.BS("flag", *flag++);
+    io.BL("edge style", v.edgeStyle);
+    io.BS("flag", *flag++);
+    io.CMC("edge intersection color", v.edgeIntersectionColor);
+    io.BS("flag", *flag++);
+    io.CMC("edge obscured color", v.edgeObscuredColor);
+    io.BS("flag", *flag++);
+    io.BL("edge obscured linetype", v.edgeObscuredLinetype);
+    io.BS("flag", *flag++);
+    io.BL("edge intersection linetype", v.edgeIntersectionLinetype);
+    io.BS("flag", *flag++);
+    io.BD("edge crease angle", v.edgeCreaseAngle);
+    io.BS("flag", *flag++);
+    io.BL("edge modifier", v.edgeModifier);
+    io.BS("flag", *flag++);
+    io.CMC("edge color", v.edgeColor);
+    io.BS("flag", *flag++);
+    io.BD("edge opacity", v.edgeOpacity);
+    io.BS("flag", *flag++);
+    io.BL("edge width", v.edgeWidth);
+    io.BS("flag", *flag++);
+    io.BL("edge overhang", v.edgeOverhang);
+    io.BS("flag", *flag++);
+    io.BL("edge jitter", v.edgeJitter);
+    io.BS("flag", *flag++);
+    io.CMC("edge silhouette color", v.edgeSilhouetteColor);
+    io.BS("flag", *flag++);
+    io.BL("edge silhouette width", v.edgeSilhouetteWidth);
+    io.BS("flag", *flag++);
+    io.BL("edge halo gap", v.edgeHaloGap);
+    io.BS("flag", *flag++);
+    io.BL("edge isolines", v.edgeIsolines);
+    io.BS("flag", *flag++);
+    io.B("edge hide precision", v.edgeHidePrecision);
+    io.BS("flag", *flag++);
+    io.BL("display settings", v.displaySettings);
+    io.BS("flag", *flag++);
+    io.BD("display brightness", v.displayBrightness);
+    io.BS("flag", *flag++);
+    io.BL("display shadow type", v.displayShadowType);
+    io.BS("flag", *flag);
+    if (io.release() < Release::R2013)
+        return;
+    for (std::size_t i = 0; i < VisualStyleObject::extraCount; ++i) {
+        VisualStyleObject::Extra& e = v.extras[i];
+        switch (VisualStyleObject::extraKinds[i]) {
+        case 'B': io.B("property", e.b); break;
+        case 'L': io.BL("property", e.l); break;
+        case 'D': io.BD("property", e.d); break;
+        case 'C': io.CMC("property", e.color); break;
+        default: io.T("property", e.text); break;
+        }
+        io.BS("flag", e.flag);
+    }
 }
 
 // MATERIAL (AcDbMaterial). A colour of a material: the current colour, or
@@ -525,6 +632,10 @@ struct AssocGeomDependencyObject {
     std::int32_t subentityIndex = 0;
     std::int32_t subentityType = 0;
     bool dependentOnCompoundObject = false;
+    // 2013+: the class name is flagged, and a long (5 in the samples)
+    // precedes the subentity fields.
+    bool hasSubentityClass = false;
+    std::int32_t subentityUnknown = 0;
 };
 
 template <class Io>
@@ -532,6 +643,19 @@ void walk(Io& io, AssocGeomDependencyObject& d) {
     walk(io, d.dependency);
     io.BS("class version", d.classVersion);
     io.B("enabled", d.enabled);
+    if (io.release() >= Release::R2013) {
+        // The class name only when flagged (AutoCAD leaves it out), and
+        // the subentity fields always.
+        io.B("has subentity class", d.hasSubentityClass);
+        if (d.hasSubentityClass)
+            io.T("subentity class", d.subentityClass);
+        io.BL("subentity unknown", d.subentityUnknown);
+        io.BS("subentity class version", d.subentityClassVersion);
+        io.BL("subentity index", d.subentityIndex);
+        io.BL("subentity type", d.subentityType);
+        io.B("dependent on compound object", d.dependentOnCompoundObject);
+        return;
+    }
     io.T("subentity class", d.subentityClass);
     // Known only from what remains: more than the last flag.
     if constexpr (Io::reading)
@@ -678,8 +802,10 @@ void walk(Io& io, EvalGraphObject& g) {
 
 // ACDBASSOCALIGNEDDIMACTIONBODY: the body of the action that keeps an
 // aligned dimension on the points it measures (before 2013: the action
-// body and parameter based body fields, then its own).
+// body and parameter based body fields, then its own; from 2013 on the
+// annotation body's version and dependency instead).
 struct AssocAlignedDimActionBodyObject {
+    std::int16_t annotationBodyVersion = 0;  // 2013+
     std::int32_t actionBodyVersion = 1;
     std::int32_t paramBodyVersion = 0;
     std::int32_t paramBodyMinor = 0;
@@ -694,6 +820,15 @@ struct AssocAlignedDimActionBodyObject {
 
 template <class Io>
 void walk(Io& io, AssocAlignedDimActionBodyObject& b) {
+    if (io.release() >= Release::R2013) {
+        io.BS("annotation body version", b.annotationBodyVersion);
+        io.H("dependency", b.dependency);
+        io.BL("unknown 2", b.unknown2);
+        io.BL("class version", b.classVersion);
+        io.H("node 1", b.node1);
+        io.H("node 2", b.node2);
+        return;
+    }
     io.BL("action body version", b.actionBodyVersion);
     io.BL("param body version", b.paramBodyVersion);
     io.BL("param body minor", b.paramBodyMinor);
@@ -715,12 +850,15 @@ void walk(Io& io, AssocAlignedDimActionBodyObject& b) {
 // What every action parameter holds (AcDbAssocActionParam).
 struct AssocActionParam {
     std::int16_t version = 0;  // 1 from 2013 on
+    std::int32_t classVersion = 0;  // 2013+
     Text name;
 };
 
 template <class Io>
 void walk(Io& io, AssocActionParam& p) {
     io.BS("param version", p.version);
+    if (io.release() >= Release::R2013)
+        io.BL("param class version", p.classVersion);
     io.T("param name", p.name);
 }
 
