@@ -123,6 +123,9 @@ void walkCommonHandles(Io& io, CommonData& c) {
     }
     if (r >= Release::R2007 && c.materialFlags == 3)
         io.H("material", c.material);
+    // Shadow flags of 3 are followed by a handle (null in the samples).
+    if (r >= Release::R2007 && c.shadowFlags == 3)
+        io.H("shadow", c.shadow);
     if (r >= Release::R2000 && c.plotStyleFlags == 3)
         io.H("plot style", c.plotStyle);
     if (r >= Release::R2010) {

@@ -53,7 +53,7 @@ struct CommonData {
     std::uint8_t linetypeFlags = 0;    // 2000+: 0 ByLayer, 1 ByBlock, 2 Continuous, 3 handle follows
     std::uint8_t plotStyleFlags = 0;   // 2000+, likewise
     std::uint8_t materialFlags = 0;    // 2007+
-    std::uint8_t shadowFlags = 0;      // 2007+
+    std::uint8_t shadowFlags = 0;      // 2007+: 3 a handle follows
     bool hasFullVisualStyle = false, hasFaceVisualStyle = false, hasEdgeVisualStyle = false;  // 2010+
     std::int16_t invisibility = 0;
     std::uint8_t lineweight = 29;      // 2000+, 29 = ByLayer
@@ -61,7 +61,7 @@ struct CommonData {
     HandleRef owner;
     std::vector<HandleRef> reactors;
     HandleRef xdictionary;
-    HandleRef layer, linetype, previous, next, colorBook, plotStyle, material;
+    HandleRef layer, linetype, previous, next, colorBook, plotStyle, material, shadow;
     HandleRef fullVisualStyle, faceVisualStyle, edgeVisualStyle;
     // The bits after the last handle up to the byte boundary, as stored
     // (AutoCAD does not always leave them zero); written back where the

@@ -256,22 +256,31 @@ struct SplineObject {
     std::vector<Point3> fitPoints;
 };
 
+// The scenario the fields follow: from 2013 on the spline flags and the
+// knot parameter decide it, whatever the stored scenario says (kept as
+// stored).
+inline std::int32_t splineScenario(const SplineObject& s) {
+    if (s.splineFlags & 1)
+        return 2;
+    if (s.knotParameter == 15)
+        return 1;
+    return s.scenario;
+}
+
 template <class Io>
 void walk(Io& io, SplineObject& s) {
-    io.BL("scenario", s.scenario);
     if (io.release() >= Release::R2013) {
+        io.BL("scenario", s.scenario);
         io.BL("spline flags", s.splineFlags);
         io.BL("knot parameter", s.knotParameter);
-        // From 2013 on these decide the scenario.
-        if constexpr (Io::reading) {
-            if (s.splineFlags & 1)
-                s.scenario = 2;
-            if (s.knotParameter == 15)
-                s.scenario = 1;
-        }
+    } else if constexpr (Io::reading) {
+        io.BL("scenario", s.scenario);
+    } else {
+        std::int32_t scenario = splineScenario(s);
+        io.BL("scenario", scenario);
     }
     io.BL("degree", s.degree);
-    if (s.scenario & 1) {
+    if (splineScenario(s) & 1) {
         io.B("rational", s.rational);
         io.B("closed", s.closed);
         io.B("periodic", s.periodic);
@@ -736,13 +745,23 @@ struct ModelerGeometryObject {
     std::int16_t revisionMinor1 = 0, revisionMinor2 = 0;
     std::vector<std::uint8_t> revisionBytes = std::vector<std::uint8_t>(8);
     std::int32_t endMarker = 0;
-    bool hasHistory = false;   // before 2007: whether the history handle is stored
+    bool hasHistory = false;   // whether the history handle is stored
     HandleRef history;
 };
 
+// From 2013 on an object whose common data flags data store data keeps its
+// ACIS data there (the AcDsPrototype section), binary, and stores none of it
+// here, not even the "empty" bit.
+template <class Io>
+bool acisInDataStore(Io& io) {
+    return io.release() >= Release::R2013 && io.common().hasDsData;
+}
+
 template <class Io>
 void walk(Io& io, ModelerGeometryObject& m) {
-    walk(io, m.acis);
+    const bool inDataStore = acisInDataStore(io);
+    if (!inDataStore)
+        walk(io, m.acis);
     io.B("wireframe present", m.wireframePresent);
     if (m.wireframePresent) {
         io.B("point present", m.pointPresent);
@@ -764,9 +783,9 @@ void walk(Io& io, ModelerGeometryObject& m) {
     // A bit that is normally 1; 0 says more ACIS data follows, in the same
     // form as the first (not yet seen in a sample).
     walk(io, m.moreAcis);
-    // Not yet seen in a sample: the materials of binary data from 2007 on,
+    // The materials of binary data from 2007 on (the samples have none),
     // and the revision GUID from 2013 on.
-    if (m.acis.version > 1 && io.release() >= Release::R2007) {
+    if ((m.acis.version > 1 || inDataStore) && io.release() >= Release::R2007) {
         entity_walks::countOf(io, "material count", CountCode::BL, m.materials, 6);
         for (AcisMaterial& a : m.materials) {
             io.BL("material index", a.index);
@@ -782,13 +801,13 @@ void walk(Io& io, ModelerGeometryObject& m) {
         io.TF("revision bytes", m.revisionBytes, 8);
         io.BL("end marker", m.endMarker);
     }
-    // 2007+ has a history handle; AutoCAD 2004 and before store none, but
-    // other writers' 2000 files with binary ACIS data do (one in the
-    // samples), so before 2007 it is there when the handle stream has one
-    // more handle.
+    // A history handle, where the handle stream has one more: AutoCAD 2004
+    // and before store none, nor do the samples' 2007 and 2010 regions,
+    // but other writers' 2000 files with binary ACIS data do (one in the
+    // samples).
     if constexpr (Io::reading)
-        m.hasHistory = io.release() >= Release::R2007 || io.handles().bitsLeft() >= 8;
-    if (m.hasHistory || io.release() >= Release::R2007)
+        m.hasHistory = io.handles().bitsLeft() >= 8;
+    if (m.hasHistory)
         io.H("history", m.history);
 }
 
@@ -813,3 +832,4 @@ void walk(Io& io, Ole2FrameObject& o) {
 }
 
 }  // namespace dwg
+

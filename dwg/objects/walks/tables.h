@@ -208,6 +208,7 @@ struct LayerObject {
     HandleRef plotStyle;  // 2000+
     HandleRef material;   // 2007+
     HandleRef linetype;
+    HandleRef visualStyle;  // 2013+
 };
 
 template <class Io>
@@ -228,6 +229,9 @@ void walk(Io& io, LayerObject& l) {
     if (r >= Release::R2007)
         io.H("material", l.material);
     io.H("linetype", l.linetype);
+    // 2013 on: the layer's visual style, after the linetype.
+    if (r >= Release::R2013)
+        io.H("visual style", l.visualStyle);
 }
 
 struct StyleObject {

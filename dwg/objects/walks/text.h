@@ -162,6 +162,7 @@ void walk(Io& io, TextEntityObject& x) {
 // (an embedded MTEXT) are not described.
 struct AttributeFields {
     std::uint8_t version = 0;  // 2010+
+    std::uint8_t attributeType = 1;  // 2018+: 1 single line, 2 multi-line ATTRIB, 4 multi-line ATTDEF
     Text tag;
     std::int16_t fieldLength = 0;
     std::uint8_t flags = 0;  // 1 invisible, 2 constant, 4 verify, 8 preset
@@ -172,6 +173,11 @@ template <class Io>
 void walk(Io& io, AttributeFields& a) {
     if (io.release() >= Release::R2010)
         io.RC("version", a.version);
+    if (io.release() >= Release::R2018) {
+        io.RC("attribute type", a.attributeType);
+        if (a.attributeType > 1)
+            throw FormatError("multi-line attribute: its embedded MTEXT is not described");
+    }
     io.T("tag", a.tag);
     io.BS("field length", a.fieldLength);
     io.RC("flags", a.flags);
@@ -367,6 +373,21 @@ struct MTextObject {
     double backgroundScale = 1.5;
     CmColor backgroundColor;
     std::uint32_t backgroundTransparency = 0;
+    // 2018+: a text that is not annotative repeats its frame in the form of
+    // an embedded object, with its columns.
+    bool notAnnotative = false;
+    std::int16_t embeddedVersion = 0;
+    bool embeddedDefault = true;
+    HandleRef application;
+    std::int32_t ignoreAttachment = 0;
+    Point3 embeddedXAxis, embeddedInsertion;
+    double embeddedRectWidth = 0.0, embeddedRectHeight = 0.0;
+    double embeddedExtentsHeight = 0.0, embeddedExtentsWidth = 0.0;
+    std::int16_t columnType = 0;  // 0 none, 1 static, 2 dynamic
+    std::int32_t columnCount = 0;
+    double columnWidth = 0.0, gutter = 0.0;
+    bool autoHeight = false, flowReversed = false;
+    std::vector<double> columnHeights;  // dynamic columns without auto height
 };
 
 template <class Io>
@@ -397,6 +418,39 @@ void walk(Io& io, MTextObject& m) {
             io.BD("background scale", m.backgroundScale);
             io.CMC("background color", m.backgroundColor);
             io.BL("background transparency", m.backgroundTransparency);
+        }
+    }
+    if (io.release() >= Release::R2018) {
+        io.B("not annotative", m.notAnnotative);
+        if (m.notAnnotative) {
+            io.BS("embedded version", m.embeddedVersion);
+            io.B("embedded default", m.embeddedDefault);
+            io.H("application", m.application);
+            io.BL("ignore attachment", m.ignoreAttachment);
+            io.BD3("embedded x axis", m.embeddedXAxis);
+            io.BD3("embedded insertion", m.embeddedInsertion);
+            io.BD("embedded rect width", m.embeddedRectWidth);
+            io.BD("embedded rect height", m.embeddedRectHeight);
+            io.BD("embedded extents height", m.embeddedExtentsHeight);
+            io.BD("embedded extents width", m.embeddedExtentsWidth);
+            io.BS("column type", m.columnType);
+            if (m.columnType != 0) {
+                io.BL("column count", m.columnCount);
+                io.BD("column width", m.columnWidth);
+                io.BD("gutter", m.gutter);
+                io.B("auto height", m.autoHeight);
+                io.B("flow reversed", m.flowReversed);
+                // Dynamic columns without auto height: one height a column
+                // (read one by one, so a false count runs out of bits).
+                if (!m.autoHeight && m.columnType == 2) {
+                    if constexpr (Io::reading) {
+                        m.columnHeights.clear();
+                        for (std::int32_t i = 0; i < m.columnCount; ++i) io.BD("column height", m.columnHeights.emplace_back());
+                    } else {
+                        for (double& h : m.columnHeights) io.BD("column height", h);
+                    }
+                }
+            }
         }
     }
 }
