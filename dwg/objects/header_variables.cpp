@@ -970,6 +970,7 @@ HeaderVariables HeaderVariables::defaults(Release release) {
 }
 
 HeaderVariables HeaderVariables::convertedTo(Release target) const {
+    refuseUnsupported(m_release);
     refuseUnsupported(target);
     if (target == m_release)
         return *this;

@@ -95,7 +95,8 @@ public:
     // A new, empty imperial drawing as AutoCAD's acad.dwt makes it. Handles
     // are null (the builder fills them), and so are the values the builder
     // gives each new drawing: the dates and the GUIDs. R13 to 2004;
-    // UnsupportedRelease for later releases (and in convertedTo).
+    // UnsupportedRelease for later releases, as in convertedTo for the
+    // source and the target.
     static HeaderVariables defaults(Release release);
 
     // The variables for another release (R2000 -> 2004 so far): every

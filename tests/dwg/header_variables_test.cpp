@@ -487,6 +487,10 @@ TEST(HeaderVariables, TruncatedStreamNamesTheVariableBeingRead) {
 TEST(HeaderVariables, NewOrConvertedHeadersOf2007OnAreRefused) {
     EXPECT_THROW(HeaderVariables::defaults(Release::R2018), UnsupportedRelease);
     EXPECT_THROW(HeaderVariables::defaults(Release::R2000).convertedTo(Release::R2007), UnsupportedRelease);
+    if (const auto file = test::loadSample("example_2007.dwg")) {
+        const HeaderVariables h = HeaderVariables::decode(readDwgFile(*file).headerVariables, Release::R2007);
+        EXPECT_THROW(h.convertedTo(Release::R2004), UnsupportedRelease);
+    }
 }
 
 TEST(HeaderVariables, A2007SizeInBitsOrStringStreamThatDoesNotFitIsReported) {
