@@ -1,15 +1,19 @@
 #include "dwg/objects/header_variables.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <stdexcept>
 #include <utility>
 
 #include "dwg/bits/bit_reader.h"
 #include "dwg/bits/bit_writer.h"
 #include "dwg/errors.h"
+#include "dwg/objects/string_stream.h"
+#include "support/code_pages.h"
 
 namespace dwg {
 
@@ -27,7 +31,6 @@ constexpr ReleaseMask kR13To2000 = until(Release::R2000);
 constexpr ReleaseMask kR13To2004 = until(Release::R2004);
 constexpr ReleaseMask kR2000Plus = since(Release::R2000);
 constexpr ReleaseMask kR2004Plus = since(Release::R2004);
-constexpr ReleaseMask kR2007Only = releaseBit(Release::R2007);
 constexpr ReleaseMask kR2007Plus = since(Release::R2007);
 constexpr ReleaseMask kR2010Plus = since(Release::R2010);
 constexpr ReleaseMask kR2013Plus = since(Release::R2013);
@@ -40,9 +43,10 @@ using C = HeaderCode;
 // dump that ends the document's chapter. Where the document and the drawings
 // disagree, the drawings win; the comments say where.
 constexpr std::array kTable = std::to_array<HeaderVariableInfo>({
-    // The document has 2007 store the stream's size in bits first (LibreDWG
-    // reads it from 2010 on too); 2013+ then REQUIREDVERSIONS.
-    {"SIZE_IN_BITS", C::RL, kR2007Only},
+    // The document has only 2007 store a size in bits first, but every
+    // 2010-2018 drawing has it too: the bits from its own start to the
+    // handle stream (data and strings). 2013+ then REQUIREDVERSIONS.
+    {"SIZE_IN_BITS", C::RL, kR2007Plus},
     {"REQUIREDVERSIONS", C::BLL, kR2013Plus},
     // Unit conversion factors and names, always 412148564080.0, 1.0, 1.0,
     // 1.0 and "m", "", "", "" in AutoCAD's drawings; 2007+ keep the names in
@@ -142,8 +146,9 @@ constexpr std::array kTable = std::to_array<HeaderVariableInfo>({
     {"FACETRES", C::BD, kAll},
     {"CMLSCALE", C::BD, kAll},
     {"CELTSCALE", C::BD, kAll},
-    // MENUNAME in the document.
-    {"MENU", C::TV, kR13To2004},
+    // MENUNAME in the document, "R13-R2004" in its errata, but the 2007-2018
+    // drawings have it too (in the string stream, as LibreDWG reads it).
+    {"MENU", C::TV, kAll},
     // Creation and last save. From 2000 on AutoCAD stores universal time
     // here, the values DXF writes as TDUCREATE and TDUUPDATE (it derives the
     // local TDCREATE and TDUPDATE). R14 drawings hold local time, so R13-R14
@@ -404,7 +409,9 @@ constexpr std::array kTable = std::to_array<HeaderVariableInfo>({
     {"CSHADOW", C::RC, kR2007Plus},
     {"UNKNOWN_24", C::BD, kR2007Plus},
     // "R14+, type 5/6 only" in the document, but R13 drawings have them too.
-    // AutoCAD fills them with what look like random numbers (R13: -1).
+    // AutoCAD fills them with what look like random numbers (R13: -1). From
+    // 2007 on they follow the handles. From 2004 on, AutoCAD's drawings end
+    // them with the bits 10101 before the padding, kept as unknown bits.
     {"UNKNOWN_25", C::BS, kAll},
     {"UNKNOWN_26", C::BS, kAll},
     {"UNKNOWN_27", C::BS, kAll},
@@ -416,7 +423,7 @@ constexpr std::string_view kCpsnid = "CPSNID";
 std::string prefix(std::string_view name) { return "AcDb:Header: " + std::string(name); }
 
 // The value of a code that stands for "nothing set".
-HeaderValue zeroOf(const HeaderVariableInfo& info) {
+HeaderValue zeroOf(const HeaderVariableInfo& info, Release release) {
     switch (info.code) {
     case HeaderCode::B:
         return false;
@@ -434,6 +441,7 @@ HeaderValue zeroOf(const HeaderVariableInfo& info) {
     case HeaderCode::BD3:
         return Point3{};
     case HeaderCode::TV:
+        if (isUnicode(release)) return std::u16string();
         return std::string();
     case HeaderCode::H:
         return HandleRef{info.handleCode, 0};
@@ -445,7 +453,25 @@ HeaderValue zeroOf(const HeaderVariableInfo& info) {
     return false;
 }
 
-HeaderValue readValue(BitReader& in, HeaderCode code) {
+// The streams of 2007 and later (ODA §9, §20.1): strings go to the string
+// stream and handles to the handle stream, except HANDSEED, which stays in
+// the data; everything else is data.
+enum class Stream : std::uint8_t { Data, Strings, Handles };
+
+// The unknown shorts that end the variables: from 2007 on after the handles.
+constexpr std::array<std::string_view, 4> kAfterHandles{"UNKNOWN_25", "UNKNOWN_26", "UNKNOWN_27", "UNKNOWN_28"};
+
+Stream streamOf(const HeaderVariableInfo& info, Release release) {
+    if (!isUnicode(release)) return Stream::Data;
+    if (std::find(kAfterHandles.begin(), kAfterHandles.end(), info.name) != kAfterHandles.end()) return Stream::Handles;
+    if (info.code == HeaderCode::TV) return Stream::Strings;
+    if (info.code == HeaderCode::H && info.name != "HANDSEED") return Stream::Handles;
+    return Stream::Data;
+}
+
+// `in` is the variable's own stream; a CMC's names are read from `names`
+// (from 2007 on the string stream, before that `in` itself).
+HeaderValue readValue(BitReader& in, HeaderCode code, BitReader& names) {
     switch (code) {
     case HeaderCode::B:
         return in.readB();
@@ -468,11 +494,12 @@ HeaderValue readValue(BitReader& in, HeaderCode code) {
     case HeaderCode::BD3:
         return in.read3BD();
     case HeaderCode::TV:
+        if (isUnicode(in.release())) return in.readTU();
         return in.readTV();
     case HeaderCode::H:
         return in.readH();
     case HeaderCode::CMC:
-        return in.readCMC();
+        return in.readCMC(names);
     case HeaderCode::TimeBL: {
         JulianDate date;
         date.day = in.readBL();
@@ -483,7 +510,7 @@ HeaderValue readValue(BitReader& in, HeaderCode code) {
     return false;
 }
 
-void writeValue(BitWriter& out, HeaderCode code, const HeaderValue& value) {
+void writeValue(BitWriter& out, HeaderCode code, const HeaderValue& value, BitWriter& names) {
     // checkValue has made sure the type and range fit the code.
     const auto integer = [&] { return std::get<std::int64_t>(value); };
     switch (code) {
@@ -518,13 +545,17 @@ void writeValue(BitWriter& out, HeaderCode code, const HeaderValue& value) {
         out.write3BD(std::get<Point3>(value));
         return;
     case HeaderCode::TV:
-        out.writeTV(std::get<std::string>(value));
+        if (const auto* units = std::get_if<std::u16string>(&value)) {
+            out.writeTU(*units);
+        } else {
+            out.writeTV(std::get<std::string>(value));
+        }
         return;
     case HeaderCode::H:
         out.writeH(std::get<HandleRef>(value));
         return;
     case HeaderCode::CMC:
-        out.writeCMC(std::get<CmColor>(value));
+        out.writeCMC(std::get<CmColor>(value), names);
         return;
     case HeaderCode::TimeBL: {
         const auto& date = std::get<JulianDate>(value);
@@ -536,8 +567,8 @@ void writeValue(BitWriter& out, HeaderCode code, const HeaderValue& value) {
 }
 
 // std::invalid_argument unless `value` has the type of the code and fits it.
-void checkValue(const HeaderVariableInfo& info, const HeaderValue& value) {
-    const HeaderValue expected = zeroOf(info);
+void checkValue(const HeaderVariableInfo& info, const HeaderValue& value, Release release) {
+    const HeaderValue expected = zeroOf(info, release);
     const auto fail = [&](const std::string& why) {
         throw std::invalid_argument(prefix(info.name) + ": " + why);
     };
@@ -573,7 +604,11 @@ void checkValue(const HeaderVariableInfo& info, const HeaderValue& value) {
         inRange(0, std::numeric_limits<std::uint32_t>::max());
         break;
     case HeaderCode::TV:
-        if (std::get<std::string>(value).size() > 0xFFFF) fail("expected at most 65535 bytes of text");
+        if (const auto* units = std::get_if<std::u16string>(&value)) {
+            if (units->size() > 0xFFFF) fail("expected at most 65535 UTF-16 units of text");
+        } else if (std::get<std::string>(value).size() > 0xFFFF) {
+            fail("expected at most 65535 bytes of text");
+        }
         break;
     case HeaderCode::H:
         // The header has no handle of its own for offsets to count from.
@@ -581,8 +616,11 @@ void checkValue(const HeaderVariableInfo& info, const HeaderValue& value) {
         break;
     case HeaderCode::CMC: {
         const auto& color = std::get<CmColor>(value);
-        if (color.name.toTV().size() > 0xFFFF || color.bookName.toTV().size() > 0xFFFF) {
-            fail("expected colour names of at most 65535 bytes");
+        const auto tooLong = [&](const Text& name) {
+            return isUnicode(release) ? name.toTU().size() > 0xFFFF : name.toTV().size() > 0xFFFF;
+        };
+        if (tooLong(color.name) || tooLong(color.bookName)) {
+            fail("expected colour names of at most 65535 bytes or UTF-16 units");
         }
         break;
     }
@@ -611,9 +649,8 @@ bool identical(const HeaderValue& a, const HeaderValue& b) {
 
 void refuseUnsupported(Release release) {
     if (release >= Release::R2007) {
-        throw UnsupportedRelease("AcDb:Header: expected release R13 to 2004, found " +
-                                 std::string(releaseName(release)) +
-                                 " (its strings and handles live in separate streams)");
+        throw UnsupportedRelease("AcDb:Header: expected release R13 to 2004 for a new or converted header, found " +
+                                 std::string(releaseName(release)));
     }
 }
 
@@ -795,40 +832,117 @@ std::span<const HeaderVariableInfo> headerVariableTable() noexcept { return kTab
 
 HeaderVariables::HeaderVariables(Release release) : m_release(release) {
     for (const HeaderVariableInfo& info : kTable) {
-        if (info.isIn(release)) m_slots.push_back(Slot{&info, zeroOf(info)});
+        if (info.isIn(release)) m_slots.push_back(Slot{&info, zeroOf(info, release), {}, {}, false});
     }
 }
 
 HeaderVariables HeaderVariables::decode(std::span<const std::uint8_t> bits, Release release) {
-    refuseUnsupported(release);
     HeaderVariables header(release);
     header.m_source.assign(bits.begin(), bits.end());
-    BitReader in(header.m_source, release);
-    for (Slot& slot : header.m_slots) {
-        if (!header.isWritten(slot)) continue;
-        slot.rawBegin = in.bitPos();
+    const std::span<const std::uint8_t> source(header.m_source);
+    BitReader data(source, release);
+    BitReader handles(source, release);
+    // Before 2007 there is no string stream; from then on, where its
+    // presence bit is clear, an empty one that fails any read.
+    std::optional<BitReader> strings;
+    BitReader noStrings(std::span<const std::uint8_t>(), release);
+    const auto read = [&](Slot& slot, BitReader& in, BitReader& names) {
+        slot.raw.begin = in.bitPos();
+        const std::uint64_t namesBegin = names.bitPos();
         try {
-            slot.value = readValue(in, slot.info->code);
+            slot.value = readValue(in, slot.info->code, names);
         } catch (const FormatError& error) {
             throw error.withContext(prefix(slot.info->name));
         }
-        slot.rawBits = in.bitPos() - slot.rawBegin;
+        slot.raw.bits = in.bitPos() - slot.raw.begin;
+        if (&names != &in) slot.names = {namesBegin, names.bitPos() - namesBegin};
         slot.hasRaw = true;
+    };
+    std::size_t first = 0;
+    if (isUnicode(release)) {
+        // SIZE_IN_BITS counts the data and the string stream with its size
+        // and presence bit, from its own first bit to the handles.
+        Slot& size = header.m_slots.front();
+        read(size, data, data);
+        const auto handlesAt = static_cast<std::uint64_t>(std::get<std::int64_t>(size.value));
+        if (handlesAt > data.endBit()) {
+            throw FormatError(prefix(size.info->name) + ": expected at most the section's " +
+                              std::to_string(data.endBit()) + " bits, found " + std::to_string(handlesAt));
+        }
+        try {
+            strings = splitStringStream(data, handlesAt);
+        } catch (const FormatError& error) {
+            throw error.withContext("AcDb:Header");
+        }
+        header.m_hasStrings = strings.has_value();
+        handles.seekBit(handlesAt);
+        first = 1;
     }
-    header.m_stopBit = in.bitPos();
+    for (std::size_t i = first; i < header.m_slots.size(); ++i) {
+        Slot& slot = header.m_slots[i];
+        if (!header.isWritten(slot)) continue;
+        BitReader& names = !isUnicode(release) ? data : strings ? *strings : noStrings;
+        switch (streamOf(*slot.info, release)) {
+        case Stream::Data:
+            read(slot, data, names);
+            break;
+        case Stream::Strings:
+            read(slot, names, names);
+            break;
+        case Stream::Handles:
+            read(slot, handles, handles);
+            break;
+        }
+    }
+    if (isUnicode(release)) {
+        header.m_dataRest = {data.bitPos(), data.endBit() - data.bitPos()};
+        if (strings) header.m_stringRest = {strings->bitPos(), strings->endBit() - strings->bitPos()};
+        header.m_stopBit = handles.bitPos();
+    } else {
+        header.m_stopBit = data.bitPos();
+    }
     return header;
 }
 
 std::vector<std::uint8_t> HeaderVariables::encode() const {
+    const bool unicode = isUnicode(m_release);
     BitWriter out(m_release);
     out.reserveBytes(m_source.size() + 16);
+    BitWriter strings(m_release);
+    BitWriter handles(m_release);
+    const auto copy = [&](BitWriter& to, const Range& range) {
+        if (range.bits > 0) to.writeBits(m_source, range.begin, range.bits);
+    };
     for (const Slot& slot : m_slots) {
         if (!isWritten(slot)) continue;
+        BitWriter& names = unicode ? strings : out;
+        BitWriter& to = [&]() -> BitWriter& {
+            switch (streamOf(*slot.info, m_release)) {
+            case Stream::Strings:
+                return strings;
+            case Stream::Handles:
+                return handles;
+            case Stream::Data:
+                break;
+            }
+            return out;
+        }();
         if (slot.hasRaw) {
-            out.writeBits(m_source, slot.rawBegin, slot.rawBits);
+            copy(to, slot.raw);
+            copy(names, slot.names);
         } else {
-            writeValue(out, slot.info->code, slot.value);
+            writeValue(to, slot.info->code, slot.value, names);
         }
+    }
+    if (unicode) {
+        copy(out, m_dataRest);
+        copy(strings, m_stringRest);
+        appendStringStream(out, strings, m_hasStrings);
+        // SIZE_IN_BITS, the first variable: where the handles start.
+        if (out.bitPos() > std::numeric_limits<std::uint32_t>::max())
+            throw std::out_of_range(prefix("SIZE_IN_BITS") + ": " + std::to_string(out.bitPos()) + " bits are too many");
+        out.overwriteRL(0, static_cast<std::uint32_t>(out.bitPos()));
+        out.writeBits(handles.bytes(), handles.bitPos());
     }
     if (!m_source.empty()) {
         // After the last variable: any whole bytes left there (example_r13.dwg
@@ -856,6 +970,7 @@ HeaderVariables HeaderVariables::defaults(Release release) {
 }
 
 HeaderVariables HeaderVariables::convertedTo(Release target) const {
+    refuseUnsupported(m_release);
     refuseUnsupported(target);
     if (target == m_release)
         return *this;
@@ -916,7 +1031,7 @@ const HeaderValue& HeaderVariables::get(std::string_view name) const { return sl
 
 void HeaderVariables::set(std::string_view name, HeaderValue value) {
     Slot& target = m_slots[indexOf(name)];
-    checkValue(*target.info, value);
+    checkValue(*target.info, value, m_release);
     if (identical(target.value, value)) return;
     target.value = std::move(value);
     target.hasRaw = false;
@@ -958,9 +1073,16 @@ std::string formatHeaderValue(const HeaderValue& value) {
     if (const auto* v = std::get_if<Point3>(&value)) {
         return "(" + number(v->x) + ", " + number(v->y) + ", " + number(v->z) + ")";
     }
-    if (const auto* v = std::get_if<std::string>(&value)) {
+    // TV as its bytes, TU as UTF-8, with the same escapes.
+    const std::string* bytes = std::get_if<std::string>(&value);
+    std::string converted;
+    if (const auto* units = std::get_if<std::u16string>(&value)) {
+        converted = support::toUtf8(*units);
+        bytes = &converted;
+    }
+    if (bytes != nullptr) {
         std::string text = "\"";
-        for (const char c : *v) {
+        for (const char c : *bytes) {
             const auto byte = static_cast<unsigned char>(c);
             if (byte < 0x20 || c == '"' || c == '\\') {
                 char escaped[5];

@@ -9,9 +9,10 @@
 // value, so encode(decode(x)) == x byte for byte even where AutoCAD used a
 // longer code than needed.
 //
-// R13, R14, 2000 and 2004 are read and written. The table also marks the
-// 2007+ variables, but those releases keep strings and handles in separate
-// streams and are refused with UnsupportedRelease for now.
+// Every release from R13 to 2018 is read and written. From 2007 on the
+// section keeps three streams, as objects do (ODA §9, §20.1): the data with
+// HANDSEED, the strings (TU) with their size and presence bit at the data's
+// end, then the handles; each variable's bits are kept in its own stream.
 
 #include <cstddef>
 #include <cstdint>
@@ -44,11 +45,12 @@ struct JulianDate {
 
 // B is bool; BS, BL, BLL, RC, RS and RL are std::int64_t (BS and BL as the
 // signed values the format stores); BD is double; 2RD Point2; 3BD Point3;
-// TV the string's bytes in the drawing's code page, including any
-// terminating zero its length counts; H a HandleRef (code and value as
-// stored); CMC a CmColor; TimeBL a JulianDate.
-using HeaderValue =
-    std::variant<bool, std::int64_t, double, Point2, Point3, std::string, HandleRef, CmColor, JulianDate>;
+// TV before 2007 std::string, the string's bytes in the drawing's code page,
+// from 2007 on std::u16string, the UTF-16 units of the TU it is stored as,
+// either including any terminating zero its length counts; H a HandleRef
+// (code and value as stored); CMC a CmColor; TimeBL a JulianDate.
+using HeaderValue = std::variant<bool, std::int64_t, double, Point2, Point3, std::string, HandleRef, CmColor,
+                                 JulianDate, std::u16string>;
 
 // One bit per Release, R13 = bit 0.
 using ReleaseMask = std::uint8_t;
@@ -79,18 +81,22 @@ class HeaderVariables {
 public:
     // Decodes the stream as DwgFile::headerVariables holds it. Throws
     // FormatError "AcDb:Header: <VARIABLE>: <reason>" naming the variable
-    // being read when the stream ends too early; UnsupportedRelease for 2007
-    // and later.
+    // being read when its stream ends too early, and "AcDb:Header: <reason>"
+    // when the 2007+ size in bits or string stream does not fit.
     static HeaderVariables decode(std::span<const std::uint8_t> bits, Release release);
 
     // The stream for release(), byte-aligned. What followed the last variable
     // in a decoded stream is written after it again; its padding bits only
-    // while the length is unchanged, else zero bits pad.
+    // while the length is unchanged, else zero bits pad. From 2007 on so are
+    // any bits the data or string stream held after its last variable, and
+    // SIZE_IN_BITS is set to where the handles start.
     std::vector<std::uint8_t> encode() const;
 
     // A new, empty imperial drawing as AutoCAD's acad.dwt makes it. Handles
     // are null (the builder fills them), and so are the values the builder
-    // gives each new drawing: the dates and the GUIDs.
+    // gives each new drawing: the dates and the GUIDs. R13 to 2004;
+    // UnsupportedRelease for later releases, as in convertedTo for the
+    // source and the target.
     static HeaderVariables defaults(Release release);
 
     // The variables for another release (R2000 -> 2004 so far): every
@@ -129,16 +135,27 @@ public:
     // Where decoding stopped: the bit after the last variable. AutoCAD pads
     // from there to the byte boundary with random bits; some drawings have
     // whole bytes before that padding (an R13 one: 0x1E), kept as they are.
+    // From 2007 on: the end of the last handle.
     std::uint64_t stopBit() const noexcept { return m_stopBit; }
 
+    // From 2007 on: the bits of the data and string streams after their last
+    // variable (0 where each stream ends exactly after it).
+    std::uint64_t strayBits() const noexcept { return m_dataRest.bits + m_stringRest.bits; }
+
 private:
+    // Bits of m_source.
+    struct Range {
+        std::uint64_t begin = 0;
+        std::uint64_t bits = 0;
+    };
     struct Slot {
         const HeaderVariableInfo* info = nullptr;
         HeaderValue value;
         // The bits the value was decoded from, in m_source; none once set()
-        // changed the value or for defaults().
-        std::uint64_t rawBegin = 0;
-        std::uint64_t rawBits = 0;
+        // changed the value or for defaults(). From 2007 on a CMC's names
+        // are in the string stream: `names`.
+        Range raw;
+        Range names;
         bool hasRaw = false;
     };
 
@@ -152,10 +169,15 @@ private:
     std::vector<Slot> m_slots;
     std::vector<std::uint8_t> m_source;
     std::uint64_t m_stopBit = 0;
+    // 2007+: what the data and string streams hold after their variables,
+    // and whether the string stream's presence bit was set.
+    Range m_dataRest;
+    Range m_stringRest;
+    bool m_hasStrings = true;
 };
 
 // A value as text for dumps and messages: "1", "0.2", "(0, 0, 0)", "5:1F",
-// "\"STANDARD\"", "CMC 256", "2454762+74105000ms".
+// "\"STANDARD\"" (TU as UTF-8), "CMC 256", "2454762+74105000ms".
 std::string formatHeaderValue(const HeaderValue& value);
 
 }  // namespace dwg
