@@ -28,7 +28,6 @@ constexpr ReleaseMask until(Release release) noexcept {
 }
 constexpr ReleaseMask kR13R14 = until(Release::R14);
 constexpr ReleaseMask kR13To2000 = until(Release::R2000);
-constexpr ReleaseMask kR13To2004 = until(Release::R2004);
 constexpr ReleaseMask kR2000Plus = since(Release::R2000);
 constexpr ReleaseMask kR2004Plus = since(Release::R2004);
 constexpr ReleaseMask kR2007Plus = since(Release::R2007);
