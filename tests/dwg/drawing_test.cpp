@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <random>
 #include <set>
@@ -86,7 +87,13 @@ TEST(DrawingSamples, EverySampleOpensAndWalks) {
 }
 
 TEST(DrawingSamples, ExamplesAgreeWithTheirDxfTwins) {
-    for (const std::string& name : kExamples) {
+    std::vector<std::string> names = kExamples;
+    const std::filesystem::path series2007 = std::filesystem::path(CORVELIN_SAMPLES_DIR) / "dwg" / "series" / "2007";
+    if (std::filesystem::is_directory(series2007))
+        for (const auto& entry : std::filesystem::directory_iterator(series2007))
+            if (entry.path().extension() == ".dxf")
+                names.push_back("series/2007/" + entry.path().stem().string());
+    for (const std::string& name : names) {
         SCOPED_TRACE(name);
         auto d = openSample(name);
         auto twin = dwg::test::readDxfTwin(std::string(CORVELIN_SAMPLES_DIR) + "/dwg/" + name + ".dxf");
@@ -183,6 +190,16 @@ TEST(SeriesDrawings, EveryReleaseHoldsTheSameDrawing) {
         }
     }
     EXPECT_GT(compared, 60);
+    // The text-only drawing of every release likewise.
+    if (auto first = openSample("text_2000")) {
+        const auto expected = contentsOf(*first);
+        for (const char* name : {"text_2004", "text_2007", "text_2010", "text_2013", "text_2018"}) {
+            SCOPED_TRACE(name);
+            auto d = openSample(name);
+            ASSERT_TRUE(d);
+            EXPECT_EQ(contentsOf(*d), expected);
+        }
+    }
 }
 
 TEST(DrawingSamples, SavingUnchangedKeepsEveryObjectBitForBit) {
