@@ -278,7 +278,11 @@ DwgFile readDwgFile(std::span<const std::uint8_t> bytes, const ReadOptions& opti
     }
 }
 
+bool canWriteDwgFile(Release release) noexcept { return release != Release::R2007; }
+
 std::vector<std::uint8_t> writeDwgFile(const DwgFile& file) {
+    if (!canWriteDwgFile(file.release))
+        throw UnsupportedRelease("release " + std::string(releaseName(file.release)) + " cannot be written yet");
     switch (file.release) {
         case Release::R13:
         case Release::R14:

@@ -107,6 +107,10 @@ DwgFile readDwgFile(std::span<const std::uint8_t> bytes, const ReadOptions& opti
 // (ODA §3.2, §4.1, with the codes of ODA §27); empty where neither says.
 std::string writerOf(const DwgFile& file);
 
+// Whether writeDwgFile writes files of a release: every one but 2007,
+// whose container is read only.
+bool canWriteDwgFile(Release release) noexcept;
+
 // Writes a complete file of `file.release`.
 std::vector<std::uint8_t> writeDwgFile(const DwgFile& file);
 

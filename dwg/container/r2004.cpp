@@ -12,6 +12,7 @@
 #include "dwg/bits/crc.h"
 #include "dwg/container/compression_2004.h"
 #include "dwg/container/object_map.h"
+#include "dwg/container/sections.h"
 #include "dwg/container/sentinels.h"
 #include "dwg/errors.h"
 #include "support/hex.h"
@@ -19,6 +20,8 @@
 
 namespace dwg {
 namespace {
+
+using namespace sections;
 
 // ODA §4.3, §4.6: the page types, the last one XORed into data page headers.
 constexpr std::uint32_t kPageMapType = 0x41630E3B;
@@ -57,19 +60,6 @@ constexpr std::size_t kAppInfoHistoryAddressAt = 0x30;
 // summary info, both with the drawing's password.
 constexpr std::uint32_t kPasswordFlags = 0x03;
 
-constexpr std::string_view kHeaderName = "AcDb:Header";
-constexpr std::string_view kClassesName = "AcDb:Classes";
-constexpr std::string_view kHandlesName = "AcDb:Handles";
-constexpr std::string_view kObjectsName = "AcDb:AcDbObjects";
-constexpr std::string_view kPreviewName = "AcDb:Preview";
-constexpr std::string_view kSummaryInfoName = "AcDb:SummaryInfo";
-constexpr std::string_view kVbaProjectName = "AcDb:VBAProject";
-constexpr std::string_view kAppInfoName = "AcDb:AppInfo";
-constexpr std::string_view kAppInfoHistoryName = "AcDb:AppInfoHistory";
-constexpr std::string_view kRevHistoryName = "AcDb:RevHistory";
-constexpr std::string_view kObjFreeSpaceName = "AcDb:ObjFreeSpace";
-constexpr std::string_view kTemplateName = "AcDb:Template";
-constexpr std::string_view kAuxHeaderName = "AcDb:AuxHeader";
 
 // The releases of this container (ODA §6-§8 for 2010-2018).
 bool isPaged(Release release) {
@@ -109,17 +99,6 @@ std::uint64_t decompressedBudget(std::size_t fileSize) { return 64 * std::uint64
 
 std::string hex(std::uint64_t value) { return support::hexNumber(value); }
 
-std::string hexBytes(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const std::uint8_t byte : bytes) {
-        if (!out.empty()) out += ' ';
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0xF];
-    }
-    return out;
-}
-
 void appendRC(std::vector<std::uint8_t>& out, std::uint8_t value) { out.push_back(value); }
 void appendBytes(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
@@ -148,25 +127,10 @@ struct Description {
     bool damaged = false;  // a redundant section that could not be read
 };
 
-// The sections the drawing's content is made of; the others are redundant
-// or informational (ODA §4.5 lists them all).
-bool isEssential(std::string_view name) {
-    return name == kHeaderName || name == kClassesName || name == kHandlesName || name == kObjectsName;
-}
-
 // The content a save writes for a redundant section that could not be read,
 // or nothing where the section is left out.
 std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, const DwgFile& file,
                                                       const R2004Layout& layout);
-
-const char* onSaveOf(std::string_view name) {
-    if (name == kPreviewName) return "an empty preview";
-    if (name.empty()) return "an empty one";
-    if (name == kSummaryInfoName || name == kAppInfoName || name == kRevHistoryName || name == kObjFreeSpaceName ||
-        name == kTemplateName || name == kAuxHeaderName)
-        return "a fresh one";
-    return "none";
-}
 
 class Reader2004 {
 public:

@@ -9,6 +9,7 @@
 #include "dwg/bits/crc.h"
 #include "dwg/container/compression_2007.h"
 #include "dwg/container/object_map.h"
+#include "dwg/container/sections.h"
 #include "dwg/container/sentinels.h"
 #include "dwg/errors.h"
 #include "support/hex.h"
@@ -16,6 +17,8 @@
 
 namespace dwg {
 namespace {
+
+using namespace sections;
 
 // ODA §5.2: the meta data, then the file header's page; the page map's
 // addresses count from the end of that page.
@@ -59,17 +62,6 @@ constexpr std::size_t kSectionMapFactorAt = 0xD8;
 constexpr std::size_t kDescriptionSize = 64;
 constexpr std::size_t kPageRefSize = 56;
 
-constexpr std::string_view kHeaderName = "AcDb:Header";
-constexpr std::string_view kClassesName = "AcDb:Classes";
-constexpr std::string_view kHandlesName = "AcDb:Handles";
-constexpr std::string_view kObjectsName = "AcDb:AcDbObjects";
-constexpr std::string_view kPreviewName = "AcDb:Preview";
-constexpr std::string_view kSummaryInfoName = "AcDb:SummaryInfo";
-constexpr std::string_view kAppInfoName = "AcDb:AppInfo";
-constexpr std::string_view kRevHistoryName = "AcDb:RevHistory";
-constexpr std::string_view kObjFreeSpaceName = "AcDb:ObjFreeSpace";
-constexpr std::string_view kTemplateName = "AcDb:Template";
-constexpr std::string_view kAuxHeaderName = "AcDb:AuxHeader";
 
 // The budget of decompressed bytes a file may claim: far more than any real
 // drawing needs, far less than a corrupt size field could ask for.
@@ -77,17 +69,6 @@ std::uint64_t decompressedBudget(std::size_t fileSize) { return 64 * std::uint64
 
 std::string hex(std::uint64_t value) { return support::hexNumber(value); }
 std::string num(std::uint64_t value) { return std::to_string(value); }
-
-std::string hexBytes(std::span<const std::uint8_t> bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (const std::uint8_t byte : bytes) {
-        if (!out.empty()) out += ' ';
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0xF];
-    }
-    return out;
-}
 
 std::uint64_t alignTo8(std::uint64_t size) { return (size + 7) & ~std::uint64_t{7}; }
 
@@ -137,21 +118,6 @@ std::uint32_t dataChecksum(std::uint64_t seed, std::span<const std::uint8_t> dat
         sum2 %= 0xFFF1;
     }
     return static_cast<std::uint32_t>((sum2 << 16) | (sum1 & 0xFFFF));
-}
-
-bool isEssential(std::string_view name) {
-    return name == kHeaderName || name == kClassesName || name == kHandlesName || name == kObjectsName;
-}
-
-// What a save (in a release this engine writes) puts in place of a
-// redundant section that could not be read.
-const char* onSaveOf(std::string_view name) {
-    if (name == kPreviewName) return "an empty preview";
-    if (name.empty()) return "an empty one";
-    if (name == kSummaryInfoName || name == kAppInfoName || name == kRevHistoryName || name == kObjFreeSpaceName ||
-        name == kTemplateName || name == kAuxHeaderName)
-        return "a fresh one";
-    return "none";
 }
 
 // Bytes between the sentinels of AcDb:Header or AcDb:Classes (ODA §5.8,

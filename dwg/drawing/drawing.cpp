@@ -433,7 +433,7 @@ void Drawing::save(const std::filesystem::path& file) { save(file, m_store.relea
 
 bool Drawing::canSaveAs(Release release) const noexcept {
     if (release == m_store.release())
-        return release != Release::R2007;
+        return canWriteDwgFile(release);
     return canChangeRelease(m_store.release(), release);
 }
 
