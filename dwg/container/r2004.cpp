@@ -12,6 +12,7 @@
 #include "dwg/bits/crc.h"
 #include "dwg/container/compression_2004.h"
 #include "dwg/container/object_map.h"
+#include "dwg/container/preview_section.h"
 #include "dwg/container/sections.h"
 #include "dwg/container/sentinels.h"
 #include "dwg/errors.h"
@@ -869,28 +870,6 @@ std::shared_ptr<R2004Layout> defaultLayout(const DwgFile& file) {
         layout->fileOrder.emplace_back(name);
     layout->classesTrailer.assign(8, 0);
     return layout;
-}
-
-// ODA §14.2: the image entries of AcDb:Preview hold file addresses; when the
-// preview page moves, they move with it. Besides the document's codes 1
-// (header data), 2 (BMP) and 3 (WMF), AutoCAD 2013 and later write code 6
-// for a PNG image. Data that does not parse as a preview is left alone.
-void rebasePreview(std::vector<std::uint8_t>& data, std::uint32_t oldBase, std::uint32_t newBase) {
-    if (oldBase == newBase || data.size() < 21 || !std::equal(kPreviewStart.begin(), kPreviewStart.end(), data.begin()))
-        return;
-    const std::size_t count = data[20];
-    if (data.size() < 21 + 9 * count) return;
-    std::vector<std::size_t> addresses;
-    for (std::size_t i = 0, pos = 21; i < count; ++i) {
-        const std::uint8_t code = data[pos];
-        if ((code < 1 || code > 3) && code != 6) return;
-        addresses.push_back(pos + 1);
-        pos += 9;
-    }
-    for (const std::size_t at : addresses) {
-        const std::uint32_t address = support::loadLE32(data, at);
-        if (address >= oldBase) support::storeLE32(data, at, address - oldBase + newBase);
-    }
 }
 
 struct Outgoing {

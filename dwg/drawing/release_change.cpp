@@ -1,6 +1,7 @@
 #include "dwg/drawing/release_change.h"
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <optional>
 #include <thread>
@@ -9,16 +10,24 @@
 #include <unordered_set>
 
 #include "dwg/container/r13_2000.h"
+#include "dwg/container/r2004.h"
+#include "dwg/container/preview_section.h"
+#include "dwg/container/sections.h"
 #include "dwg/drawing/object_store.h"
+#include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
+#include "dwg/objects/data_items.h"
 #include "dwg/objects/header_variables.h"
 #include "dwg/objects/object.h"
 #include "dwg/objects/registry.h"
 #include "dwg/objects/walks/dictionaries.h"
+#include "dwg/objects/walks/multileader_table.h"
+#include "dwg/objects/walks/style_objects.h"
 #include "dwg/objects/walks/polylines.h"
 #include "dwg/objects/walks/proxies.h"
 #include "dwg/objects/walks/tables.h"
 #include "dwg/objects/walks/text.h"
+#include "support/little_endian.h"
 #include "support/paths.h"
 
 namespace dwg {
@@ -60,14 +69,51 @@ constexpr ClassVersion kClassVersions2004[] = {
 };
 
 
+// From 2010 on a table style keeps its data, title and header rows as cell
+// styles (ODA §20.4.101.2); before, as three rows of fixed fields.
+void tableStyleRowsFromCellStyles(TableStyleObject& s) {
+    // The cell style ids of the rows in the older order: data, title, header.
+    static constexpr std::uint32_t kRowIds[3] = {3, 1, 2};
+    // The older borders: top, inside horizontal, bottom, left, inside
+    // vertical, right; a cell border names its edges by bits.
+    static constexpr std::uint32_t kEdges[6] = {1, 0x20, 4, 8, 0x10, 2};
+    for (std::size_t r = 0; r < 3; ++r) {
+        const auto style = std::find_if(s.cellStyles.begin(), s.cellStyles.end(),
+                                        [&](const TableStyleObject::Style& c) { return c.style.id == kRowIds[r]; });
+        if (style == s.cellStyles.end() || style->style.style.dataFlags == 0)
+            continue;
+        const CellStyle& cell = style->style.style;
+        TableStyleRow& row = s.rows[r];
+        row.textStyle = cell.content.textStyle;
+        row.textHeight = cell.content.textHeight;
+        row.textAlignment = static_cast<std::int16_t>(cell.content.alignment);
+        row.textColor = cell.content.contentColor;
+        // No background: the older form clears the flag and keeps white.
+        row.backgroundEnabled = (cell.backgroundColor.rgb >> 24) != 0xC8;
+        row.fillColor = cell.backgroundColor;
+        if (!row.backgroundEnabled)
+            row.fillColor.rgb = 0xC3000007;
+        for (std::size_t b = 0; b < 6; ++b)
+            for (const CellBorder& border : cell.borders)
+                if ((border.edges & kEdges[b]) != 0) {
+                    row.borders[b].lineWeight = static_cast<std::int16_t>(border.lineWeight);
+                    row.borders[b].visible = border.invisible == 0;
+                    row.borders[b].color = border.color;
+                }
+    }
+}
+
 // Two passes over the objects, so that only what crosses objects is kept
 // while one object at a time is decoded, changed and encoded: the first
 // finds what is left out, the links of entity runs, the block names and the
 // class counts; the second writes every object carried.
 class Changer {
 public:
-    Changer(const DwgFile& source, Release target)
+    Changer(const DwgFile& source, Release target, const ReleaseChangeOptions& options)
         : m_source(source), m_from(source.release), m_target(target),
+          m_codePage(options.codePage.value_or(source.codePage)),
+          m_inPage(&codePageOf(source.codePage)), m_outPage(&codePageOf(m_codePage)),
+          m_recodes(isUnicode(m_from) != isUnicode(m_target) || m_inPage != m_outPage),
           m_classes(decodeClasses(source.classes, source.release)),
           m_header(HeaderVariables::decode(source.headerVariables, source.release)) {}
 
@@ -78,7 +124,7 @@ public:
         ReleaseChange out;
         DwgFile& file = out.file;
         file.release = m_target;
-        file.codePage = m_source.codePage;
+        file.codePage = m_codePage;
         file.previewImage = previewImage();
         // An object whose own fields cannot be read is found only here: it
         // is left out, and the objects are written again without any
@@ -88,6 +134,7 @@ public:
         file.headerVariables = header();
         file.classes = classes();
         out.dropped = std::move(m_dropped);
+        out.problems = std::move(m_problems);
         return out;
     }
 
@@ -98,6 +145,7 @@ private:
         std::vector<std::uint8_t> bytes;
         std::optional<std::size_t> unreadable;  // the object whose own fields could not be read
         std::string reason;
+        std::vector<std::string> problems;
         std::exception_ptr error;
     };
 
@@ -113,13 +161,14 @@ private:
                 Object o;
                 try {
                     o = decodeObject(m_source.bytesOf(location), m_from, m_classes);
+                    recodeItems(o, out.problems);
                 } catch (const FormatError& e) {
                     out.unreadable = i;
                     out.reason = std::string("cannot be read: ") + e.what();
                     return;
                 }
                 try {
-                    change(o);
+                    change(o, out.problems);
                     const std::vector<std::uint8_t> bytes = encodeObject(o, m_target, m_from);
                     out.objects.push_back({location.handle, static_cast<std::uint32_t>(out.bytes.size()),
                                            static_cast<std::uint32_t>(bytes.size())});
@@ -163,6 +212,8 @@ private:
                 return false;
             }
         }
+        for (Stretch& s : stretches)
+            m_problems.insert(m_problems.end(), s.problems.begin(), s.problems.end());
         file.objects = std::move(stretches[0].objects);
         file.objectBytes = std::move(stretches[0].bytes);
         for (std::size_t k = 1; k < threads; ++k) {
@@ -223,6 +274,16 @@ private:
                 m_removed.insert(location.handle);  // 2004 has none; AutoCAD leaves them out too
                 continue;
             }
+            if (c.hasDsData && m_target < Release::R2013 && o.kind != nullptr &&
+                (o.kind->type == type::Region || o.kind->type == type::Solid3d || o.kind->type == type::Body)) {
+                // Other objects keep only what 2004 has no field for there
+                // (a layout its thumbnail); a solid its whole shape.
+                drop(location.handle, typeName(type, o.kind),
+                     "its ACIS data are kept in the data store section (AcDb:AcDsPrototype_1b) of release " +
+                         std::string(releaseName(m_from)) + ", which " + std::string(releaseName(m_target)) +
+                         " has not");
+                continue;
+            }
             if (o.kind == nullptr) {
                 const ClassDefinition* cls = m_classes.find(type);
                 drop(location.handle, typeName(type, nullptr),
@@ -240,8 +301,21 @@ private:
                          " needs");
                 continue;
             }
+            if ((o.kind->type == kProxyEntity || o.kind->type == kProxyObject) && isUnicode(m_from) &&
+                !isUnicode(m_target)) {
+                // Its strings are in a stream of their own, which the data of
+                // an older release would need in their midst, where only the
+                // application knows.
+                drop(location.handle, std::string(o.kind->dxfName),
+                     "a proxy of release " + std::string(releaseName(m_from)) +
+                         " keeps its strings apart from its data, which " + std::string(releaseName(m_target)) +
+                         " would need among them");
+                continue;
+            }
             if (const ClassDefinition* cls = m_classes.find(type))
                 ++m_instances[std::string(cls->name())];
+            if (m_from >= Release::R2007 && (type == type::LtypeControl || type == type::Vport || type == type::AppId))
+                noteTableRecord(stored);
             if (type == type::BlockHeader && m_from <= Release::R14) {
                 try {
                     Object block = decodeObject(stored, m_from, m_classes);
@@ -255,12 +329,100 @@ private:
         std::sort(m_allHandles.begin(), m_allHandles.end());
     }
 
+    // What the changes of a later release need to know of the tables.
+    void noteTableRecord(std::span<const std::uint8_t> stored) {
+        Object o;
+        try {
+            o = decodeObject(stored, m_from, m_classes);
+        } catch (const FormatError&) {
+            return;  // left out by the second pass
+        }
+        const std::uint64_t self = o.common.handleValue();
+        if (const auto* table = o.as<LinetypeTableObject>()) {
+            m_byLayerLinetype = o.common.resolve(table->byLayer);
+            m_byBlockLinetype = o.common.resolve(table->byBlock);
+            for (const HandleRef& entry : table->table.entries)
+                m_linetypes.push_back(o.common.resolve(entry));
+        } else if (const auto* vport = o.as<VportObject>()) {
+            if (support::upperAscii(vport->entry.name.shown()) == "*ACTIVE" && m_activeVport == 0)
+                m_activeVport = self;
+        } else if (const auto* app = o.as<AppIdObject>()) {
+            m_appIds.emplace(support::upperAscii(app->entry.name.shown()), self);
+        }
+    }
+
     // The second pass, for one object.
-    void change(Object& o) const {
+    void change(Object& o, std::vector<std::string>& problems) const {
         listOwnedObjects(o);
         nameBlocksByHandle(o);
         changeCommonData(o);
+        changeFieldsOfLaterReleases(o, problems);
         removeReferences(o);
+    }
+
+    // Where 2007 and later store a property otherwise than 2004, the value
+    // in the form AutoCAD's own 2004 saves give it (series/ of the samples).
+    void changeFieldsOfLaterReleases(Object& o, std::vector<std::string>& problems) const {
+        if (m_from < Release::R2007 || m_target >= Release::R2007)
+            return;
+        CommonData& c = o.common;
+        if (auto* t = o.as<SymbolTableObject>()) {
+            // A table may list a null entry; 2004 saves leave it out.
+            std::erase_if(t->entries, [&](const HandleRef& h) { return h.value == 0 && h.code <= 5; });
+        } else if (auto* d = o.as<DimStyleTableObject>()) {
+            // 2018 no longer repeats the dimension styles after the list.
+            if (d->more.empty())
+                d->more = d->table.entries;
+        } else if (auto* v = o.as<VisualStyleObject>()) {
+            // From 2010 on the face modifier's bits 1 and 2 say whether the
+            // opacity and the specular highlight apply; before, the sign of
+            // the value said it.
+            if (m_from >= Release::R2010) {
+                v->faceOpacity = std::abs(v->faceOpacity) * ((v->faceModifier & 1) != 0 ? 1 : -1);
+                v->faceSpecular = std::abs(v->faceSpecular) * ((v->faceModifier & 2) != 0 ? 1 : -1);
+            }
+        } else if (auto* m = o.as<MLeaderStyleObject>()) {
+            // From 2010 on the style stores its format version; before, an
+            // ACAD_MLEADERVER short in its extended data did.
+            if (m_from >= Release::R2010 && m->version >= 2 && !hasMLeaderVersionData(c)) {
+                const auto app = m_appIds.find("ACAD_MLEADERVER");
+                if (app != m_appIds.end()) {
+                    const auto version = static_cast<std::uint16_t>(m->version);
+                    c.extendedData.push_back(
+                        {{5, app->second},
+                         {70, static_cast<std::uint8_t>(version & 0xFF), static_cast<std::uint8_t>(version >> 8)}});
+                } else {
+                    problems.push_back("object " + handleText(c.handleValue()) +
+                                       ": MLEADERSTYLE of format version " + std::to_string(m->version) +
+                                       " saved in the first format: the drawing has no application "
+                                       "ACAD_MLEADERVER to name it");
+                }
+            }
+        } else if (auto* l = o.as<LayoutObject>()) {
+            // 2018 leaves the model layout's viewport unnamed; 2004 names
+            // the *Active viewport.
+            if (l->activeViewport.value == 0 && m_activeVport != 0 && c.resolve(l->block) == m_modelSpace)
+                l->activeViewport = {4, m_activeVport};
+        } else if (auto* ms = o.as<MlineStyleObject>()) {
+            // 2018 names each line's linetype by handle; before, by its
+            // index in the table (32767 ByLayer, 32766 ByBlock).
+            if (m_from >= Release::R2018)
+                for (MlineStyleLine& line : ms->lines) {
+                    const std::uint64_t h = c.resolve(line.linetype);
+                    if (h == m_byLayerLinetype || h == 0) {
+                        line.linetypeIndex = 32767;
+                    } else if (h == m_byBlockLinetype) {
+                        line.linetypeIndex = 32766;
+                    } else {
+                        const auto at = std::find(m_linetypes.begin(), m_linetypes.end(), h);
+                        line.linetypeIndex = static_cast<std::int16_t>(
+                            at != m_linetypes.end() ? at - m_linetypes.begin() : 32767);
+                    }
+                }
+        } else if (auto* ts = o.as<TableStyleObject>()) {
+            if (m_from >= Release::R2010)
+                tableStyleRowsFromCellStyles(*ts);
+        }
     }
 
     // The entities from `first` to `last` by their links (an entity without
@@ -411,13 +573,56 @@ private:
         std::erase_if(list, [&](T& item) { return isRemoved(c, get(item)); });
     }
 
-    // Colours in the target's form; what referred to a left-out object: list
-    // entries go, single references become null.
+    // The strings of the object's extended data and of an XRECORD's items in
+    // the target's form. Extended data that does not parse is left out (it
+    // is an application's own, the object stands without it); an XRECORD
+    // whose items do not parse cannot be read (FormatError).
+    void recodeItems(Object& o, std::vector<std::string>& problems) const {
+        if (!m_recodes)
+            return;
+        StringRecoding how{m_from, m_target, m_codePage, [this](const Text& text) { return recode(text); }};
+        const std::string object = "object " + handleText(o.common.handleValue()) + ": ";
+        std::vector<std::string> found;
+        std::erase_if(o.common.extendedData, [&](ExtendedData& block) {
+            try {
+                block.bytes = recodeExtendedData(block.bytes, how, found);
+                return false;
+            } catch (const FormatError& e) {
+                found.push_back(std::string("left out its extended data of application ") +
+                                handleText(block.application.value) + ", which cannot be read: " + e.what());
+                return true;
+            }
+        });
+        if (auto* x = o.as<XRecordObject>())
+            x->items = recodeXRecordItems(x->items, how, found);
+        for (std::string& problem : found)
+            problems.push_back(object + problem);
+    }
+
+    // A string of the source in the target's form and code page.
+    Text recode(const Text& text) const {
+        if (!m_recodes || (text.bytes.empty() && text.units.empty()))
+            return text;
+        Text out;
+        out.terminated = text.terminated;
+        encodeText(out, decodeText(text, *m_inPage), *m_outPage, m_target);
+        return out;
+    }
+
+    // Colours in the target's form, strings in its code page; what referred
+    // to a left-out object: list entries go, single references become null.
     void removeReferences(Object& o) const {
         CommonData& c = o.common;
-        const auto recolor = [this](CmColor& color) { color = colorForRelease(color, m_target); };
+        const auto recolor = [this](CmColor& color) {
+            color = colorForRelease(color, m_target);
+            color.name = recode(color.name);
+            color.bookName = recode(color.bookName);
+        };
+        HandleVisitor::VisitText retext;
+        if (m_recodes)
+            retext = [this](const char*, Text& text) { text = recode(text); };
         if (m_removed.empty()) {
-            visitHandles(o, m_target, [](const char*, HandleRef&) {}, recolor);
+            visitHandles(o, m_target, [](const char*, HandleRef&) {}, recolor, retext);
             return;
         }
         const auto self = [](HandleRef& h) -> HandleRef& { return h; };
@@ -442,11 +647,14 @@ private:
                 if (isRemoved(c, ref))
                     ref = {static_cast<std::uint8_t>(ref.code >= 2 && ref.code <= 5 ? ref.code : 4), 0};
             },
-            recolor);
+            recolor, retext);
     }
 
     std::vector<std::uint8_t> header() const {
-        HeaderVariables h = m_header.convertedTo(m_target);
+        HeaderVariables::Recode recodeString;
+        if (m_recodes)
+            recodeString = [this](const Text& text) { return recode(text); };
+        HeaderVariables h = m_header.convertedTo(m_target, recodeString);
         for (std::size_t i = 0; i < h.size(); ++i) {
             const HeaderVariableInfo& info = h.infoAt(i);
             if (info.code != HeaderCode::H || info.name == "HANDSEED")
@@ -458,19 +666,44 @@ private:
         return h.encode();
     }
 
-    // The input's preview, with its addresses relative to its start.
-    std::vector<std::uint8_t> previewImage() const {
+    // The input's preview, with its addresses relative to its start; none
+    // where it is damaged.
+    std::vector<std::uint8_t> previewImage() {
+        if (!m_source.previewImage.empty())
+            return m_source.previewImage;
         if (const auto* layout = dynamic_cast<const R13Layout*>(m_source.layout.get()))
             for (const R13Layout::Piece& piece : layout->pieces)
                 if (piece.part == R13Part::Image)
                     return piece.bytes;
+        if (const auto* layout = dynamic_cast<const R2004Layout*>(m_source.layout.get()))
+            if (const R2004Section* preview = layout->find(sections::kPreviewName))
+                try {
+                    // File header byte 0x0D: the file address of the preview's data.
+                    return relativePreview(preview->data, support::loadLE32(layout->fileHeader, 0x0D));
+                } catch (const FormatError& e) {
+                    m_problems.push_back(std::string("the preview could not be read (") + e.what() +
+                                         "); the drawing is saved without one");
+                }
         return {};
+    }
+
+    // A name of the classes section in the target's code page (UTF-8 as
+    // read from 2007 on).
+    std::string recodeName(const std::string& name) const {
+        if (!m_recodes)
+            return name;
+        const std::u16string units =
+            isUnicode(m_from) ? support::fromUtf8(name) : decodeDrawingText(name, *m_inPage);
+        return isUnicode(m_target) ? support::toUtf8(units) : encodeDrawingText(units, *m_outPage);
     }
 
     std::vector<std::uint8_t> classes() const {
         ClassList list = m_classes;
         list.maxClassNumber = 0;
         for (ClassDefinition& c : list.classes) {
+            c.appName = recodeName(c.appName);
+            c.cppClassName = recodeName(c.cppClassName);
+            c.dxfName = recodeName(c.dxfName);
             const std::string_view name = c.name();
             list.maxClassNumber = std::max(list.maxClassNumber, c.number);
             if (m_target < Release::R2004)
@@ -491,6 +724,10 @@ private:
 
     const DwgFile& m_source;
     Release m_from, m_target;
+    std::uint16_t m_codePage;
+    const support::CodePage* m_inPage;
+    const support::CodePage* m_outPage;
+    bool m_recodes;  // strings change their form or code page
     ClassList m_classes;
     HeaderVariables m_header;
     std::vector<std::uint64_t> m_allHandles;                 // every handle of the source, ascending
@@ -499,21 +736,25 @@ private:
     std::uint64_t m_modelSpace = 0, m_paperSpace = 0;
     std::unordered_set<std::uint64_t> m_removed;             // left out, reported or not
     std::vector<DroppedObjectInSave> m_dropped;
+    std::vector<std::string> m_problems;
     std::unordered_map<std::string, std::int32_t> m_instances;
     std::unordered_map<std::string, std::uint64_t> m_blockNames;  // R13-R14: upper-case name to block record
+    // 2007+: the tables' records that changeFieldsOfLaterReleases names.
+    std::unordered_map<std::string, std::uint64_t> m_appIds;  // upper-case name to APPID
+    std::uint64_t m_activeVport = 0;
+    std::uint64_t m_byLayerLinetype = 0, m_byBlockLinetype = 0;
+    std::vector<std::uint64_t> m_linetypes;  // in table order
 };
 
 }  // namespace
 
-bool canChangeRelease(Release from, Release target) noexcept {
-    return from <= Release::R2000 && target == Release::R2004;
-}
+bool canChangeRelease(Release, Release target) noexcept { return target == Release::R2004; }
 
-ReleaseChange changeRelease(const DwgFile& source, Release target) {
+ReleaseChange changeRelease(const DwgFile& source, Release target, const ReleaseChangeOptions& options) {
     if (!canChangeRelease(source.release, target))
         throw UnsupportedRelease("saving a drawing of release " + std::string(releaseName(source.release)) +
                                  " as " + std::string(releaseName(target)));
-    return Changer(source, target).run();
+    return Changer(source, target, options).run();
 }
 
 }  // namespace dwg

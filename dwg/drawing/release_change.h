@@ -1,25 +1,33 @@
 #pragma once
-// Saving a drawing in a later release than it was read in (R13, R14 and 2000
-// to 2004): every object decoded through its walk and encoded for the target
-// release, the way AutoCAD's own "save as" changes what the releases store
-// differently:
+// Saving a drawing as AutoCAD 2004 from any other release (R13 to 2000,
+// 2007 to 2018), or as 2004 in another code page: every object decoded
+// through its walk and encoded for the target release, the way AutoCAD's
+// own "save as" changes what the releases store differently:
 // - the common data: 2004 keeps no previous / next links and says whether an
 //   extension dictionary follows; R13-R14 linetype bits become linetype flags;
+//   the fields of 2007 and later (materials, shadows, visual styles, the data
+//   store flag) are not written;
 // - owned objects: a block record, a block reference's attributes and a
 //   polyline's vertices are listed one by one instead of by their first and
 //   last, linked (ODA §20.4.2, .9-10, .16-19, .52);
 // - colours: CMC colours take the 2004 form (colorForRelease);
+// - strings: every string of the objects, their extended data and
+//   XRECORDs, the header variables and the classes, in the output's code
+//   page (UTF-16 from 2007 on; characters the page lacks as \U+XXXX);
 // - types that changed: R13-R14 classes that became fixed types (LWPOLYLINE,
 //   HATCH), and the 2004 fixed types of ACDBPLACEHOLDER and LAYOUT;
 // - header variables (HeaderVariables::convertedTo) and classes with their
 //   2004 fields;
 // - VX_CONTROL and VX_TABLE_RECORD, which 2004 has not, are left out;
-// - a fresh container of the target release.
+// - a fresh container of the target release, with the input's preview.
 // Handles keep their numbers. An object that cannot be carried (a type no
-// walk describes, or one that cannot be decoded) is left out with every
-// reference to it removed, and listed.
+// walk describes, one that cannot be decoded, one whose data 2013 and later
+// keep in the data store section, a proxy of 2007 or later whose strings
+// 2004 would need within its data) is left out with every reference to it
+// removed, and listed.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,14 +45,23 @@ struct DroppedObjectInSave {
 struct ReleaseChange {
     DwgFile file;
     std::vector<DroppedObjectInSave> dropped;
+    // What was kept but changed on the way (a string shortened to a limit of
+    // the target, two names that became one), one sentence each.
+    std::vector<std::string> problems;
+};
+
+struct ReleaseChangeOptions {
+    // The DWGCODEPAGE the output declares and stores its strings in (34 =
+    // ANSI_1255...); the source's own by default.
+    std::optional<std::uint16_t> codePage;
 };
 
 // Whether changeRelease takes a drawing of `from` to `target`: 2004 from
-// R13, R14 and 2000.
+// every release.
 bool canChangeRelease(Release from, Release target) noexcept;
 
 // `source` as read (and edited), to a target canChangeRelease allows
-// (UnsupportedRelease for other pairs).
-ReleaseChange changeRelease(const DwgFile& source, Release target);
+// (UnsupportedRelease for other targets).
+ReleaseChange changeRelease(const DwgFile& source, Release target, const ReleaseChangeOptions& options = {});
 
 }  // namespace dwg

@@ -968,10 +968,34 @@ HeaderVariables HeaderVariables::defaults(Release release) {
     return header;
 }
 
-HeaderVariables HeaderVariables::convertedTo(Release target) const {
-    refuseUnsupported(m_release);
+namespace {
+
+bool isString(const HeaderValue& value) {
+    return std::holds_alternative<std::string>(value) || std::holds_alternative<std::u16string>(value);
+}
+
+Text textOf(const HeaderValue& value) {
+    if (const auto* units = std::get_if<std::u16string>(&value)) return Text::fromTU(*units);
+    return Text::fromTV(std::get<std::string>(value));
+}
+
+// `text` in the form of `release`: UnsupportedRelease where it holds only
+// the other form (a recode was needed but not given).
+HeaderValue stringFor(const Text& text, Release release, std::string_view name) {
+    const bool hasOther = isUnicode(release) ? !text.bytes.empty() : !text.units.empty();
+    if (hasOther) {
+        throw UnsupportedRelease(prefix(name) + ": a string of the other form of strings, which only a code page " +
+                                 "can change into the form of release " + std::string(releaseName(release)));
+    }
+    if (isUnicode(release)) return text.toTU();
+    return text.toTV();
+}
+
+}  // namespace
+
+HeaderVariables HeaderVariables::convertedTo(Release target, const Recode& recode) const {
     refuseUnsupported(target);
-    if (target == m_release)
+    if (target == m_release && !recode)
         return *this;
     // What AutoCAD 2004 writes for the variables 2000 lacks, beyond the
     // defaults of a new drawing: every 2004 sample AutoCAD saved from a 2000
@@ -982,7 +1006,8 @@ HeaderVariables HeaderVariables::convertedTo(Release target) const {
         {"UNKNOWN_15", 1295403062}, {"UNKNOWN_16", 1295403062}, {"UNKNOWN_17", 335548160},
         {"UNKNOWN_18", 959854902},
     };
-    HeaderVariables out = defaults(target);
+    const auto recoded = [&](const Text& text) { return recode ? recode(text) : text; };
+    HeaderVariables out = target == m_release ? *this : defaults(target);
     for (Slot& slot : out.m_slots) {
         const Slot* source = find(slot.info->name);
         if (source == nullptr) {
@@ -991,11 +1016,25 @@ HeaderVariables HeaderVariables::convertedTo(Release target) const {
                     slot.value = value;
             continue;
         }
-        if (source->value.index() != slot.value.index())
+        HeaderValue value;
+        if (isString(source->value) && isString(slot.value)) {
+            value = stringFor(recoded(textOf(source->value)), target, slot.info->name);
+        } else if (source->value.index() != slot.value.index()) {
             continue;  // a variable that changed its code keeps the target's default
-        slot.value = source->value;
-        if (auto* color = std::get_if<CmColor>(&slot.value))
-            *color = colorForRelease(*color, target);
+        } else {
+            value = source->value;
+            if (auto* color = std::get_if<CmColor>(&value)) {
+                *color = colorForRelease(*color, target);
+                if (recode) {
+                    color->name = recode(color->name);
+                    color->bookName = recode(color->bookName);
+                }
+            }
+        }
+        if (!identical(slot.value, value)) {
+            slot.value = std::move(value);
+            slot.hasRaw = false;
+        }
     }
     return out;
 }

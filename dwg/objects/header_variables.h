@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -99,14 +100,22 @@ public:
     // source and the target.
     static HeaderVariables defaults(Release release);
 
-    // The variables for another release (R2000 -> 2004 so far): every
-    // variable both releases have keeps its value, colours in the target
-    // release's form (colorForRelease); a variable the source lacks gets the
-    // value AutoCAD gives it in a drawing saved in the target release (see
-    // the table in the definition). Values not carried are the saving
-    // program's own: dates, timers and the per-save random shorts stay as the
-    // source has them where the target has them too.
-    HeaderVariables convertedTo(Release target) const;
+    // A string of the source (bytes or UTF-16 units, as it reads) in the
+    // target's form.
+    using Recode = std::function<Text(const Text&)>;
+
+    // The variables for another release (R13-2000 and 2007-2018 -> 2004):
+    // every variable both releases have keeps its value, colours in the
+    // target release's form (colorForRelease) and strings through `recode`
+    // (needed where the releases store strings differently; it may also
+    // change the code page of a header of the same release); a variable the
+    // source lacks gets the value AutoCAD gives it in a drawing saved in the
+    // target release (see the table in the definition). Values not carried
+    // are the saving program's own: dates, timers and the per-save random
+    // shorts stay as the source has them where the target has them too.
+    // UnsupportedRelease for a target after 2004, or 8-bit and UTF-16
+    // strings without `recode`.
+    HeaderVariables convertedTo(Release target, const Recode& recode = {}) const;
 
     Release release() const noexcept { return m_release; }
     bool has(std::string_view name) const noexcept;

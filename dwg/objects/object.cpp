@@ -267,8 +267,8 @@ FieldPrinter printed(Object& object, Release release) {
 }  // namespace
 
 void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit,
-                  const HandleVisitor::VisitColor& visitColor) {
-    HandleVisitor io(release, object.common, visit, visitColor);
+                  const HandleVisitor::VisitColor& visitColor, const HandleVisitor::VisitText& visitText) {
+    HandleVisitor io(release, object.common, visit, visitColor, visitText);
     walkCommon(io, object.common, nullptr);
     object.body->visit(io);
 }

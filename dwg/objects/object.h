@@ -156,10 +156,11 @@ Object decodeCommonData(std::span<const std::uint8_t> stored, Release release, c
 std::vector<std::uint8_t> encodeObject(Object& object, Release release, Release readIn);
 
 // Calls `visit` on every handle reference of the object, the common ones
-// first, in stream order, and
-// `visitColor`, where given, on every CMC colour of the type's fields.
+// first, in stream order; `visitColor`, where given, on every CMC colour of
+// the type's fields, and `visitText` on every string of them (the strings
+// and colours `release` stores).
 void visitHandles(Object& object, Release release, const HandleVisitor::Visit& visit,
-                  const HandleVisitor::VisitColor& visitColor = {});
+                  const HandleVisitor::VisitColor& visitColor = {}, const HandleVisitor::VisitText& visitText = {});
 
 // Every field by name, the common data first.
 std::vector<PrintedField> describeObject(Object& object, Release release);

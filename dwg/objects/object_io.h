@@ -340,9 +340,9 @@ private:
 };
 
 // Calls a function on every handle reference of an object (data and handle
-// streams alike), and another on every CMC colour, and reads or writes
-// nothing else: for following, cleaning and converting references and
-// colours.
+// streams alike), another on every CMC colour and another on every string,
+// and reads or writes nothing else: for following, cleaning and converting
+// references, colours and strings.
 class HandleVisitor {
 public:
     static constexpr bool reading = false;
@@ -351,8 +351,11 @@ public:
 
     using Visit = std::function<void(const char* name, HandleRef& ref)>;
     using VisitColor = std::function<void(CmColor& color)>;
-    HandleVisitor(Release release, const CommonData& common, Visit visit, VisitColor visitColor = {})
-        : m_release(release), m_common(common), m_visit(std::move(visit)), m_visitColor(std::move(visitColor)) {}
+    using VisitText = std::function<void(const char* name, Text& text)>;
+    HandleVisitor(Release release, const CommonData& common, Visit visit, VisitColor visitColor = {},
+                  VisitText visitText = {})
+        : m_release(release), m_common(common), m_visit(std::move(visit)), m_visitColor(std::move(visitColor)),
+          m_visitText(std::move(visitText)) {}
 
     Release release() const noexcept { return m_release; }
     const CommonData& common() const noexcept { return m_common; }
@@ -385,7 +388,9 @@ public:
     template <class V> void MC(const char*, V&) {}
     template <class V> void MS(const char*, V&) {}
     template <class V> void OT(const char*, V&) {}
-    template <class V> void T(const char*, V&) {}
+    void T(const char* n, Text& v) {
+        if (m_visitText) m_visitText(n, v);
+    }
     void CMC(const char*, CmColor& v) {
         if (m_visitColor) m_visitColor(v);
     }
@@ -403,6 +408,7 @@ private:
     const CommonData& m_common;
     Visit m_visit;
     VisitColor m_visitColor;
+    VisitText m_visitText;
 };
 
 }  // namespace dwg

@@ -20,8 +20,9 @@ inline constexpr std::uint16_t Text = 1, Attrib = 2, Attdef = 3, Block = 4, Endb
                                Trace = 32, Viewport = 34, Ellipse = 35, Dictionary = 42, MText = 44,
                                BlockControl = 48, BlockHeader = 49, LayerControl = 50, Layer = 51,
                                StyleControl = 52, Style = 53, LtypeControl = 56, Ltype = 57, ViewControl = 60,
-                               UcsControl = 62, VportControl = 64, AppIdControl = 66, AppId = 67,
-                               DimStyleControl = 68, DimStyle = 69, VpEntHdrControl = 70, LwPolyline = 77;
+                               UcsControl = 62, VportControl = 64, Vport = 65, AppIdControl = 66, AppId = 67,
+                               DimStyleControl = 68, DimStyle = 69, VpEntHdrControl = 70, LwPolyline = 77,
+                               Region = 37, Solid3d = 38, Body = 39;
 }  // namespace type
 
 // Whether objects of a type are entities (fixed types and classes alike).

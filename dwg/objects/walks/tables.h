@@ -35,8 +35,15 @@ void walk(Io& io, TableEntryData& e) {
         io.BS("xref index + 1", e.xrefIndexPlus1);
         io.B("xref dependent", e.xrefDependent);
     } else {
-        // 2007 on the two bits are gone: the BS alone says xref dependence.
+        // 2007 on the two bits are gone: the BS alone says xref dependence
+        // (its bit 256). A record read so gets the bits an older release
+        // would store: AutoCAD's 2004 saves of such drawings mark every
+        // record referenced.
         io.BS("xref index + 1", e.xrefIndexPlus1);
+        if constexpr (Io::reading) {
+            e.flag64 = true;
+            e.xrefDependent = (e.xrefIndexPlus1 & 256) != 0;
+        }
     }
     io.H("xref block", e.xrefBlock);
 }
