@@ -177,11 +177,17 @@ void TForm1::Convert(bool single) {
             filter::convertDrawing(m_fontTable, *this, settings, ui::toPath(input), ui::toPath(output),
                                    [this](int percent) { Progress(percent); }, runHooks());
         afterRun(report);
-        if (!report.objectsDropped.empty()) {
+        if (!report.objectsDropped.empty() || !report.saveProblems.empty()) {
             QStringList lines;
-            for (const filter::DroppedObject& d : report.objectsDropped)
-                lines << QStringLiteral("object %1 (%2): %3")
-                             .arg(ui::fromUtf8(d.handle), ui::fromUtf8(d.type), ui::fromUtf8(d.reason));
+            // A left-out entity changes what the drawing shows: said first.
+            for (const bool entities : {true, false})
+                for (const filter::DroppedObject& d : report.objectsDropped)
+                    if (d.isEntity == entities)
+                        lines << (entities ? QStringLiteral("entity %1 (%2), no longer shown: %3")
+                                           : QStringLiteral("object %1 (%2): %3"))
+                                     .arg(ui::fromUtf8(d.handle), ui::fromUtf8(d.type), ui::fromUtf8(d.reason));
+            for (const std::string& problem : report.saveProblems)
+                lines << QStringLiteral("changed on saving: %1").arg(ui::fromUtf8(problem));
             withDrops << input + QLatin1Char('\n') + lines.join(QLatin1Char('\n'));
         }
         ProgressBar1->setValue(0);
@@ -192,7 +198,7 @@ void TForm1::Convert(bool single) {
     if (!withDrops.isEmpty())
         ui::showMessage(this, {ui::MessageKind::Warning,
                                QStringLiteral("%1 of the drawings hold objects that AutoCAD 2004 drawings cannot "
-                                              "carry; they were left out.")
+                                              "carry as they are; they were left out or changed.")
                                    .arg(withDrops.size()),
                                withDrops.join(QStringLiteral("\n\n"))});
     // The run changed the folder's entries (outputs, backups): keep the

@@ -26,9 +26,11 @@ std::string convertUsage() {
            "Converts each drawing given, and every *.dwg of each folder given, for the ESRI\n"
            "Hebrew setting (\"RightTo Left\" unless --ltr), and saves it as AutoCAD 2004.\n"
            "One line per drawing as it finishes (FAILED lines on standard error), then a\n"
-           "summary line. An object that cannot be carried into AutoCAD 2004 is left out\n"
-           "with every reference to it and listed (\"left out: ...\" on standard error,\n"
-           "objectsDropped in the report).\n"
+           "summary line. Drawings of every release from R13 to 2018 are converted. An\n"
+           "object that cannot be carried into AutoCAD 2004 is left out with every\n"
+           "reference to it and listed (\"left out: ...\" on standard error, objectsDropped\n"
+           "in the report); a string shortened to a limit of 2004 is listed likewise\n"
+           "(\"changed on saving: ...\", saveProblems).\n"
            "\n"
            "  -o, --output-dir DIR    write the converted drawings into DIR (created, with\n"
            "                          any missing folder above it); drawings of a folder\n"
@@ -41,6 +43,11 @@ std::string convertUsage() {
            "      --ltr               convert for the \"Left To Right\" ESRI Hebrew setting\n"
            "      --no-auto-correct   do not repair letters foreign to a style's font kind\n"
            "      --keep-windows-mapping  leave attributes whose letters do not fit as they are\n"
+           "      --code-page NAME    declare the converted drawings in code page NAME (such as\n"
+           "                          ANSI_1255) and store every string in it; by default each\n"
+           "                          drawing keeps its own, where Hebrew letters that a page\n"
+           "                          such as ANSI_1252 lacks are stored as \\U+05xx escapes,\n"
+           "                          which GIS programs show as they are\n"
            "      --recover           open drawings whose object map is damaged (otherwise a\n"
            "                          failure) by scanning their objects, as AutoCAD's RECOVER\n"
            "                          does; each recovery is a warning, and the converted\n"
@@ -134,6 +141,13 @@ BatchOptions parse(const std::vector<std::string>& args, bool check) {
             o.settings.autoCorrect = false;
         } else if (arg == "--keep-windows-mapping") {
             o.settings.keepWindowsMapping = true;
+        } else if (arg == "--code-page") {
+            const std::string& name = in.value();
+            const auto page = filter::writableCodePage(name);
+            if (!page)
+                throw UsageError("--code-page takes the name of a single-byte code page such as ANSI_1255 or "
+                                 "ANSI_1252, not '" + name + "'");
+            o.settings.outputCodePage = *page;
         } else if (!in.readOrder(o.leftToRight)) {
             in.unknownOption();
         }
@@ -179,10 +193,13 @@ void writeReport(JsonWriter& json, const std::string& command, const std::string
         json.member("rebuiltOnSave", r.rebuiltOnSave);
         if (command == "convert") {
             json.member("releaseWritten", r.status == filter::RunStatus::Done ? r.releaseWritten : std::string());
+            json.member("codePageWritten", r.status == filter::RunStatus::Done ? r.codePageWritten : std::string());
+            json.member("saveProblems", r.saveProblems);
             json.key("objectsDropped").beginArray();
             for (const auto& d : r.objectsDropped) {
                 json.beginObject();
                 json.member("handle", d.handle).member("type", d.type).member("reason", d.reason);
+                json.member("entity", d.isEntity);
                 json.endObject();
             }
             json.endArray();
@@ -377,7 +394,10 @@ int runBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
         for (const auto& w : r.statistics.warnings)
             err << r.input << ": warning: " << w << '\n';
         for (const auto& d : r.objectsDropped)
-            err << r.input << ": left out: object " << d.handle << " (" << d.type << "): " << d.reason << '\n';
+            err << r.input << ": left out: " << (d.isEntity ? "entity " : "object ") << d.handle << " (" << d.type
+                << "): " << d.reason << '\n';
+        for (const auto& p : r.saveProblems)
+            err << r.input << ": changed on saving: " << p << '\n';
     };
     auto worker = [&] {
         for (std::size_t i = next++; i < inputs.size(); i = next++) {

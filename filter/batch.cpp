@@ -109,7 +109,9 @@ void runFilter(TDWGFileFilter& f, const std::filesystem::path& input, RunReport&
     if (f.Document) {
         report.releaseRead = f.Document->release();
         report.releaseWritten = f.Document->releaseWritten();
+        report.codePageWritten = f.Document->codePageWritten();
         report.objectsDropped = f.Document->droppedInSave();
+        report.saveProblems = f.Document->problemsInSave();
         report.writer = f.Document->writer();
         report.readWarnings = f.Document->readWarnings();
         report.rebuiltOnSave = f.Document->rebuiltOnSave();
@@ -217,13 +219,13 @@ void prepareOutputFolder(const std::filesystem::path& folder, bool withParents) 
 
 namespace {
 
-// Our engine, recovering a damaged object map when the settings ask for it.
+// Our engine, recovering a damaged object map and saving in another code
+// page when the settings ask for it.
 TDWGFileFilter::Opener openerFor(const RunSettings& settings) {
-    return [recover = settings.recoverObjectMap](const std::filesystem::path& file) {
-        OpenOptions open;
-        open.recoverObjectMap = recover;
-        return openDrawing(file, open);
-    };
+    OpenOptions open;
+    open.recoverObjectMap = settings.recoverObjectMap;
+    open.outputCodePage = settings.outputCodePage;
+    return [open](const std::filesystem::path& file) { return openDrawing(file, open); };
 }
 
 RunReport runConversion(const hebrew::FontTable& fonts, const FilterOptions& options, const RunSettings& settings,
@@ -335,6 +337,7 @@ RunReport checkDrawing(const hebrew::FontTable& fonts, const RunSettings& settin
     f.AutoCorrect = settings.autoCorrect;
     runFilter(f, input, report, progress, hooks);
     report.releaseWritten.clear();
+    report.codePageWritten.clear();
     report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     return report;
 }

@@ -24,6 +24,9 @@ struct RunSettings {
     // Open drawings whose object map is damaged by scanning their objects
     // (the command-line tool's --recover), with a warning per recovery.
     bool recoverObjectMap = false;
+    // The DWGCODEPAGE the converted drawings declare and store their strings
+    // in (writableCodePage); 0 for each drawing's own.
+    int outputCodePage = 0;
 };
 
 enum class RunStatus { Done, Failed, Skipped };
@@ -35,8 +38,11 @@ struct RunReport {
     RunStatus status = RunStatus::Done;
     std::string releaseRead;
     std::string releaseWritten;
-    // What the save could not carry into the release it wrote.
+    std::string codePageWritten;  // "ANSI_1255"
+    // What the save could not carry into the release it wrote, and what it
+    // changed on the way.
     std::vector<DroppedObject> objectsDropped;
+    std::vector<std::string> saveProblems;
     // What opening the drawing found: the program that wrote it (empty when
     // it does not say), harmless oddities, and what a save rebuilds.
     std::string writer;

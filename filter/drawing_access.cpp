@@ -44,7 +44,8 @@ class EngineDrawing final : public DrawingAccess {
     }
 
 public:
-    explicit EngineDrawing(dwg::Drawing drawing) : m_drawing(std::move(drawing)) {}
+    EngineDrawing(dwg::Drawing drawing, int outputCodePage)
+        : m_drawing(std::move(drawing)), m_outputCodePage(outputCodePage) {}
 
     std::string release() const override { return std::string(dwg::releaseName(m_drawing.release())); }
     std::string writer() const override { return m_drawing.writer(); }
@@ -140,24 +141,22 @@ public:
     }
 
     void saveAs(const std::filesystem::path& file) override {
-        run([&] { m_drawing.save(file, dwg::Release::R2004); });
+        dwg::ReleaseChangeOptions options;
+        if (m_outputCodePage != 0)
+            options.codePage = static_cast<std::uint16_t>(m_outputCodePage);
+        run([&] { m_drawing.save(file, dwg::Release::R2004, options); });
         m_written = std::string(dwg::releaseName(dwg::Release::R2004));
-    }
-    std::string saveRefusal() const override {
-        if (m_drawing.canSaveAs(dwg::Release::R2004))
-            return {};
-        const dwg::Release r = m_drawing.release();
-        return m_drawing.name() + ": release " + std::string(dwg::releaseName(r)) + " (" +
-               std::string(dwg::versionString(r)) +
-               ") drawings are read and checked, but cannot be converted to AutoCAD 2004 yet";
+        m_codePageWritten = std::string(dwg::dwgCodePageName(options.codePage.value_or(m_drawing.codePage())));
     }
     std::string releaseWritten() const override { return m_written; }
+    std::string codePageWritten() const override { return m_codePageWritten; }
     std::vector<DroppedObject> droppedInSave() const override {
         std::vector<DroppedObject> out;
         for (const dwg::DroppedObjectInSave& d : m_drawing.droppedInSave())
-            out.push_back({dwg::handleText(d.handle), d.type, d.reason});
+            out.push_back({dwg::handleText(d.handle), d.type, d.reason, d.isEntity});
         return out;
     }
+    std::vector<std::string> problemsInSave() const override { return m_drawing.problemsInSave(); }
 
 private:
     std::uint64_t styleAt(int index) const {
@@ -176,8 +175,10 @@ private:
     }
 
     dwg::Drawing m_drawing;
+    int m_outputCodePage = 0;
 
     std::string m_written;
+    std::string m_codePageWritten;
 };
 
 }  // namespace
@@ -189,7 +190,14 @@ const support::CodePage& textCodePage(int dwgCodePage) {
 std::unique_ptr<DrawingAccess> openDrawing(const std::filesystem::path& file, const OpenOptions& options) {
     dwg::ReadOptions read;
     read.recoverObjectMap = options.recoverObjectMap;
-    return guarded([&] { return std::make_unique<EngineDrawing>(dwg::Drawing::open(file, read)); });
+    return guarded(
+        [&] { return std::make_unique<EngineDrawing>(dwg::Drawing::open(file, read), options.outputCodePage); });
+}
+
+std::optional<int> writableCodePage(std::string_view name) {
+    if (const auto value = dwg::writableDwgCodePage(name))
+        return int{*value};
+    return std::nullopt;
 }
 
 }  // namespace filter

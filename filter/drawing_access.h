@@ -8,8 +8,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace support {
@@ -40,6 +42,7 @@ struct DroppedObject {
     std::string handle;  // hexadecimal, as AutoCAD shows it
     std::string type;
     std::string reason;
+    bool isEntity = false;  // something drawn: the drawing no longer shows it
 };
 
 class DrawingAccess {
@@ -94,16 +97,16 @@ public:
     virtual BoundingBox boundingBox(EntityId entity) = 0;
 
     // Writes the drawing to `file` as AutoCAD 2004, whatever release it was
-    // read in (temporary file, then renamed into place).
+    // read in (temporary file, then renamed into place), in the code page
+    // OpenOptions::outputCodePage names.
     virtual void saveAs(const std::filesystem::path& file) = 0;
-    // Why saveAs cannot write this drawing (a release the engine reads but
-    // cannot yet save as 2004), empty when it can: asked before anything is
-    // converted.
-    virtual std::string saveRefusal() const { return {}; }
-    // The release the last saveAs wrote ("2004"), empty before one; what it
-    // left out.
+    // The release and code page the last saveAs wrote ("2004", "ANSI_1255"),
+    // empty before one; what it left out, and what it changed on the way (a
+    // string shortened to a limit of 2004).
     virtual std::string releaseWritten() const { return {}; }
+    virtual std::string codePageWritten() const { return {}; }
     virtual std::vector<DroppedObject> droppedInSave() const { return {}; }
+    virtual std::vector<std::string> problemsInSave() const { return {}; }
 };
 
 // How a drawing is opened. recoverObjectMap: a damaged object map is
@@ -112,7 +115,14 @@ public:
 // drawing cannot be opened.
 struct OpenOptions {
     bool recoverObjectMap = false;
+    // The DWGCODEPAGE a save declares and stores every string in; 0 for the
+    // drawing's own.
+    int outputCodePage = 0;
 };
+
+// The DWGCODEPAGE value of a code page name ("ANSI_1255", any case) that
+// saves can write, or nothing.
+std::optional<int> writableCodePage(std::string_view name);
 
 // The code page of a DWGCODEPAGE number (DrawingAccess::codePage()), the
 // one the drawing's strings are stored in.

@@ -64,7 +64,10 @@ void TDWGFileFilter::raiseProgress(int done, int total) {
 
 std::string TDWGFileFilter::singleByte(const std::u16string& text, bool* complete) const {
     // The drawing's own code page keeps the stored bytes; Hebrew letters it
-    // lacks (from \U+ escapes) come from Windows-1255.
+    // lacks (from \U+ escapes, or a drawing of 2007 or later, which holds
+    // Unicode) come from Windows-1255. DOS Hebrew letters (bytes 0x80-0x9F)
+    // that AutoCAD took into Unicode as the C1 controls of the same numbers
+    // when it upgraded the drawing are those bytes again.
     const support::CodePage& page = textCodePage(Document->codePage());
     const support::CodePage& hebrew = support::CodePage::windows1255();
     std::string out;
@@ -75,6 +78,8 @@ std::string TDWGFileFilter::singleByte(const std::u16string& text, bool* complet
         auto byte = page.fromUnicode(c);
         if (!byte)
             byte = hebrew.fromUnicode(c);
+        if (!byte && c >= 0x80 && c <= 0x9F)
+            byte = static_cast<std::uint8_t>(c);
         if (!byte && complete)
             *complete = false;
         out += static_cast<char>(byte.value_or('?'));
@@ -110,10 +115,6 @@ void TDWGFileFilter::ProcessDrawing(const std::string& fileName) {
         if (!m_engine)
             throw DrawingError("the drawing engine was released");
         Document = m_engine(FileName);
-        // A drawing that cannot be saved is not converted at all.
-        if (!CheckOnly && ConvertTexts)
-            if (std::string refusal = Document->saveRefusal(); !refusal.empty())
-                throw DrawingError(refusal);
     } catch (const DrawingError& e) {
         // Only a drawing that cannot be read is an opening problem; other
         // exceptions are faults of ours and go on to the caller.

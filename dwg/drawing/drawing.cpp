@@ -418,13 +418,16 @@ std::vector<std::uint8_t> Drawing::toBytes() {
     return withContext(m_name, [&] { return writeDwgFile(m_store.contents()); });
 }
 
-std::vector<std::uint8_t> Drawing::toBytes(Release release) {
-    if (release == m_store.release())
+std::vector<std::uint8_t> Drawing::toBytes(Release release, const ReleaseChangeOptions& options) {
+    m_droppedInSave.clear();
+    m_problemsInSave.clear();
+    if (release == m_store.release() && options.codePage.value_or(codePage()) == codePage())
         return toBytes();
     storeEdited();
     return withContext(m_name, [&] {
-        ReleaseChange change = changeRelease(m_store.contents(), release);
+        ReleaseChange change = changeRelease(m_store.contents(), release, options);
         m_droppedInSave = std::move(change.dropped);
+        m_problemsInSave = std::move(change.problems);
         return writeDwgFile(change.file);
     });
 }
@@ -437,8 +440,8 @@ bool Drawing::canSaveAs(Release release) const noexcept {
     return canChangeRelease(m_store.release(), release);
 }
 
-void Drawing::save(const std::filesystem::path& file, Release release) {
-    const std::vector<std::uint8_t> bytes = toBytes(release);
+void Drawing::save(const std::filesystem::path& file, Release release, const ReleaseChangeOptions& options) {
+    const std::vector<std::uint8_t> bytes = toBytes(release, options);
     // A link at the output is replaced, never written through: it may lead
     // to the very drawing that was read, or to another one.
     support::writeFileAtomically(file, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),

@@ -104,16 +104,19 @@ public:
     void save(const std::filesystem::path& file);
 
     // The drawing as a file of another release (see release_change.h): the
-    // drawing's own release gives toBytes(); R13-2000 can be saved as 2004.
+    // drawing's own release in its own code page gives toBytes(); every
+    // release can be saved as 2004, in its own code page or another one.
     // Objects that could not be carried are listed by droppedInSave().
-    std::vector<std::uint8_t> toBytes(Release release);
-    void save(const std::filesystem::path& file, Release release);
+    std::vector<std::uint8_t> toBytes(Release release, const ReleaseChangeOptions& options = {});
+    void save(const std::filesystem::path& file, Release release, const ReleaseChangeOptions& options = {});
     // Whether save(file, release) can write this drawing: its own release
     // where the engine writes it (every one but 2007), or a release change
     // canChangeRelease allows.
     bool canSaveAs(Release release) const noexcept;
-    // What the last save in another release left out, with the reasons.
+    // What the last save in another release (or code page) left out, with
+    // the reasons, and what it changed on the way (ReleaseChange::problems).
     const std::vector<DroppedObjectInSave>& droppedInSave() const { return m_droppedInSave; }
+    const std::vector<std::string>& problemsInSave() const { return m_problemsInSave; }
 
 private:
     // The object as it now is: the one being changed, a kept one, or the
@@ -162,6 +165,7 @@ private:
     mutable bool m_entitiesRecovered = false, m_attributesRecovered = false;
     mutable std::vector<std::string> m_warnings;
     std::vector<DroppedObjectInSave> m_droppedInSave;
+    std::vector<std::string> m_problemsInSave;
 };
 
 }  // namespace dwg

@@ -14,6 +14,7 @@
 #include "dwg/container/preview_section.h"
 #include "dwg/container/sections.h"
 #include "dwg/drawing/object_store.h"
+#include "dwg/drawing/table_cells.h"
 #include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
 #include "dwg/objects/data_items.h"
@@ -77,6 +78,12 @@ void tableStyleRowsFromCellStyles(TableStyleObject& s) {
     // The older borders: top, inside horizontal, bottom, left, inside
     // vertical, right; a cell border names its edges by bits.
     static constexpr std::uint32_t kEdges[6] = {1, 0x20, 4, 8, 0x10, 2};
+    // The table's own cell style gives the cell margins.
+    const CellStyle& table = s.tableStyle.style;
+    if (table.dataFlags != 0 && table.marginOverrides != 0) {
+        s.horizontalMargin = table.horizontalMargin;
+        s.verticalMargin = table.verticalMargin;
+    }
     for (std::size_t r = 0; r < 3; ++r) {
         const auto style = std::find_if(s.cellStyles.begin(), s.cellStyles.end(),
                                         [&](const TableStyleObject::Style& c) { return c.style.id == kRowIds[r]; });
@@ -206,7 +213,7 @@ private:
             if (s.unreadable) {
                 const ObjectLocation& location = m_source.objects[*s.unreadable];
                 const std::uint16_t type = storedObjectType(m_source.bytesOf(location), m_from);
-                drop(location.handle, typeName(type, findObjectKind(type, m_classes)), std::move(s.reason));
+                drop(location.handle, type, std::move(s.reason));
                 if (const ClassDefinition* cls = m_classes.find(type))
                     --m_instances[std::string(cls->name())];
                 return false;
@@ -236,9 +243,12 @@ private:
         return "type " + std::to_string(type);
     }
 
-    void drop(std::uint64_t handle, std::string type, std::string reason) {
+    // `type` is the object's type number, where it could be read.
+    void drop(std::uint64_t handle, std::optional<std::uint16_t> type, std::string reason) {
         m_removed.insert(handle);
-        m_dropped.push_back({handle, std::move(type), std::move(reason)});
+        const ObjectKind* kind = type ? findObjectKind(*type, m_classes) : nullptr;
+        m_dropped.push_back({handle, type ? typeName(*type, kind) : "type unknown", std::move(reason),
+                             type && isEntityType(*type, m_classes)});
     }
 
     // The first pass.
@@ -251,13 +261,12 @@ private:
             try {
                 o = decodeCommonData(stored, m_from, m_classes);
             } catch (const FormatError& e) {
-                std::uint16_t type = 0;
+                std::optional<std::uint16_t> type;
                 try {
                     type = storedObjectType(stored, m_from);
                 } catch (const FormatError&) {
                 }
-                drop(location.handle, typeName(type, findObjectKind(type, m_classes)),
-                     std::string("cannot be read: ") + e.what());
+                drop(location.handle, type, std::string("cannot be read: ") + e.what());
                 continue;
             }
             const CommonData& c = o.common;
@@ -278,7 +287,7 @@ private:
                 (o.kind->type == type::Region || o.kind->type == type::Solid3d || o.kind->type == type::Body)) {
                 // Other objects keep only what 2004 has no field for there
                 // (a layout its thumbnail); a solid its whole shape.
-                drop(location.handle, typeName(type, o.kind),
+                drop(location.handle, type,
                      "its ACIS data are kept in the data store section (AcDb:AcDsPrototype_1b) of release " +
                          std::string(releaseName(m_from)) + ", which " + std::string(releaseName(m_target)) +
                          " has not");
@@ -286,7 +295,7 @@ private:
             }
             if (o.kind == nullptr) {
                 const ClassDefinition* cls = m_classes.find(type);
-                drop(location.handle, typeName(type, nullptr),
+                drop(location.handle, type,
                      std::string("its fields are described nowhere") +
                          (cls != nullptr ? " (a class of \"" + std::string(cls->appName.substr(0, cls->appName.find('\0'))) + "\")" : "") +
                          ", so they cannot be written as " + std::string(releaseName(m_target)));
@@ -295,7 +304,7 @@ private:
             if ((o.kind->type == kProxyEntity || o.kind->type == kProxyObject) && m_from < Release::R2000) {
                 // The data of an R13-R14 proxy carry no drawing format, which
                 // 2000 and later need to tell how to read them.
-                drop(location.handle, std::string(o.kind->dxfName),
+                drop(location.handle, type,
                      "a proxy of release " + std::string(releaseName(m_from)) +
                          " names no drawing format for its data, which " + std::string(releaseName(m_target)) +
                          " needs");
@@ -306,7 +315,7 @@ private:
                 // Its strings are in a stream of their own, which the data of
                 // an older release would need in their midst, where only the
                 // application knows.
-                drop(location.handle, std::string(o.kind->dxfName),
+                drop(location.handle, type,
                      "a proxy of release " + std::string(releaseName(m_from)) +
                          " keeps its strings apart from its data, which " + std::string(releaseName(m_target)) +
                          " would need among them");
@@ -366,10 +375,7 @@ private:
         if (m_from < Release::R2007 || m_target >= Release::R2007)
             return;
         CommonData& c = o.common;
-        if (auto* t = o.as<SymbolTableObject>()) {
-            // A table may list a null entry; 2004 saves leave it out.
-            std::erase_if(t->entries, [&](const HandleRef& h) { return h.value == 0 && h.code <= 5; });
-        } else if (auto* d = o.as<DimStyleTableObject>()) {
+        if (auto* d = o.as<DimStyleTableObject>()) {
             // 2018 no longer repeats the dimension styles after the list.
             if (d->more.empty())
                 d->more = d->table.entries;
@@ -422,6 +428,14 @@ private:
         } else if (auto* ts = o.as<TableStyleObject>()) {
             if (m_from >= Release::R2010)
                 tableStyleRowsFromCellStyles(*ts);
+        } else if (auto* table = o.as<TableObject>()) {
+            // From 2010 on a table keeps its cells as table content.
+            if (m_from >= Release::R2010) {
+                std::vector<std::string> found;
+                tableCellsFromContent(*table, found);
+                for (const std::string& p : found)
+                    problems.push_back("object " + handleText(c.handleValue()) + ": " + p);
+            }
         }
     }
 

@@ -39,6 +39,7 @@ struct DroppedObjectInSave {
     std::uint64_t handle = 0;
     std::string type;    // DXF name, or "type N"
     std::string reason;
+    bool isEntity = false;  // something drawn, which the saved drawing no longer shows
     friend bool operator==(const DroppedObjectInSave&, const DroppedObjectInSave&) = default;
 };
 

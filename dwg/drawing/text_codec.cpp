@@ -2,7 +2,10 @@
 
 #include "support/hex.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
+#include <iterator>
 #include <optional>
 
 #if __has_include(<iconv.h>)
@@ -72,6 +75,35 @@ const support::CodePage& codePageOf(std::uint16_t dwgCodePage) {
     if (dwgCodePage == 44)
         return *support::CodePage::byNumber(1258);
     return support::CodePage::windows1252();
+}
+
+std::string_view dwgCodePageName(std::uint16_t dwgCodePage) {
+    // AutoCAD's numbering, in order from 0.
+    static constexpr std::string_view kNames[] = {
+        "",          "ASCII",     "ISO8859-1", "ISO8859-2", "ISO8859-3", "ISO8859-4", "ISO8859-5", "ISO8859-6",
+        "ISO8859-7", "ISO8859-8", "ISO8859-9", "DOS437",    "DOS850",    "DOS852",    "DOS855",    "DOS857",
+        "DOS860",    "DOS861",    "DOS863",    "DOS864",    "DOS865",    "DOS869",    "DOS932",    "MACINTOSH",
+        "BIG5",      "KSC5601",   "JOHAB",     "DOS866",    "ANSI_1250", "ANSI_1251", "ANSI_1252", "GB2312",
+        "ANSI_1253", "ANSI_1254", "ANSI_1255", "ANSI_1256", "ANSI_1257", "ANSI_874",  "ANSI_932",  "ANSI_936",
+        "ANSI_949",  "ANSI_950",  "ANSI_1361", "ANSI_1200", "ANSI_1258",
+    };
+    return dwgCodePage < std::size(kNames) ? kNames[dwgCodePage] : std::string_view();
+}
+
+std::optional<std::uint16_t> writableDwgCodePage(std::string_view name) {
+    for (std::uint16_t value = 1; !dwgCodePageName(value).empty(); ++value) {
+        const std::string_view known = dwgCodePageName(value);
+        const bool same = known.size() == name.size() &&
+                          std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
+                              return std::toupper(static_cast<unsigned char>(a)) ==
+                                     std::toupper(static_cast<unsigned char>(b));
+                          });
+        // A page without a table of ours falls back to Windows-1252, which
+        // would write other letters than the name promises.
+        if (same && (value == 30 || value == 2 || &codePageOf(value) != &support::CodePage::windows1252()))
+            return value;
+    }
+    return std::nullopt;
 }
 
 std::u16string decodeDrawingText(std::string_view bytes, const support::CodePage& page) {

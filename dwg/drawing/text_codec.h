@@ -4,6 +4,7 @@
 // character and \M+NXXXX escapes for characters of double-byte code pages.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,13 @@ namespace dwg {
 // ANSI_1255...). Pages without a table of ours (the double-byte ones) fall
 // back to Windows-1252, whose mapping keeps every byte all the same.
 const support::CodePage& codePageOf(std::uint16_t dwgCodePage);
+
+// The name DXF gives a DWGCODEPAGE value ("ANSI_1252", "DOS850"), empty for
+// a value AutoCAD does not define.
+std::string_view dwgCodePageName(std::uint16_t dwgCodePage);
+// The DWGCODEPAGE value of a name (any case), for the code pages a drawing's
+// strings can be written in: the single-byte ones with a table of ours.
+std::optional<std::uint16_t> writableDwgCodePage(std::string_view name);
 
 // Bytes to UTF-16: each byte by the code page, escapes decoded.
 std::u16string decodeDrawingText(std::string_view bytes, const support::CodePage& page);

@@ -217,29 +217,31 @@ TEST_F(ConvertCommand, AFailedDrawingIsReportedAndLosesNothing) {
 
 // A 2007-2018 drawing is read and checked; converting it is refused before
 // anything is changed, and nothing is written.
-TEST_F(ConvertCommand, LaterReleasesAreCheckedButNotConverted) {
-    const fs::path sample = fs::path(CORVELIN_SAMPLES_DIR) / "dwg" / "text_2013.dwg";
-    if (!fs::exists(sample))
-        GTEST_SKIP() << "sample drawing " << sample << " is absent";
-    const fs::path plan = m_dir / "in" / "plan.dwg";
-    fs::copy_file(sample, plan);
-    const std::string before = support::readFileBytes(plan);
-    auto checked = runCli({"check", "--fonts", m_fonts.string(), plan.string()});
-    EXPECT_EQ(checked.status, 0) << checked.err;
-    EXPECT_THAT(checked.out, HasSubstr("checked " + plan.string()));
-    for (const std::vector<std::string>& how :
-         {std::vector<std::string>{"--output-dir", (m_dir / "out").string()}, std::vector<std::string>{"--in-place"}}) {
-        std::vector<std::string> args = {"convert", "--fonts", m_fonts.string()};
-        args.insert(args.end(), how.begin(), how.end());
-        args.push_back(plan.string());
-        auto converted = runCli(args);
-        EXPECT_EQ(converted.status, 1);
-        EXPECT_THAT(converted.err, HasSubstr("release 2013 (AC1027) drawings are read and checked, but cannot be "
-                                             "converted to AutoCAD 2004 yet"));
-    }
-    EXPECT_EQ(support::readFileBytes(plan), before);
-    EXPECT_FALSE(fs::exists(m_dir / "out" / "plan.dwg"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_dir / "in"), {}), 1);
+// The converted drawing keeps its code page, where Hebrew letters of an
+// ANSI_1252 drawing are \U+ escapes; --code-page ANSI_1255 declares that
+// page and stores the letters as its bytes, and the report says which.
+TEST_F(ConvertCommand, TheCodePageWrittenCanBeChosen) {
+    const auto plan = drawing("plan.dwg");
+    const auto stored = [](const fs::path& file) {
+        dwg::Drawing d = dwg::Drawing::open(file);
+        return std::make_pair(d.codePage(), d.text(d.selectAll("TEXT").front()).value.bytes);
+    };
+    auto own = runCli({"convert", "--output-dir", (m_dir / "own").string(), "--fonts", m_fonts.string(),
+                       "--report", (m_dir / "own.json").string(), plan.string()});
+    EXPECT_EQ(own.status, 0) << own.err;
+    EXPECT_EQ(stored(m_dir / "own" / "plan.dwg"), std::make_pair(std::uint16_t{30}, std::string("\\U+05E9\\U+05D1\\U+05EA")));
+    EXPECT_THAT(support::readFileBytes(m_dir / "own.json"), HasSubstr("\"codePageWritten\": \"ANSI_1252\""));
+
+    auto hebrew = runCli({"convert", "--output-dir", (m_dir / "hebrew").string(), "--fonts", m_fonts.string(),
+                          "--code-page", "ansi_1255", "--report", (m_dir / "hebrew.json").string(), plan.string()});
+    EXPECT_EQ(hebrew.status, 0) << hebrew.err;
+    EXPECT_EQ(stored(m_dir / "hebrew" / "plan.dwg"), std::make_pair(std::uint16_t{34}, std::string("\xF9\xE1\xFA")));
+    EXPECT_THAT(support::readFileBytes(m_dir / "hebrew.json"), HasSubstr("\"codePageWritten\": \"ANSI_1255\""));
+
+    auto wrong = runCli({"convert", "--output-dir", (m_dir / "x").string(), "--code-page", "UTF-8", plan.string()});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_THAT(wrong.err, HasSubstr("--code-page takes the name of a single-byte code page"));
+    EXPECT_FALSE(fs::exists(m_dir / "x" / "plan.dwg"));
 }
 
 TEST_F(ConvertCommand, CheckChangesAndCreatesNothing) {

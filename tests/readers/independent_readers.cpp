@@ -335,6 +335,12 @@ Dump parseRecords(std::string_view output) {
         } else if (kind == "BLOCK") {
             need(3);
             dump.blocks.emplace_back(fromHex(f[1], line), integer(f[2], line));
+        } else if (kind == "ENTITIES") {
+            need(4);
+            dump.entityTypes[fromHex(f[1], line) + "|" + fromHex(f[2], line)] = integer(f[3], line);
+        } else if (kind == "LAYER") {
+            need(2);
+            dump.layers.push_back(fromHex(f[1], line));
         }
         // Other kinds are left for newer versions of dump.mjs to add.
     }

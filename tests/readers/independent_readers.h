@@ -5,6 +5,7 @@
 // against them. scripts/install-readers.sh installs them; tests skip without them.
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -44,6 +45,8 @@ struct Dump {
     std::vector<Attribute> attributes;
     std::vector<Insert> inserts;
     std::vector<std::pair<std::string, int>> blocks;  // name, number of entities the reader delivered
+    std::map<std::string, int> entityTypes;           // "block|TYPE" -> how many the block holds
+    std::vector<std::string> layers;
     std::vector<std::string> warnings;                // defects the reader read past
 };
 

@@ -24,6 +24,12 @@ console.warn = toStderr;
 
 const lines = [];
 const emit = (...fields) => lines.push(fields.join('\t'));
+// How many entities of each type a block holds, a record a type.
+const emitTypeCounts = (owner, types) => {
+  const counts = new Map();
+  for (const t of types) counts.set(t, (counts.get(t) ?? 0) + 1);
+  for (const [t, n] of [...counts].sort()) emit('ENTITIES', owner, hex(String(t)), String(n));
+};
 const hex = (s) => Buffer.from(s ?? '', 'utf8').toString('hex');
 const num = (v) => (typeof v === 'number' && Number.isFinite(v) ? String(v) : '');
 const flags = (v) => (Number.isInteger(v) ? String(v) : '');
@@ -63,9 +69,11 @@ async function dumpLibreDwg(bytes) {
   for (const s of db.tables.STYLE.entries) {
     emit('STYLE', hex(s.name), hex(s.font), flags(s.textGenerationFlag));
   }
+  for (const l of db.tables.LAYER?.entries ?? []) emit('LAYER', hex(l.name));
   for (const block of db.tables.BLOCK_RECORD.entries) {
     const owner = hex(block.name);
     emit('BLOCK', owner, String(block.entities.length));
+    emitTypeCounts(owner, block.entities.map((e) => e.type));
     for (const e of block.entities) {
       if (e.type === 'TEXT') {
         emit('TEXT', e.handle, owner, hex(e.styleName), num(e.startPoint?.x), num(e.startPoint?.y),
@@ -106,6 +114,9 @@ async function dumpLibDxfRw(bytes) {
     const s = styles.get(i);
     emit('STYLE', hex(clean(s.name)), hex(clean(s.font)), flags(s.genFlag));
   }
+  if (database.layers) {
+    for (let i = 0; i < database.layers.size(); ++i) emit('LAYER', hex(clean(database.layers.get(i).name)));
+  }
 
   const list = (l) => Array.from({ length: l.size() }, (_, i) => l.get(i));
   const byHandle = (a, b) => a.handle - b.handle;
@@ -123,6 +134,7 @@ async function dumpLibDxfRw(bytes) {
   for (const [name, entities] of groups) {
     const owner = hex(name);
     emit('BLOCK', owner, String(entities.length));
+    emitTypeCounts(owner, entities.map((e) => enumName(m.DRW_ETYPE, e.eType)));
     for (const e of entities.sort(byHandle)) {
       if (e.eType === texts) {
         const p = e.basePoint;

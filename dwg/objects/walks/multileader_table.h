@@ -829,9 +829,17 @@ void walk(Io& io, TableValue& v) {
         case 4:
             // From 2007 on a byte count and the UTF-16 characters with their
             // terminator, in the data (the samples' cells).
+            // A value read so keeps its characters as a string too, the
+            // form of the older releases.
             if (io.release() >= Release::R2007) {
                 io.BL("string size", v.dataSize);
                 io.bytes("string", v.bytes, v.dataSize);
+                if constexpr (Io::reading) {
+                    std::u16string units;
+                    for (std::size_t i = 0; i + 1 < v.bytes.size(); i += 2)
+                        units += static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
+                    v.text = Text::fromTU(std::move(units));
+                }
             } else {
                 io.T("string", v.text);
             }
