@@ -4,8 +4,9 @@
 #include <cmath>
 #include <exception>
 #include <optional>
-#include <thread>
 #include <string_view>
+#include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -153,6 +154,15 @@ private:
         std::optional<std::size_t> unreadable;  // the object whose own fields could not be read
         std::string reason;
         std::vector<std::string> problems;
+        // The names of table records and dictionary entries as written:
+        // owner, upper-case bytes, the name as read, its object.
+        struct Name {
+            std::uint64_t owner;
+            std::string written;
+            std::string read;
+            std::uint64_t object;
+        };
+        std::vector<Name> names;
         std::exception_ptr error;
     };
 
@@ -175,7 +185,7 @@ private:
                     return;
                 }
                 try {
-                    change(o, out.problems);
+                    change(o, out);
                     const std::vector<std::uint8_t> bytes = encodeObject(o, m_target, m_from);
                     out.objects.push_back({location.handle, static_cast<std::uint32_t>(out.bytes.size()),
                                            static_cast<std::uint32_t>(bytes.size())});
@@ -219,8 +229,12 @@ private:
                 return false;
             }
         }
-        for (Stretch& s : stretches)
+        std::vector<Stretch::Name> names;
+        for (Stretch& s : stretches) {
             m_problems.insert(m_problems.end(), s.problems.begin(), s.problems.end());
+            names.insert(names.end(), s.names.begin(), s.names.end());
+        }
+        reportMergedNames(names);
         file.objects = std::move(stretches[0].objects);
         file.objectBytes = std::move(stretches[0].bytes);
         for (std::size_t k = 1; k < threads; ++k) {
@@ -361,12 +375,12 @@ private:
     }
 
     // The second pass, for one object.
-    void change(Object& o, std::vector<std::string>& problems) const {
+    void change(Object& o, Stretch& out) const {
         listOwnedObjects(o);
         nameBlocksByHandle(o);
         changeCommonData(o);
-        changeFieldsOfLaterReleases(o, problems);
-        removeReferences(o);
+        changeFieldsOfLaterReleases(o, out.problems);
+        removeReferences(o, out);
     }
 
     // Where 2007 and later store a property otherwise than 2004, the value
@@ -613,6 +627,39 @@ private:
             problems.push_back(object + problem);
     }
 
+    // Names unique regardless of ASCII case within their table or
+    // dictionary (viewports share theirs: the *Active ones).
+    void noteName(Object& o, const Text& read, const Text& written, std::vector<Stretch::Name>& names) const {
+        const CommonData& c = o.common;
+        static constexpr std::uint16_t kRecords[] = {type::BlockHeader, type::Layer, type::Style, type::Ltype,
+                                                     61 /* VIEW */,   63 /* UCS */,  type::AppId, 69 /* DIMSTYLE */};
+        std::uint64_t owner = 0;
+        if (std::find(std::begin(kRecords), std::end(kRecords), c.type) != std::end(kRecords))
+            owner = c.resolve(c.owner);
+        else if (o.as<DictionaryObject>() != nullptr || o.as<DictionaryWithDefaultObject>() != nullptr)
+            owner = c.handleValue();
+        if (owner == 0)
+            return;
+        names.push_back({owner, support::upperAscii(written.units.empty() ? written.bytes : written.shown()),
+                         read.shown(), c.handleValue()});
+    }
+
+    // Two names that became one in the target's code page.
+    void reportMergedNames(std::vector<Stretch::Name>& names) {
+        std::sort(names.begin(), names.end(), [](const Stretch::Name& a, const Stretch::Name& b) {
+            return std::tie(a.owner, a.written, a.object) < std::tie(b.owner, b.written, b.object);
+        });
+        for (std::size_t i = 1; i < names.size(); ++i) {
+            const Stretch::Name& a = names[i - 1];
+            const Stretch::Name& b = names[i];
+            if (a.owner == b.owner && a.written == b.written && a.read != b.read)
+                m_problems.push_back("objects " + handleText(a.object) + " and " + handleText(b.object) +
+                                     ": the names \"" + a.read + "\" and \"" + b.read + "\" of " +
+                                     handleText(a.owner) + " are both \"" + b.written + "\" in code page " +
+                                     std::string(dwgCodePageName(m_codePage)));
+        }
+    }
+
     // A string of the source in the target's form and code page.
     Text recode(const Text& text) const {
         if (!m_recodes || (text.bytes.empty() && text.units.empty()))
@@ -625,7 +672,7 @@ private:
 
     // Colours in the target's form, strings in its code page; what referred
     // to a left-out object: list entries go, single references become null.
-    void removeReferences(Object& o) const {
+    void removeReferences(Object& o, Stretch& out) const {
         CommonData& c = o.common;
         const auto recolor = [this](CmColor& color) {
             color = colorForRelease(color, m_target);
@@ -634,7 +681,12 @@ private:
         };
         HandleVisitor::VisitText retext;
         if (m_recodes)
-            retext = [this](const char*, Text& text) { text = recode(text); };
+            retext = [&](const char* field, Text& text) {
+                const Text read = text;
+                text = recode(text);
+                if (std::string_view(field) == "name")
+                    noteName(o, read, text, out.names);
+            };
         if (m_removed.empty()) {
             visitHandles(o, m_target, [](const char*, HandleRef&) {}, recolor, retext);
             return;

@@ -13,8 +13,10 @@
 #include "dwg/container/dwg_file.h"
 #include "dwg/container/r13_2000.h"
 #include "dwg/drawing/drawing.h"
+#include "dwg/drawing/release_change.h"
 #include "dwg/objects/object.h"
 #include "dwg/objects/registry.h"
+#include "dwg/objects/walks/tables.h"
 #include "tests/dwg/test_support.h"
 
 namespace {
@@ -182,6 +184,39 @@ TEST(ReleaseChange, ThePreviewIsCarriedOver) {
         EXPECT_TRUE(std::equal(image.begin() + start, image.begin() + start + size, saved.begin() + savedStart))
             << "entry " << i;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Two layer names of a 2018 drawing that only differ as UTF-16 (a Hebrew
+// letter, and the escape that stands for it in an 8-bit code page) become
+// one name in 2004: the save says so.
+TEST(ReleaseChange, NamesThatBecomeOneAreReported) {
+    const auto bytes = dwg::test::loadSample("example_2018.dwg");
+    if (!bytes)
+        GTEST_SKIP() << "sample drawing example_2018.dwg is absent";
+    dwg::DwgFile file = dwg::readDwgFile(*bytes);
+    const dwg::ClassList classes = dwg::decodeClasses(file.classes, file.release);
+    std::vector<std::uint64_t> renamed;
+    for (dwg::ObjectLocation& location : file.objects) {
+        dwg::Object o = dwg::decodeObject(file.bytesOf(location), file.release, classes);
+        auto* layer = o.as<dwg::LayerObject>();
+        if (layer == nullptr || renamed.size() == 2)
+            continue;
+        layer->entry.name.units = renamed.empty() ? u"\u05D0" : u"\\U+05D0";
+        const std::vector<std::uint8_t> stored = dwg::encodeObject(o, file.release, file.release);
+        location.offset = static_cast<std::uint32_t>(file.objectBytes.size());
+        location.size = static_cast<std::uint32_t>(stored.size());
+        file.objectBytes.insert(file.objectBytes.end(), stored.begin(), stored.end());
+        renamed.push_back(location.handle);
+    }
+    ASSERT_EQ(renamed.size(), 2U);
+    const dwg::ReleaseChange change = dwg::changeRelease(file, dwg::Release::R2004);
+    ASSERT_EQ(change.problems.size(), 1U);
+    EXPECT_NE(change.problems.front().find("are both \"\\U+05D0\" in code page ANSI_1252"), std::string::npos)
+        << change.problems.front();
 }
 
 }  // namespace
