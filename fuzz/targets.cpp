@@ -12,6 +12,7 @@
 
 #include "dwg/container/dwg_file.h"
 #include "dwg/drawing/drawing.h"
+#include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
 #include "dwg/objects/classes.h"
 #include "dwg/objects/object.h"
@@ -108,20 +109,27 @@ void walkTexts(const dwg::Drawing& d, OnBlock onBlock, OnInsert onInsert, OnText
 }
 
 // What a conversion reads of a drawing, one line per thing, in walk order.
-std::vector<std::string> walkRecord(const dwg::Drawing& d) {
+// `asStored` gives a string as the code page of the save compared with
+// stores it (a \U+XXXX escape typed into a 2007+ string reads as the
+// character it stands for once written in 8 bits).
+std::vector<std::string> walkRecord(const dwg::Drawing& d, const support::CodePage* asStored = nullptr) {
+    const auto shown = [asStored](const std::u16string& s) {
+        return hexOf(asStored != nullptr ? dwg::decodeDrawingText(dwg::encodeDrawingText(s, *asStored), *asStored)
+                                           : s);
+    };
     std::vector<std::string> lines;
     for (std::uint64_t style : d.textStyles())
-        lines.push_back("style " + std::to_string(style) + " " + hexOf(d.styleName(style)) + " " +
-                        hexOf(d.styleFontFile(style)) + " " + std::to_string(d.style(style).generation));
+        lines.push_back("style " + std::to_string(style) + " " + shown(d.styleName(style)) + " " +
+                        shown(d.styleFontFile(style)) + " " + std::to_string(d.style(style).generation));
     walkTexts(
         d,
         [&](std::uint64_t block) {
-            lines.push_back("block " + std::to_string(block) + " " + hexOf(d.blockName(block)));
+            lines.push_back("block " + std::to_string(block) + " " + shown(d.blockName(block)));
         },
         [&](std::uint64_t insert) { lines.push_back("insert " + std::to_string(insert)); },
         [&](std::uint64_t h, std::uint64_t) {
-            lines.push_back("text " + std::to_string(h) + " " + hexOf(d.textString(h)) + " " +
-                            hexOf(d.textStyleName(h)) + " " + std::to_string(d.textGeneration(h)) + " " +
+            lines.push_back("text " + std::to_string(h) + " " + shown(d.textString(h)) + " " +
+                            shown(d.textStyleName(h)) + " " + std::to_string(d.textGeneration(h)) + " " +
                             bitsOf(d.insertionPoint(h)));
         });
     return lines;
@@ -307,22 +315,31 @@ void objects(Input bytes) {
 
 void drawing(Input bytes) {
     std::optional<dwg::Drawing> d;
-    std::vector<std::uint8_t> saved;
-    std::vector<std::string> record;
+    std::vector<std::uint8_t> saved, as2004;
+    std::vector<std::string> record, record2004;
     try {
         d.emplace(dwg::Drawing::fromBytes(bytes, "fuzz.dwg"));
         // Damage in an object shows only when the walk decodes it.
         convert(*d);
         record = walkRecord(*d);
-        saved = d->toBytes();
+        // Saved in its own release where the engine writes it, and as 2004,
+        // as a conversion saves it.
+        if (d->canSaveAs(d->release()))
+            saved = d->toBytes();
+        if (d->release() != dwg::Release::R2004) {
+            record2004 = walkRecord(*d, &d->textCodePage());
+            as2004 = d->toBytes(dwg::Release::R2004);
+        }
     } catch (const dwg::FormatError&) {
         return;
     } catch (const dwg::UnsupportedRelease&) {
         return;
     }
     // What we wrote must open, and hold what was written.
-    dwg::Drawing again = dwg::Drawing::fromBytes(saved, "saved.dwg");
-    requireSameRecord(record, walkRecord(again));
+    if (!saved.empty())
+        requireSameRecord(record, walkRecord(dwg::Drawing::fromBytes(saved, "saved.dwg")));
+    if (!as2004.empty())
+        requireSameRecord(record2004, walkRecord(dwg::Drawing::fromBytes(as2004, "as2004.dwg")));
 }
 
 void containerR13To2000(Input bytes) {

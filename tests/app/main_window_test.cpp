@@ -343,6 +343,28 @@ TEST_F(MainWindow, ConvertFolderGoesOnAfterADrawingThatCannotBeOpened) {
     EXPECT_FALSE(w->Label3->isHidden());
 }
 
+// A 2018 drawing converts; the solids whose ACIS data it keeps in its data
+// store are left out, and the box at the end of the run names them as
+// entities the drawing no longer shows.
+TEST_F(MainWindow, ConvertingALaterDrawingNamesTheEntitiesLeftOut) {
+    const fs::path sample = fs::path(CORVELIN_SAMPLES_DIR) / "dwg" / "example_2018.dwg";
+    if (!fs::exists(sample))
+        GTEST_SKIP() << "sample drawing " << sample << " is absent";
+    fs::copy_file(sample, m_dir / "in" / "plan.dwg");
+    auto w = window();
+    w->JamPathEdit2->setPath(q(m_dir / "out"));
+    fs::create_directories(m_dir / "out");
+    ASSERT_TRUE(w->selectPath(q(m_dir / "in" / "plan.dwg")));
+    w->Button1Click();
+
+    EXPECT_EQ(dwg::Drawing::open(m_dir / "out" / "plan.dwg").release(), dwg::Release::R2004);
+    ASSERT_EQ(m_messages.size(), 1u);
+    EXPECT_EQ(m_messages[0].kind, ui::MessageKind::Warning);
+    const std::string details = ui::toUtf8(m_messages[0].details);
+    EXPECT_THAT(details, HasSubstr("entity 176 (REGION), no longer shown: its ACIS data are kept in the data store"));
+    EXPECT_THAT(details, HasSubstr("entity 2E1 (3DSOLID), no longer shown"));
+}
+
 TEST_F(MainWindow, TheOutputFolderIsCheckedBeforeTheFirstDrawing) {
     drawing(m_dir / "in" / "a.dwg");
     drawing(m_dir / "in" / "b.dwg");
