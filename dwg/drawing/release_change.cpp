@@ -442,6 +442,8 @@ private:
         } else if (auto* ts = o.as<TableStyleObject>()) {
             if (m_from >= Release::R2010)
                 tableStyleRowsFromCellStyles(*ts);
+        } else if (auto* lt = o.as<LinetypeObject>()) {
+            linetypeTextsIn8Bits(*lt, c.handleValue(), problems);
         } else if (auto* table = o.as<TableObject>()) {
             // From 2010 on a table keeps its cells as table content.
             if (m_from >= Release::R2010) {
@@ -625,6 +627,54 @@ private:
             x->items = recodeXRecordItems(x->items, how, found);
         for (std::string& problem : found)
             problems.push_back(object + problem);
+    }
+
+    // From 2007 on a linetype's dash texts are UTF-16 in a text area of 512
+    // bytes, each at the byte offset its dash names; 2004 keeps them as 8-bit
+    // strings in 256 bytes. A text that does not fit is shortened (never
+    // inside an escape) and reported.
+    void linetypeTextsIn8Bits(LinetypeObject& lt, std::uint64_t handle, std::vector<std::string>& problems) const {
+        if (lt.textArea.size() != 512)
+            return;
+        const std::vector<std::uint8_t> area = std::move(lt.textArea);
+        lt.textArea.assign(256, 0);
+        std::size_t used = 0;
+        for (LinetypeDash& dash : lt.dashes) {
+            if ((dash.shapeFlags & 2) == 0)
+                continue;
+            std::u16string units;
+            for (std::size_t at = static_cast<std::uint16_t>(dash.shapeCode); at + 1 < area.size(); at += 2) {
+                const auto unit = static_cast<char16_t>(area[at] | (area[at + 1] << 8));
+                if (unit == 0)
+                    break;
+                units += unit;
+            }
+            Text text;
+            text.units = units;
+            std::string bytes = recode(text).bytes;
+            // Room for the bytes and their terminating zero.
+            const std::size_t room = used < 256 ? 255 - used : 0;
+            if (bytes.size() > room) {
+                std::size_t keep = room;
+                // An escape (\U+XXXX) is kept whole or not at all.
+                const std::size_t escape = bytes.rfind("\\", keep);
+                if (escape != std::string::npos && escape + 7 > keep && bytes.compare(escape, 3, "\\U+") == 0)
+                    keep = escape;
+                problems.push_back("object " + handleText(handle) + ": the linetype text \"" + text.shown() +
+                                   "\" takes " + std::to_string(bytes.size()) + " bytes, " +
+                                   std::to_string(room) + " are left of the 256 of its linetype's texts in " +
+                                   std::string(releaseName(m_target)) + ": kept the first " +
+                                   std::to_string(keep));
+                bytes.resize(keep);
+            }
+            if (used >= 256) {
+                dash.shapeCode = 0;
+                continue;
+            }
+            std::copy(bytes.begin(), bytes.end(), lt.textArea.begin() + static_cast<std::ptrdiff_t>(used));
+            dash.shapeCode = static_cast<std::int16_t>(used);
+            used += bytes.size() + 1;
+        }
     }
 
     // Names unique regardless of ASCII case within their table or

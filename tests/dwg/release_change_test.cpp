@@ -220,3 +220,65 @@ TEST(ReleaseChange, NamesThatBecomeOneAreReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 2018 linetype's dash texts (UTF-16 at byte offsets of a 512-byte area)
+// become 8-bit strings of 2004's 256-byte area, each dash pointing at its
+// own; one that does not fit is shortened before an escape and reported.
+TEST(ReleaseChange, LinetypeTextsMoveIntoThe2004TextArea) {
+    const auto bytes = dwg::test::loadSample("example_2018.dwg");
+    if (!bytes)
+        GTEST_SKIP() << "sample drawing example_2018.dwg is absent";
+    dwg::DwgFile file = dwg::readDwgFile(*bytes);
+    const dwg::ClassList classes = dwg::decodeClasses(file.classes, file.release);
+    const std::u16string texts[] = {u"AB", u"\u05E9\u05DC\u05D5\u05DD", std::u16string(40, u'\u05D0')};
+    std::uint64_t changed = 0;
+    for (dwg::ObjectLocation& location : file.objects) {
+        dwg::Object o = dwg::decodeObject(file.bytesOf(location), file.release, classes);
+        auto* linetype = o.as<dwg::LinetypeObject>();
+        if (linetype == nullptr || changed != 0)
+            continue;
+        linetype->textArea.assign(512, 0);
+        std::size_t at = 0;
+        linetype->dashes.clear();
+        for (const std::u16string& text : texts) {
+            dwg::LinetypeDash& dash = linetype->dashes.emplace_back();
+            dash.length = 1.0;
+            dash.shapeFlags = 2;
+            dash.shapeCode = static_cast<std::int16_t>(at);
+            for (const char16_t unit : text) {
+                linetype->textArea[at++] = static_cast<std::uint8_t>(unit & 0xFF);
+                linetype->textArea[at++] = static_cast<std::uint8_t>(unit >> 8);
+            }
+            at += 2;
+        }
+        const std::vector<std::uint8_t> stored = dwg::encodeObject(o, file.release, file.release);
+        location.offset = static_cast<std::uint32_t>(file.objectBytes.size());
+        location.size = static_cast<std::uint32_t>(stored.size());
+        file.objectBytes.insert(file.objectBytes.end(), stored.begin(), stored.end());
+        changed = location.handle;
+    }
+    ASSERT_NE(changed, 0U);
+    const dwg::ReleaseChange change = dwg::changeRelease(file, dwg::Release::R2004);
+    ASSERT_EQ(change.problems.size(), 1U);
+    EXPECT_NE(change.problems.front().find("223 are left of the 256 of its linetype's texts in 2004: kept the first 217"), std::string::npos) << change.problems.front();
+    const dwg::ClassList saved = dwg::decodeClasses(change.file.classes, dwg::Release::R2004);
+    for (const dwg::ObjectLocation& location : change.file.objects) {
+        if (location.handle != changed)
+            continue;
+        dwg::Object o = dwg::decodeObject(change.file.bytesOf(location), dwg::Release::R2004, saved);
+        const auto* linetype = o.as<dwg::LinetypeObject>();
+        ASSERT_NE(linetype, nullptr);
+        ASSERT_EQ(linetype->textArea.size(), 256U);
+        const auto textAt = [&](const dwg::LinetypeDash& dash) {
+            return std::string(reinterpret_cast<const char*>(linetype->textArea.data()) + dash.shapeCode);
+        };
+        EXPECT_EQ(textAt(linetype->dashes[0]), "AB");
+        EXPECT_EQ(textAt(linetype->dashes[1]), "\\U+05E9\\U+05DC\\U+05D5\\U+05DD");
+        // 3 + 29 bytes before it, 255 - 32 left: 31 escapes of 7 bytes.
+        EXPECT_EQ(textAt(linetype->dashes[2]).size(), 217U);
+    }
+}
+
+}  // namespace
