@@ -66,20 +66,10 @@ InspectOptions parse(const std::vector<std::string>& args) {
     return options;
 }
 
-// AutoCAD's names of the DWGCODEPAGE values (the code page numbers of the
-// DWG file header, ODA §3.2.5).
+// AutoCAD's name of a DWGCODEPAGE value.
 std::string codePageName(std::uint16_t number) {
-    static constexpr const char* kNames[] = {
-        "UTF8",      "ASCII",     "ISO8859-1", "ISO8859-2", "ISO8859-3", "ISO8859-4", "ISO8859-5", "ISO8859-6",
-        "ISO8859-7", "ISO8859-8", "ISO8859-9", "DOS437",    "DOS850",    "DOS852",    "DOS855",    "DOS857",
-        "DOS860",    "DOS861",    "DOS863",    "DOS864",    "DOS865",    "DOS869",    "DOS932",    "MACINTOSH",
-        "BIG5",      "KSC5601",   "JOHAB",     "DOS866",    "ANSI_1250", "ANSI_1251", "ANSI_1252", "GB2312",
-        "ANSI_1253", "ANSI_1254", "ANSI_1255", "ANSI_1256", "ANSI_1257", "ANSI_874",  "ANSI_932",  "ANSI_936",
-        "ANSI_949",  "ANSI_950",  "ANSI_1361", "UTF16",     "ANSI_1258",
-    };
-    if (number < std::size(kNames))
-        return kNames[number];
-    return "unknown";
+    const std::string_view name = dwg::dwgCodePageName(number);
+    return name.empty() ? "unknown" : std::string(name);
 }
 
 std::string generationWords(int generation) {

@@ -78,14 +78,14 @@ const support::CodePage& codePageOf(std::uint16_t dwgCodePage) {
 }
 
 std::string_view dwgCodePageName(std::uint16_t dwgCodePage) {
-    // AutoCAD's numbering, in order from 0.
+    // AutoCAD's numbering, in order from 0 (ODA §3.2.5).
     static constexpr std::string_view kNames[] = {
-        "",          "ASCII",     "ISO8859-1", "ISO8859-2", "ISO8859-3", "ISO8859-4", "ISO8859-5", "ISO8859-6",
+        "UTF8",      "ASCII",     "ISO8859-1", "ISO8859-2", "ISO8859-3", "ISO8859-4", "ISO8859-5", "ISO8859-6",
         "ISO8859-7", "ISO8859-8", "ISO8859-9", "DOS437",    "DOS850",    "DOS852",    "DOS855",    "DOS857",
         "DOS860",    "DOS861",    "DOS863",    "DOS864",    "DOS865",    "DOS869",    "DOS932",    "MACINTOSH",
         "BIG5",      "KSC5601",   "JOHAB",     "DOS866",    "ANSI_1250", "ANSI_1251", "ANSI_1252", "GB2312",
         "ANSI_1253", "ANSI_1254", "ANSI_1255", "ANSI_1256", "ANSI_1257", "ANSI_874",  "ANSI_932",  "ANSI_936",
-        "ANSI_949",  "ANSI_950",  "ANSI_1361", "ANSI_1200", "ANSI_1258",
+        "ANSI_949",  "ANSI_950",  "ANSI_1361", "UTF16",     "ANSI_1258",
     };
     return dwgCodePage < std::size(kNames) ? kNames[dwgCodePage] : std::string_view();
 }

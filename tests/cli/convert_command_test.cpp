@@ -238,6 +238,13 @@ TEST_F(ConvertCommand, TheCodePageWrittenCanBeChosen) {
     EXPECT_EQ(stored(m_dir / "hebrew" / "plan.dwg"), std::make_pair(std::uint16_t{34}, std::string("\xF9\xE1\xFA")));
     EXPECT_THAT(support::readFileBytes(m_dir / "hebrew.json"), HasSubstr("\"codePageWritten\": \"ANSI_1255\""));
 
+    // A 2004 drawing, which a conversion otherwise writes back in place.
+    const auto of2004 = drawing("of2004.dwg", dwg::Release::R2004);
+    auto again = runCli({"convert", "--output-dir", (m_dir / "hebrew").string(), "--fonts", m_fonts.string(),
+                         "--code-page", "ANSI_1255", of2004.string()});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(stored(m_dir / "hebrew" / "of2004.dwg"), std::make_pair(std::uint16_t{34}, std::string("\xF9\xE1\xFA")));
+
     auto wrong = runCli({"convert", "--output-dir", (m_dir / "x").string(), "--code-page", "UTF-8", plan.string()});
     EXPECT_EQ(wrong.status, 2);
     EXPECT_THAT(wrong.err, HasSubstr("--code-page takes the name of a single-byte code page"));

@@ -24,7 +24,7 @@
 #include "dwg/objects/object.h"
 #include "dwg/objects/walks/dictionaries.h"
 #include "support/hex.h"
-#include "test_support.h"
+#include "tests/dwg/test_support.h"
 
 namespace {
 
@@ -36,23 +36,7 @@ using dwg::test::hexToBytes;
 using testing::HasSubstr;
 using testing::ThrowsMessage;
 
-std::vector<fs::path> sampleDrawings() {
-    std::vector<fs::path> paths;
-    const fs::path root = fs::path(CORVELIN_SAMPLES_DIR) / "dwg";
-    if (!fs::is_directory(root))
-        return paths;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file() || entry.path().extension() != ".dwg")
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        char version[6] = {};
-        in.read(version, 6);
-        if (dwg::findRelease(std::string_view(version, 6)))
-            paths.push_back(entry.path());
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
+using dwg::test::sampleDrawings;
 
 struct Sample {
     dwg::DwgFile file;

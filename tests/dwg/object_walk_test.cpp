@@ -21,28 +21,13 @@
 #include "dwg/objects/stored_object.h"
 #include "dwg/objects/registry.h"
 #include "support/hex.h"
+#include "tests/dwg/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<fs::path> sampleDrawings() {
-    std::vector<fs::path> paths;
-    const fs::path root = fs::path(CORVELIN_SAMPLES_DIR) / "dwg";
-    if (!fs::is_directory(root))
-        return paths;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file() || entry.path().extension() != ".dwg")
-            continue;
-        std::ifstream in(entry.path(), std::ios::binary);
-        char version[6] = {};
-        in.read(version, 6);
-        if (dwg::findRelease(std::string_view(version, 6)))
-            paths.push_back(entry.path());
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
+using dwg::test::sampleDrawings;
 
 std::string typeName(std::uint16_t type, const dwg::ClassList& classes) {
     if (const dwg::ClassDefinition* c = classes.find(type))

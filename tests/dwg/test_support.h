@@ -3,6 +3,7 @@
 // prints them ("01 00001111"), the document's worked examples, and the
 // sample drawings.
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "dwg/release.h"
 
 namespace dwg::test {
 
@@ -73,6 +76,25 @@ inline std::vector<std::uint8_t> documentTextExample() {
         "00 00 00 00 00 00 00 00 00 14 D4 4D 4C CC CC CC"
         "CC E4 9F A8 63 A3 43 4B 99 03 4B 99 03 A3 2B C3"
         "A5 46 0A 21 E8 08 0A 22 00");
+}
+
+// Every drawing of the samples of a release the engine knows, in path order.
+inline std::vector<std::filesystem::path> sampleDrawings() {
+    std::vector<std::filesystem::path> paths;
+    const std::filesystem::path root = std::filesystem::path(CORVELIN_SAMPLES_DIR) / "dwg";
+    if (!std::filesystem::is_directory(root))
+        return paths;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file() || entry.path().extension() != ".dwg")
+            continue;
+        std::ifstream in(entry.path(), std::ios::binary);
+        char version[6] = {};
+        in.read(version, 6);
+        if (findRelease(std::string_view(version, 6)))
+            paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 inline std::optional<std::vector<std::uint8_t>> loadSample(const std::string& name) {
