@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <optional>
 #include <string_view>
@@ -442,6 +443,9 @@ private:
         } else if (auto* ts = o.as<TableStyleObject>()) {
             if (m_from >= Release::R2010)
                 tableStyleRowsFromCellStyles(*ts);
+        } else if (auto* mtext = o.as<MTextObject>()) {
+            if (m_from >= Release::R2018)
+                mtextColumnsAsExtendedData(*mtext, c);
         } else if (auto* lt = o.as<LinetypeObject>()) {
             linetypeTextsIn8Bits(*lt, c.handleValue(), problems);
         } else if (auto* table = o.as<TableObject>()) {
@@ -627,6 +631,49 @@ private:
             x->items = recodeXRecordItems(x->items, how, found);
         for (std::string& problem : found)
             problems.push_back(object + problem);
+    }
+
+    // 2018 keeps an MTEXT's columns in the entity; before, the extended data
+    // of application ACAD held them between ACAD_MTEXT_COLUMN_INFO_BEGIN and
+    // _END, each value after a 1070 naming its DXF code (75 type, 79 auto
+    // height, 76 count, 78 flow reversed, 48 width, 49 gutter, 50 the
+    // heights), as AutoCAD's 2004 saves write it.
+    void mtextColumnsAsExtendedData(const MTextObject& m, CommonData& c) const {
+        const auto app = m_appIds.find("ACAD");
+        if (!m.notAnnotative || m.columnType == 0 || app == m_appIds.end())
+            return;
+        std::vector<std::uint8_t> items;
+        const auto string = [&](std::string_view text) {
+            items.push_back(0);
+            items.push_back(static_cast<std::uint8_t>(text.size()));
+            items.push_back(static_cast<std::uint8_t>(m_codePage >> 8));  // the code page, high byte first
+            items.push_back(static_cast<std::uint8_t>(m_codePage & 0xFF));
+            items.insert(items.end(), text.begin(), text.end());
+        };
+        const auto shortValue = [&](std::int32_t value) {
+            items.push_back(70);
+            items.push_back(static_cast<std::uint8_t>(value & 0xFF));
+            items.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+        };
+        const auto realValue = [&](double value) {
+            items.push_back(40);
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, &value, sizeof bits);
+            for (int i = 0; i < 8; ++i) items.push_back(static_cast<std::uint8_t>(bits >> (8 * i)));
+        };
+        string("ACAD_MTEXT_COLUMN_INFO_BEGIN");
+        shortValue(75), shortValue(m.columnType);
+        shortValue(79), shortValue(m.autoHeight ? 1 : 0);
+        shortValue(76), shortValue(m.columnCount);
+        shortValue(78), shortValue(m.flowReversed ? 1 : 0);
+        shortValue(48), realValue(m.columnWidth);
+        shortValue(49), realValue(m.gutter);
+        if (m.columnType == 2 && !m.autoHeight) {
+            shortValue(50), shortValue(static_cast<std::int32_t>(m.columnHeights.size()));
+            for (const double height : m.columnHeights) realValue(height);
+        }
+        string("ACAD_MTEXT_COLUMN_INFO_END");
+        c.extendedData.push_back({{5, app->second}, std::move(items)});
     }
 
     // From 2007 on a linetype's dash texts are UTF-16 in a text area of 512

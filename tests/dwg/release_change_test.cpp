@@ -282,3 +282,29 @@ TEST(ReleaseChange, LinetypeTextsMoveIntoThe2004TextArea) {
 }
 
 }  // namespace
+
+namespace {
+
+// The columns a 2018 MTEXT keeps in itself go into its extended data, as
+// AutoCAD's 2004 save of the same drawing has them, byte for byte.
+TEST(ReleaseChange, MTextColumnsOf2018BecomeAutoCads2004ExtendedData) {
+    const auto ours = dwg::test::loadSample("series/2018/Text.dwg");
+    const auto theirs = dwg::test::loadSample("series/2004/Text.dwg");
+    if (!ours || !theirs)
+        GTEST_SKIP() << "series/2018/Text.dwg or series/2004/Text.dwg is absent";
+    const auto firstExtendedData = [](const dwg::DwgFile& file) {
+        const dwg::ClassList classes = dwg::decodeClasses(file.classes, file.release);
+        for (const dwg::ObjectLocation& location : file.objects) {
+            const dwg::Object o = dwg::decodeObject(file.bytesOf(location), file.release, classes);
+            if (o.kind != nullptr && o.kind->dxfName == "MTEXT" && !o.common.extendedData.empty())
+                return o.common.extendedData.front().bytes;
+        }
+        return std::vector<std::uint8_t>{};
+    };
+    dwg::Drawing d = dwg::Drawing::fromBytes(*ours, "Text.dwg");
+    const auto saved = firstExtendedData(dwg::readDwgFile(d.toBytes(dwg::Release::R2004)));
+    ASSERT_FALSE(saved.empty());
+    EXPECT_EQ(saved, firstExtendedData(dwg::readDwgFile(*theirs)));
+}
+
+}  // namespace
