@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "dwg/container/dwg_file.h"
+#include "dwg/container/summary_info.h"
 #include "dwg/drawing/drawing.h"
 #include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
@@ -181,6 +182,19 @@ bool startsWithAny(Input bytes, std::initializer_list<std::string_view> versions
 
 // With `options.recoverObjectMap`, a recovered object map too: its save
 // reads back without recovery and with nothing to repair.
+// The summary info of a file that was read, where it decodes, encodes back
+// to its bytes.
+void summaryInfoRoundTrip(const dwg::DwgFile& file) {
+    const std::vector<std::uint8_t> section = dwg::summaryInfoSection(file);
+    dwg::SummaryInfo info;
+    try {
+        info = dwg::decodeSummaryInfo(section, file.release);
+    } catch (const dwg::FormatError&) {
+        return;
+    }
+    require(dwg::encodeSummaryInfo(info, file.release) == section, "the summary info was written back otherwise");
+}
+
 void containerRoundTrip(Input bytes, const dwg::ReadOptions& options) {
     dwg::DwgFile file;
     try {
@@ -190,6 +204,7 @@ void containerRoundTrip(Input bytes, const dwg::ReadOptions& options) {
     } catch (const dwg::UnsupportedRelease&) {
         return;
     }
+    summaryInfoRoundTrip(file);
     // A file that was read is written back whole, and reads as it was.
     const std::vector<std::uint8_t> written = dwg::writeDwgFile(file);
     const dwg::DwgFile again = dwg::readDwgFile(written);
@@ -375,6 +390,7 @@ void container2007(Input bytes) {
             require(object.offset <= file.objectBytes.size() && object.size <= file.objectBytes.size() - object.offset,
                     "object " + std::to_string(object.handle) + " lies outside the object bytes");
         dwg::writerOf(file);
+        summaryInfoRoundTrip(file);
         const dwg::DwgFile again = dwg::readDwgFile(bytes, {.recoverObjectMap = recover});
         require(again.headerVariables == file.headerVariables && again.classes == file.classes &&
                     again.objectBytes == file.objectBytes && again.previewImage == file.previewImage,
@@ -394,14 +410,18 @@ void preview(Input bytes) {
         return;
     }
     try {
-        if (preview::isPng(bytes))
-            preview::decodePng(bytes);
-        else if (startsWithAny(bytes, {"BM"}))
+        if (preview::isPng(bytes)) {
+            const preview::Picture picture = preview::decodePng(bytes);
+            // Its bitmap for the preview of a 2004 save shows the same pixels.
+            require(preview::decodeDib(preview::dibFromPng(bytes)).pixels == picture.pixels,
+                    "the bitmap of a PNG shows other pixels");
+        } else if (startsWithAny(bytes, {"BM"})) {
             preview::decodeBmp(bytes);
-        else if (!bytes.empty() && bytes[0] == 0x78)
+        } else if (!bytes.empty() && bytes[0] == 0x78) {
             preview::zlibDecompress(bytes, std::size_t{1} << 22);
-        else
+        } else {
             preview::decodeDib(bytes);
+        }
     } catch (const preview::ImageError&) {
     }
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 
 #include "support/little_endian.h"
@@ -181,6 +182,24 @@ Picture decodeRows(std::span<const std::uint8_t> dib, std::uint64_t pixelOffset)
     return out;
 }
 
+// Information header and room for the table and rows of a bottom-up,
+// uncompressed bitmap.
+std::vector<std::uint8_t> dibFrame(int width, int height, int bitsPerPixel, std::size_t tableEntries,
+                                   std::size_t& stride)
+{
+    stride = (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitsPerPixel) / 8 + 3) / 4 * 4;
+    const std::size_t imageSize = stride * static_cast<std::size_t>(height);
+    std::vector<std::uint8_t> out(kInfoHeaderSize + 4 * tableEntries + imageSize, 0);
+    support::storeLE32(out, 0, static_cast<std::uint32_t>(kInfoHeaderSize));
+    support::storeLE32(out, 4, static_cast<std::uint32_t>(width));
+    support::storeLE32(out, 8, static_cast<std::uint32_t>(height));
+    support::storeLE16(out, 12, 1);
+    support::storeLE16(out, 14, static_cast<std::uint16_t>(bitsPerPixel));
+    support::storeLE32(out, 20, static_cast<std::uint32_t>(imageSize));
+    support::storeLE32(out, 32, static_cast<std::uint32_t>(tableEntries));
+    return out;
+}
+
 }  // namespace
 
 void checkImageSize(std::int64_t width, std::int64_t height, int bitsPerPixel, std::size_t storedBytes)
@@ -218,25 +237,42 @@ Picture decodeBmp(std::span<const std::uint8_t> file)
     return decodeRows(file.subspan(kFileHeaderSize), pixelOffset - kFileHeaderSize);
 }
 
+std::vector<std::uint8_t> encodeDib(const Picture& picture)
+{
+    std::size_t stride = 0;
+    std::vector<std::uint8_t> out = dibFrame(picture.width, picture.height, 24, 0, stride);
+    for (int y = 0; y < picture.height; ++y)
+        std::memcpy(&out[kInfoHeaderSize + stride * static_cast<std::size_t>(picture.height - 1 - y)],
+                    picture.row(y), picture.stride());
+    return out;
+}
+
+std::vector<std::uint8_t> encodeIndexedDib(int width, int height, std::span<const std::uint8_t> table,
+                                           std::span<const std::uint8_t> indices)
+{
+    constexpr std::size_t entries = 256;
+    assert(width >= 0 && height >= 0 &&
+           indices.size() >= static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    std::size_t stride = 0;
+    std::vector<std::uint8_t> out = dibFrame(width, height, 8, entries, stride);
+    for (std::size_t i = 0; i < std::min(table.size() / 3, entries); ++i)
+        std::memcpy(&out[kInfoHeaderSize + 4 * i], &table[3 * i], 3);
+    const std::size_t w = static_cast<std::size_t>(width);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(&out[kInfoHeaderSize + 4 * entries + stride * static_cast<std::size_t>(height - 1 - y)],
+                    &indices[w * static_cast<std::size_t>(y)], w);
+    return out;
+}
+
 std::vector<std::uint8_t> encodeBmp(const Picture& picture)
 {
-    const std::size_t stride = (picture.stride() + 3) / 4 * 4;
-    const std::size_t imageSize = stride * static_cast<std::size_t>(picture.height);
-    const std::size_t offset = kFileHeaderSize + kInfoHeaderSize;
-    std::vector<std::uint8_t> out(offset + imageSize, 0);
+    const std::vector<std::uint8_t> dib = encodeDib(picture);
+    std::vector<std::uint8_t> out(kFileHeaderSize + dib.size(), 0);
     out[0] = 'B';
     out[1] = 'M';
     support::storeLE32(out, 2, static_cast<std::uint32_t>(out.size()));
-    support::storeLE32(out, 10, static_cast<std::uint32_t>(offset));
-    support::storeLE32(out, 14, static_cast<std::uint32_t>(kInfoHeaderSize));
-    support::storeLE32(out, 18, static_cast<std::uint32_t>(picture.width));
-    support::storeLE32(out, 22, static_cast<std::uint32_t>(picture.height));
-    support::storeLE16(out, 26, 1);
-    support::storeLE16(out, 28, 24);
-    support::storeLE32(out, 34, static_cast<std::uint32_t>(imageSize));
-    for (int y = 0; y < picture.height; ++y)
-        std::memcpy(&out[offset + stride * static_cast<std::size_t>(picture.height - 1 - y)],
-                    picture.row(y), picture.stride());
+    support::storeLE32(out, 10, static_cast<std::uint32_t>(kFileHeaderSize + kInfoHeaderSize));
+    std::copy(dib.begin(), dib.end(), out.begin() + kFileHeaderSize);
     return out;
 }
 

@@ -48,6 +48,16 @@ Picture decodeDib(std::span<const std::uint8_t> dib);
 // header's pixel offset.
 Picture decodeBmp(std::span<const std::uint8_t> file);
 
+// A 24-bit bitmap without file header of `picture`, rows bottom-up.
+std::vector<std::uint8_t> encodeDib(const Picture& picture);
+
+// An 8-bit bitmap without file header, rows bottom-up: `table` (blue, green,
+// red per entry, at most 256 entries) padded with black to 256 entries, as
+// AutoCAD writes its preview bitmaps, and `indices` (width x height, top row
+// first) into it.
+std::vector<std::uint8_t> encodeIndexedDib(int width, int height, std::span<const std::uint8_t> table,
+                                           std::span<const std::uint8_t> indices);
+
 // A 24-bit bottom-up BMP file image of `picture`.
 std::vector<std::uint8_t> encodeBmp(const Picture& picture);
 

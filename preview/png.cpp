@@ -2,6 +2,7 @@
 
 #include "preview/bmp.h"
 #include "preview/inflate.h"
+#include "support/little_endian.h"
 
 #include <algorithm>
 #include <array>
@@ -121,15 +122,24 @@ bool isPng(std::span<const std::uint8_t> data)
     return data.size() >= kSignature.size() && std::memcmp(data.data(), kSignature.data(), kSignature.size()) == 0;
 }
 
-Picture decodePng(std::span<const std::uint8_t> data)
+namespace {
+
+// The chunks a decoder needs, their CRCs checked: the header, the palette
+// and the image data.
+struct Chunks {
+    Header h;
+    std::array<std::uint8_t, 256 * 3> palette{};   // R, G, B per entry
+    std::size_t paletteSize = 0;
+    std::vector<std::uint8_t> compressed;
+};
+
+Chunks readChunks(std::span<const std::uint8_t> data)
 {
     if (!isPng(data))
         throw ImageError("PNG: expected the 8-byte signature");
-    Header h;
+    Chunks chunks;
+    Header& h = chunks.h;
     bool haveHeader = false;
-    std::array<std::uint8_t, 256 * 3> palette{};
-    std::size_t paletteSize = 0;
-    std::vector<std::uint8_t> compressed;
     std::size_t pos = kSignature.size();
     for (;;) {
         if (data.size() - pos < 12)
@@ -170,27 +180,49 @@ Picture decodePng(std::span<const std::uint8_t> data)
             if (length % 3 != 0 || length / 3 > 256 || length == 0)
                 throw ImageError("PNG palette: expected 1 to 256 entries of 3 bytes, found " + std::to_string(length)
                                  + " bytes");
-            paletteSize = length / 3;
-            std::memcpy(palette.data(), body.data(), length);
+            chunks.paletteSize = length / 3;
+            std::memcpy(chunks.palette.data(), body.data(), length);
         } else if (type == "IDAT") {
-            compressed.insert(compressed.end(), body.begin(), body.end());
+            chunks.compressed.insert(chunks.compressed.end(), body.begin(), body.end());
         } else if (type == "IEND") {
             break;
         } else if ((type[0] & 0x20) == 0) {
             throw ImageError("PNG: expected no unknown critical chunk, found " + type);
         }
     }
-    if (h.colorType == 3 && paletteSize == 0)
+    if (h.colorType == 3 && chunks.paletteSize == 0)
         throw ImageError("PNG: expected a palette for a palette image, found none");
+    return chunks;
+}
 
+// Bytes per row of samples, without the filter byte.
+std::size_t rowBytesOf(const Header& h)
+{
     const std::size_t bitsPerPixel = static_cast<std::size_t>(h.channels) * static_cast<std::size_t>(h.depth);
-    const std::size_t rowBytes = (static_cast<std::size_t>(h.width) * bitsPerPixel + 7) / 8;
+    return (static_cast<std::size_t>(h.width) * bitsPerPixel + 7) / 8;
+}
+
+// The image data inflated and unfiltered: rowBytesOf(h) per row, top row first.
+std::vector<std::uint8_t> sampleRows(const Chunks& chunks)
+{
+    const Header& h = chunks.h;
+    const std::size_t bitsPerPixel = static_cast<std::size_t>(h.channels) * static_cast<std::size_t>(h.depth);
+    const std::size_t rowBytes = rowBytesOf(h);
     const std::size_t rawSize = (rowBytes + 1) * h.height;
-    std::vector<std::uint8_t> raw = zlibDecompress(compressed, rawSize);
+    std::vector<std::uint8_t> raw = zlibDecompress(chunks.compressed, rawSize);
     if (raw.size() != rawSize)
         throw ImageError("PNG image data: expected " + std::to_string(rawSize) + " bytes, found "
                          + std::to_string(raw.size()));
-    const std::vector<std::uint8_t> rows = unfilter(raw, rowBytes, h.height, std::max<std::size_t>(1, bitsPerPixel / 8));
+    return unfilter(raw, rowBytes, h.height, std::max<std::size_t>(1, bitsPerPixel / 8));
+}
+
+Picture decodePicture(const Chunks& chunks)
+{
+    const Header& h = chunks.h;
+    const auto& palette = chunks.palette;
+    const std::size_t paletteSize = chunks.paletteSize;
+    const std::size_t rowBytes = rowBytesOf(h);
+    const std::vector<std::uint8_t> rows = sampleRows(chunks);
 
     Picture out = Picture::blank(static_cast<int>(h.width), static_cast<int>(h.height));
     const std::size_t step = static_cast<std::size_t>(h.depth) / 8;   // bytes per sample at 8 and 16 bits
@@ -242,6 +274,47 @@ Picture decodePng(std::span<const std::uint8_t> data)
         }
     }
     return out;
+}
+
+}  // namespace
+
+Picture decodePng(std::span<const std::uint8_t> data)
+{
+    return decodePicture(readChunks(data));
+}
+
+std::vector<std::uint8_t> dibFromPng(std::span<const std::uint8_t> png)
+{
+    const Chunks chunks = readChunks(png);
+    const Header& h = chunks.h;
+    std::vector<std::uint8_t> dib;
+    if (h.colorType != 3) {
+        dib = encodeDib(decodePicture(chunks));
+    } else {
+        // The PNG's own indices and palette: an index past the palette
+        // finds black in the padded table, as it decodes from the PNG.
+        const std::size_t rowBytes = rowBytesOf(h);
+        const std::vector<std::uint8_t> rows = sampleRows(chunks);
+        std::vector<std::uint8_t> indices(static_cast<std::size_t>(h.width) * h.height);
+        const unsigned depth = static_cast<unsigned>(h.depth);
+        for (std::size_t y = 0; y < h.height; ++y)
+            for (std::size_t x = 0; x < h.width; ++x) {
+                const std::size_t bit = x * depth;
+                const unsigned shift = 8u - depth - static_cast<unsigned>(bit % 8);
+                indices[y * h.width + x] =
+                    static_cast<std::uint8_t>((rows[y * rowBytes + bit / 8] >> shift) & ((1u << depth) - 1u));
+            }
+        std::vector<std::uint8_t> table;   // B, G, R per entry
+        for (std::size_t i = 0; i < chunks.paletteSize; ++i)
+            table.insert(table.end(), {chunks.palette[i * 3 + 2], chunks.palette[i * 3 + 1], chunks.palette[i * 3]});
+        dib = encodeIndexedDib(static_cast<int>(h.width), static_cast<int>(h.height), table, indices);
+    }
+    // AutoCAD's preview bitmaps declare 1 pixel per metre both ways; with
+    // that, a bitmap of ours differs from the one AutoCAD makes of the same
+    // picture only in the colour table's unused fourth bytes.
+    support::storeLE32(dib, 24, 1);
+    support::storeLE32(dib, 28, 1);
+    return dib;
 }
 
 }  // namespace preview

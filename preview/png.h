@@ -1,10 +1,12 @@
 #pragma once
-// Decoding of the PNG previews that drawings from release 2013 on store.
+// Decoding of the PNG previews that drawings from release 2013 on store,
+// and their conversion to the bitmaps of earlier releases.
 
 #include "preview/picture.h"
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace preview {
 
@@ -17,5 +19,15 @@ bool isPng(std::span<const std::uint8_t> data);
 // Alpha is blended onto white, the colour the preview is drawn on. Interlaced
 // images are refused. Throws ImageError.
 Picture decodePng(std::span<const std::uint8_t> data);
+
+// The picture of a PNG as the bitmap that AutoCAD 2004 to 2010 store in a
+// drawing's preview (a BMP entry, code 2): information header, colour
+// table and rows bottom-up, without a file header. A palette image keeps
+// its palette and indices at 8 bits per pixel (encodeIndexedDib): AutoCAD's
+// PNG previews are such images over the 256 colours of its bitmaps, and the
+// bitmap of one differs from AutoCAD's own bitmap of the same picture only
+// in the table's unused fourth bytes. Other images take 24 bits
+// (encodeDib). Throws ImageError as decodePng.
+std::vector<std::uint8_t> dibFromPng(std::span<const std::uint8_t> png);
 
 }  // namespace preview

@@ -80,7 +80,15 @@ struct DwgFile {
     // another release than it was read in): the preview to carry (ODA §14.2,
     // from its start sentinel through its end sentinel, the entries'
     // addresses relative to the start sentinel); empty for an empty preview.
+    // Its entries must be ones the target release knows (previewWithBitmaps
+    // in preview_section.h turns the PNG entries of 2013 and later into the
+    // bitmaps of earlier releases).
     std::vector<std::uint8_t> previewImage;
+    // Likewise the AcDb:SummaryInfo to carry (2004 and later; ODA §13), in
+    // the form of `release` (encodeSummaryInfo in summary_info.h); empty for
+    // a fresh one, every string empty. A writer that keeps the sections of
+    // the file's own layout ignores both.
+    std::vector<std::uint8_t> summaryInfo;
 
     std::span<const std::uint8_t> bytesOf(const ObjectLocation& object) const {
         return std::span<const std::uint8_t>(objectBytes).subspan(object.offset, object.size);

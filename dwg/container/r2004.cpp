@@ -15,6 +15,7 @@
 #include "dwg/container/preview_section.h"
 #include "dwg/container/sections.h"
 #include "dwg/container/sentinels.h"
+#include "dwg/container/summary_info.h"
 #include "dwg/errors.h"
 #include "support/hex.h"
 #include "support/little_endian.h"
@@ -635,10 +636,10 @@ std::vector<std::uint8_t> frame(std::span<const std::uint8_t> data, const Sentin
 // ODA §13-§27 list what AutoCAD and the ODA put in the sections that carry
 // no drawing data; these are the minimal equivalents for a new drawing.
 
-// A string of AcDb:SummaryInfo, AcDb:AppInfo and AcDb:Template: RS length
-// counting the terminating zero, the characters, the zero; 8-bit before
-// 2007, UTF-16 from 2007 on (the length then counts characters). The texts
-// written here are ASCII.
+// A string of AcDb:AppInfo and AcDb:Template, as those of AcDb:SummaryInfo
+// (summary_info.h): RS length counting the terminating zero, the
+// characters, the zero; 8-bit before 2007, UTF-16 from 2007 on (the length
+// then counts characters). The texts written here are ASCII.
 void appendString16(std::vector<std::uint8_t>& out, std::string_view text, bool unicode = false) {
     support::appendLE16(out, static_cast<std::uint16_t>(text.size() + 1));
     for (const char c : text) {
@@ -649,18 +650,9 @@ void appendString16(std::vector<std::uint8_t>& out, std::string_view text, bool 
     if (unicode) out.push_back(0);
 }
 
-std::vector<std::uint8_t> defaultSummaryInfo(bool unicode) {
-    std::vector<std::uint8_t> out;
-    // Title, subject, author, keywords, comments, last saved by, revision
-    // number, hyperlink base.
-    for (int i = 0; i < 8; ++i) appendString16(out, "", unicode);
-    support::appendLE64(out, 0);  // total editing time
-    support::appendLE64(out, 0);  // created (Julian day, milliseconds): unknown here
-    support::appendLE64(out, 0);  // modified
-    support::appendLE16(out, 0);   // no custom properties
-    support::appendLE32(out, 0);
-    support::appendLE32(out, 0);
-    return out;
+// The summary info a save carries, or AutoCAD's for a new drawing.
+std::vector<std::uint8_t> summaryInfoFor(const DwgFile& file, Release release) {
+    return file.summaryInfo.empty() ? encodeSummaryInfo(SummaryInfo{}, release) : file.summaryInfo;
 }
 
 std::vector<std::uint8_t> defaultPreview() {
@@ -800,7 +792,7 @@ std::optional<std::vector<std::uint8_t>> freshSection(std::string_view name, con
     const bool unicode = isUnicode(file.release);
     if (name.empty()) return std::vector<std::uint8_t>{};  // AutoCAD's unnamed section holds nothing
     if (name == kPreviewName) return file.previewImage.empty() ? defaultPreview() : file.previewImage;
-    if (name == kSummaryInfoName) return defaultSummaryInfo(unicode);
+    if (name == kSummaryInfoName) return summaryInfoFor(file, file.release);
     if (name == kAppInfoName) return defaultAppInfo(unicode || layout.fileHeader[kApplicationAt] >= kApplication2007);
     if (name == kRevHistoryName) return defaultRevHistory();
     if (name == kObjFreeSpaceName) return defaultObjFreeSpace(file);
@@ -855,7 +847,7 @@ std::shared_ptr<R2004Layout> defaultLayout(const DwgFile& file) {
     add("", 0, {}, true, 0);
     add(kAppInfoName, 11, defaultAppInfo(false), false, 0x80);
     add(kPreviewName, 10, file.previewImage.empty() ? defaultPreview() : file.previewImage, false, 0x400);
-    add(kSummaryInfoName, 9, defaultSummaryInfo(false), false, 0x80);
+    add(kSummaryInfoName, 9, summaryInfoFor(file, Release::R2004), false, 0x80);
     add(kRevHistoryName, 8, defaultRevHistory(), true, 0);
     add(kObjectsName, 7, {}, true, 0);
     add(kObjFreeSpaceName, 6, defaultObjFreeSpace(file), true, 0);

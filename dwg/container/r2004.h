@@ -95,7 +95,9 @@ DwgFile readR2004(std::span<const std::uint8_t> bytes, const ReadOptions& option
 
 // Writes `file` with its R2004Layout when the layout is of file.release. A
 // 2004 file without one (made from scratch, or saved from another release)
-// gets AutoCAD's sections with minimal content. A 2010, 2013 or 2018 file
+// gets AutoCAD's sections with minimal content, apart from the preview and
+// the summary info that the DwgFile carries (previewImage, summaryInfo:
+// those of the drawing saved, in the 2004 form). A 2010, 2013 or 2018 file
 // without one is refused with UnsupportedRelease: their header variables,
 // classes and objects come only from a file read in that release, whose
 // layout the save keeps.

@@ -104,6 +104,24 @@ inline std::optional<std::vector<std::uint8_t>> loadSample(const std::string& na
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Every sample of 2004 and later (2004 to 2018 containers and 2007), as
+// paths under samples/dwg, sorted; none where the samples are absent.
+inline std::vector<std::string> samplesFrom2004() {
+    const std::filesystem::path root = std::filesystem::path(CORVELIN_SAMPLES_DIR) / "dwg";
+    std::vector<std::string> names;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(root, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+        if (it->path().extension() != ".dwg") continue;
+        std::ifstream in(it->path(), std::ios::binary);
+        std::string version(6, '\0');
+        if (in.read(version.data(), 6) && version >= "AC1018")
+            names.push_back(std::filesystem::relative(it->path(), root).generic_string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 inline std::uint32_t rl(std::span<const std::uint8_t> bytes, std::size_t at) {
     return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
            static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;

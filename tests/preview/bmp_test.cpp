@@ -44,6 +44,8 @@ void expectPixel(const Picture& p, int x, int y, int b, int g, int r)
 
 // Colour table entries: blue, green, red, reserved.
 const Bytes kTable2 = {1, 2, 3, 0, 10, 20, 30, 0};
+// The same colours as encodeIndexedDib takes them: blue, green, red.
+const Bytes kTable2Rgb = {1, 2, 3, 10, 20, 30};
 
 TEST(Bmp, OneBitBottomUpWithFullTable)
 {
@@ -149,6 +151,24 @@ TEST(Bmp, EncodeWritesABottomUpTwentyFourBitFile)
     EXPECT_EQ(rows, (Bytes{7, 8, 9, 10, 11, 12, 0, 0, 1, 2, 3, 4, 5, 6, 0, 0}));
     const Picture back = decodeBmp(file);
     EXPECT_EQ(back.pixels, p.pixels);
+}
+
+TEST(Bmp, EncodeIndexedDibPadsTheTableTo256Entries)
+{
+    // 3 x 2, indices 0 1 2 / 2 2 0 over two colours: index 2 is past the
+    // table and black.
+    const Bytes dib = encodeIndexedDib(3, 2, kTable2Rgb, Bytes{0, 1, 2, 2, 2, 0});
+    ASSERT_EQ(dib.size(), 40u + 1024u + 8u);
+    EXPECT_EQ(dib[14], 8);
+    EXPECT_EQ(dib[32], 0);   // 256 entries: 0x100
+    EXPECT_EQ(dib[33], 1);
+    EXPECT_EQ(Bytes(dib.begin() + 40, dib.begin() + 52), (Bytes{1, 2, 3, 0, 10, 20, 30, 0, 0, 0, 0, 0}));
+    // The bottom row first, each padded to 4 bytes.
+    EXPECT_EQ(Bytes(dib.begin() + 1064, dib.end()), (Bytes{2, 2, 0, 0, 0, 1, 2, 0}));
+    const Picture p = decodeDib(dib);
+    expectPixel(p, 0, 0, 1, 2, 3);
+    expectPixel(p, 1, 0, 10, 20, 30);
+    expectPixel(p, 2, 0, 0, 0, 0);
 }
 
 TEST(Bmp, FileHeaderPixelOffsetIsHonoured)

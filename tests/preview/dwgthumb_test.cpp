@@ -1,12 +1,14 @@
 #include "preview/dwgthumb.h"
 
 #include "preview/bmp.h"
+#include "preview/png.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <string_view>
@@ -459,6 +461,92 @@ TEST_F(DwgThumb, SampleDrawings)
         EXPECT_EQ(picture.width, w) << name;
         EXPECT_EQ(picture.height, h) << name;
     }
+}
+
+// The bytes of a drawing's first preview entry of `code` (2 bitmap, 6 PNG),
+// found as the loader finds them: the image block's address at 13, its
+// count at 20, the entries after it. Empty without one (or without the file).
+Bytes entryOf(const fs::path& path, std::uint8_t code)
+{
+    std::ifstream in(path, std::ios::binary);
+    const Bytes drawing((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (drawing.size() < 17)
+        return {};
+    const std::size_t block = get32(drawing, 13);
+    for (std::size_t i = 0; i < drawing.at(block + 20); ++i) {
+        const std::size_t entry = block + 21 + 9 * i;
+        const std::uint32_t start = get32(drawing, entry + 1), size = get32(drawing, entry + 5);
+        if (drawing.at(entry) == code && std::size_t{start} + size <= drawing.size())
+            return Bytes(drawing.begin() + start, drawing.begin() + start + size);
+    }
+    return {};
+}
+
+// AutoCAD's PNG previews as the bitmaps of a 2004 save: 8 bits per pixel
+// over the PNG's own 256 colours, which both our decoder and the loader of
+// a drawing that stores the bitmap read back to the PNG's pixels.
+TEST_F(DwgThumb, PngPreviewsOfTheSamplesBecomeBitmapsOfTheSamePixels)
+{
+    const fs::path dir = fs::path(CORVELIN_SAMPLES_DIR) / "dwg";
+    int seen = 0;
+    for (const char* name : {"example_2013.dwg", "example_2018.dwg"}) {
+        SCOPED_TRACE(name);
+        if (!fs::exists(dir / name))
+            continue;
+        const Bytes png = entryOf(dir / name, 6);
+        ASSERT_TRUE(isPng(png));
+        const Picture expected = decodePng(png);
+
+        const Bytes dib = dibFromPng(png);
+        EXPECT_EQ(get32(dib, 0), 40u);
+        EXPECT_EQ(get32(dib, 8), static_cast<std::uint32_t>(expected.height));   // positive: bottom-up
+        EXPECT_EQ(dib[14], 8);
+        EXPECT_EQ(get32(dib, 32), 256u);
+        const std::size_t stride = (static_cast<std::size_t>(expected.width) + 3) / 4 * 4;
+        EXPECT_EQ(dib.size(), 40 + 1024 + stride * static_cast<std::size_t>(expected.height));
+        // AutoCAD's background, (33, 40, 48), is colour 0.
+        EXPECT_EQ(Bytes(dib.begin() + 40, dib.begin() + 43), (Bytes{48, 40, 33}));
+        const Picture fromDib = decodeDib(dib);
+        EXPECT_EQ(fromDib.width, expected.width);
+        EXPECT_EQ(fromDib.pixels, expected.pixels);
+
+        const DwgThumbnail t = LoadDwgThumbnail(write("converted.dwg", makeDwg({{1, kHeaderData}, {2, dib}}, "AC1018")));
+        EXPECT_FALSE(t.unavailable);
+        EXPECT_EQ(decodeBmp(t.bmp).pixels, expected.pixels);
+        ++seen;
+    }
+    if (seen == 0)
+        GTEST_SKIP() << "example_2013.dwg and example_2018.dwg are not in " << dir;
+}
+
+// The same drawings as AutoCAD 2013 saved them (a PNG preview) and as it
+// saved them as 2004 (a bitmap): our bitmap of the PNG is AutoCAD's, byte
+// for byte but for the colour table's unused fourth bytes, which AutoCAD
+// leaves as they happen to be.
+TEST_F(DwgThumb, BitmapsOfAutoCadsPngPreviewsAreAutoCadsBitmaps)
+{
+    const fs::path dir = fs::path(CORVELIN_SAMPLES_DIR) / "dwg";
+    std::vector<std::pair<fs::path, fs::path>> pairs{{dir / "text_2013.dwg", dir / "text_2004.dwg"}};
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(dir / "series" / "2013", error))
+        if (entry.path().extension() == ".dwg")
+            pairs.emplace_back(entry.path(), dir / "series" / "2004" / entry.path().filename());
+    int compared = 0;
+    for (const auto& [with2013, with2004] : pairs) {
+        SCOPED_TRACE(with2013.string());
+        const Bytes png = entryOf(with2013, 6);
+        Bytes autocads = entryOf(with2004, 2);
+        if (png.empty() || autocads.empty())
+            continue;
+        Bytes ours = dibFromPng(png);
+        ASSERT_EQ(ours.size(), autocads.size());
+        for (std::size_t i = 0; i < 256; ++i)
+            ours[40 + 4 * i + 3] = autocads[40 + 4 * i + 3];
+        EXPECT_TRUE(ours == autocads);
+        ++compared;
+    }
+    if (compared == 0)
+        GTEST_SKIP() << "no drawings saved by AutoCAD as 2013 and as 2004 in " << dir;
 }
 
 }  // namespace

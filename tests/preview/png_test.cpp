@@ -2,8 +2,11 @@
 #include "preview/inflate.h"
 #include "preview/png.h"
 
+#include "support/little_endian.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -160,6 +163,43 @@ TEST(Png, GreyWithAlphaIsBlendedOntoWhite)
     const Picture p = decodePng(png);
     expectPixel(p, 0, 0, 127, 127, 127);
     expectPixel(p, 1, 0, 200, 200, 200);
+}
+
+// The bitmaps of the releases before PNG previews: a palette image keeps
+// its palette and indices at 8 bits per pixel, the table padded to
+// AutoCAD's 256 entries; an RGB image takes 24 bits. Rows bottom-up, each
+// padded to 4 bytes; 1 pixel per metre, as AutoCAD declares.
+TEST(Png, DibFromPngKeepsPalettesAndPixels)
+{
+    const Bytes indexed = dibFromPng(kPalette8Png);
+    ASSERT_EQ(indexed.size(), 40u + 1024u + 8u);
+    EXPECT_EQ(support::loadLE32(indexed, 0), 40u);
+    EXPECT_EQ(support::loadLE32(indexed, 4), 4u);
+    EXPECT_EQ(support::loadLE32(indexed, 8), 2u);
+    EXPECT_EQ(support::loadLE16(indexed, 12), 1u);
+    EXPECT_EQ(support::loadLE16(indexed, 14), 8u);
+    EXPECT_EQ(support::loadLE32(indexed, 16), 0u);
+    EXPECT_EQ(support::loadLE32(indexed, 20), 8u);
+    EXPECT_EQ(support::loadLE32(indexed, 24), 1u);
+    EXPECT_EQ(support::loadLE32(indexed, 28), 1u);
+    EXPECT_EQ(support::loadLE32(indexed, 32), 256u);
+    // Red, green, blue as blue, green, red and a zero; the rest black.
+    EXPECT_EQ(Bytes(indexed.begin() + 40, indexed.begin() + 52),
+              (Bytes{0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 0, 0}));
+    EXPECT_EQ(std::count(indexed.begin() + 52, indexed.begin() + 40 + 1024, 0), 1024 - 12);
+    // Bottom row 2 2 0 0, then top row 0 1 2 1.
+    EXPECT_EQ(Bytes(indexed.begin() + 1064, indexed.end()), (Bytes{2, 2, 0, 0, 0, 1, 2, 1}));
+    EXPECT_EQ(decodeDib(indexed).pixels, decodePng(kPalette8Png).pixels);
+
+    const Bytes rgb = dibFromPng(kRgbPng);
+    ASSERT_EQ(rgb.size(), 40u + 3 * 12u);
+    EXPECT_EQ(support::loadLE16(rgb, 14), 24u);
+    EXPECT_EQ(support::loadLE32(rgb, 32), 0u);
+    // The bottom row: black, white, (60, 70, 80), and three bytes of padding.
+    EXPECT_EQ(Bytes(rgb.begin() + 40, rgb.begin() + 52), (Bytes{0, 0, 0, 255, 255, 255, 80, 70, 60, 0, 0, 0}));
+    EXPECT_EQ(decodeDib(rgb).pixels, decodePng(kRgbPng).pixels);
+
+    EXPECT_THROW(dibFromPng(Bytes(kPalette8Png.begin(), kPalette8Png.end() - 12)), ImageError);
 }
 
 TEST(Png, RefusedAndDamagedImages)
