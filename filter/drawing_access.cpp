@@ -5,6 +5,7 @@
 #include "dwg/drawing/drawing.h"
 #include "dwg/drawing/text_codec.h"
 #include "dwg/errors.h"
+#include "preview/png.h"
 #include "support/atomic_file.h"
 
 namespace filter {
@@ -144,6 +145,8 @@ public:
         dwg::ReleaseChangeOptions options;
         if (m_outputCodePage != 0)
             options.codePage = static_cast<std::uint16_t>(m_outputCodePage);
+        // AutoCAD 2004 shows a bitmap preview, not the PNG of 2013 and later.
+        options.pngToBitmap = [](std::span<const std::uint8_t> png) { return preview::dibFromPng(png); };
         run([&] { m_drawing.save(file, dwg::Release::R2004, options); });
         m_written = std::string(dwg::releaseName(dwg::Release::R2004));
         m_codePageWritten = std::string(dwg::dwgCodePageName(options.codePage.value_or(m_drawing.codePage())));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 #include <thread>
 #include <tuple>
@@ -15,6 +16,7 @@
 #include "dwg/container/r2004.h"
 #include "dwg/container/preview_section.h"
 #include "dwg/container/sections.h"
+#include "dwg/container/summary_info.h"
 #include "dwg/drawing/object_store.h"
 #include "dwg/drawing/table_cells.h"
 #include "dwg/drawing/text_codec.h"
@@ -119,7 +121,7 @@ void tableStyleRowsFromCellStyles(TableStyleObject& s) {
 class Changer {
 public:
     Changer(const DwgFile& source, Release target, const ReleaseChangeOptions& options)
-        : m_source(source), m_from(source.release), m_target(target),
+        : m_source(source), m_from(source.release), m_target(target), m_pngToBitmap(options.pngToBitmap),
           m_codePage(options.codePage.value_or(source.codePage)),
           m_inPage(&codePageOf(source.codePage)), m_outPage(&codePageOf(m_codePage)),
           m_recodes(isUnicode(m_from) != isUnicode(m_target) || m_inPage != m_outPage),
@@ -135,6 +137,7 @@ public:
         file.release = m_target;
         file.codePage = m_codePage;
         file.previewImage = previewImage();
+        file.summaryInfo = summaryInfo();
         // An object whose own fields cannot be read is found only here: it
         // is left out, and the objects are written again without any
         // reference to it (rare: the drawing opened).
@@ -829,9 +832,51 @@ private:
         return h.encode();
     }
 
+    // The input's preview for a target before 2013: PNG pictures as
+    // bitmaps where the caller makes them.
+    std::vector<std::uint8_t> previewImage() {
+        std::vector<std::uint8_t> preview = sourcePreview();
+        if (preview.empty() || !m_pngToBitmap || m_target >= Release::R2013)
+            return preview;
+        try {
+            return previewWithBitmaps(preview, m_pngToBitmap);
+        } catch (const FormatError& e) {
+            m_problems.push_back(std::string("the preview could not be read (") + e.what() +
+                                 "); the drawing is saved without one");
+            return {};
+        }
+    }
+
+    // The input's SummaryInfo (title, author, properties...) in the
+    // target's form; a fresh one where the input has none or it is damaged.
+    std::vector<std::uint8_t> summaryInfo() {
+        const std::vector<std::uint8_t> section = summaryInfoSection(m_source);
+        if (section.empty())
+            return {};
+        try {
+            SummaryInfo info = decodeSummaryInfo(section, m_from);
+            for (Text* text : {&info.title, &info.subject, &info.author, &info.keywords, &info.comments,
+                               &info.lastSavedBy, &info.revisionNumber, &info.hyperlinkBase})
+                *text = recode(*text);
+            for (SummaryProperty& property : info.properties) {
+                property.name = recode(property.name);
+                property.value = recode(property.value);
+            }
+            return encodeSummaryInfo(info, m_target);
+        } catch (const FormatError& e) {
+            m_problems.push_back(std::string("the summary info (title, author...) could not be read (") + e.what() +
+                                 "); the drawing is saved with an empty one");
+        } catch (const std::invalid_argument& e) {
+            m_problems.push_back(std::string("the summary info (title, author...) cannot be written in ") +
+                                 std::string(releaseName(m_target)) + " (" + e.what() +
+                                 "); the drawing is saved with an empty one");
+        }
+        return {};
+    }
+
     // The input's preview, with its addresses relative to its start; none
     // where it is damaged.
-    std::vector<std::uint8_t> previewImage() {
+    std::vector<std::uint8_t> sourcePreview() {
         if (!m_source.previewImage.empty())
             return m_source.previewImage;
         if (const auto* layout = dynamic_cast<const R13Layout*>(m_source.layout.get()))
@@ -887,6 +932,7 @@ private:
 
     const DwgFile& m_source;
     Release m_from, m_target;
+    std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t>)> m_pngToBitmap;
     std::uint16_t m_codePage;
     const support::CodePage* m_inPage;
     const support::CodePage* m_outPage;

@@ -19,7 +19,9 @@
 // - header variables (HeaderVariables::convertedTo) and classes with their
 //   2004 fields;
 // - VX_CONTROL and VX_TABLE_RECORD, which 2004 has not, are left out;
-// - a fresh container of the target release, with the input's preview.
+// - a fresh container of the target release, with the input's preview (its
+//   PNG picture as a bitmap where the caller can make one) and its summary
+//   info in the target's form.
 // Handles keep their numbers. An object that cannot be carried (a type no
 // walk describes, one that cannot be decoded, one whose data 2013 and later
 // keep in the data store section, a proxy of 2007 or later whose strings
@@ -27,7 +29,9 @@
 // removed, and listed.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -55,6 +59,11 @@ struct ReleaseChangeOptions {
     // The DWGCODEPAGE the output declares and stores its strings in (34 =
     // ANSI_1255...); the source's own by default.
     std::optional<std::uint16_t> codePage;
+    // The bitmap (a DIB: header, colour table, rows) of a PNG preview of
+    // 2013 and later, whose PNG entry a target before 2013 cannot show; any
+    // std::exception leaves the picture out. Without it the PNG is carried as
+    // it is (the engine decodes no images).
+    std::function<std::vector<std::uint8_t>(std::span<const std::uint8_t>)> pngToBitmap;
 };
 
 // Whether changeRelease takes a drawing of `from` to `target`: 2004 from

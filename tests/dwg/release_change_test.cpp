@@ -8,10 +8,14 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 
 #include "dwg/container/dwg_file.h"
+#include "dwg/container/preview_section.h"
 #include "dwg/container/r13_2000.h"
+#include "dwg/container/r2004.h"
+#include "dwg/container/summary_info.h"
 #include "dwg/drawing/drawing.h"
 #include "dwg/drawing/release_change.h"
 #include "dwg/objects/object.h"
@@ -305,6 +309,59 @@ TEST(ReleaseChange, MTextColumnsOf2018BecomeAutoCads2004ExtendedData) {
     const auto saved = firstExtendedData(dwg::readDwgFile(d.toBytes(dwg::Release::R2004)));
     ASSERT_FALSE(saved.empty());
     EXPECT_EQ(saved, firstExtendedData(dwg::readDwgFile(*theirs)));
+}
+
+}  // namespace
+
+namespace {
+
+// The preview of a saved file, its entries relative to its start.
+std::vector<std::uint8_t> previewOf(const dwg::DwgFile& file) {
+    const auto* layout = dynamic_cast<const dwg::R2004Layout*>(file.layout.get());
+    const dwg::R2004Section* section = layout != nullptr ? layout->find("AcDb:Preview") : nullptr;
+    if (section == nullptr)
+        return {};
+    return dwg::relativePreview(section->data, dwg::test::rl(layout->fileHeader, 0x0D));
+}
+
+// A 2018 drawing saved as 2004 keeps its summary info (title, author,
+// properties...) as AutoCAD's own 2004 save of it does, and shows the
+// bitmap the caller makes of its PNG preview.
+TEST(ReleaseChange, SummaryInfoAndPictureOfLaterDrawingsAreCarried) {
+    const auto ours = dwg::test::loadSample("series/2018/Arc.dwg");
+    const auto theirs = dwg::test::loadSample("series/2004/Arc.dwg");
+    const auto withPng = dwg::test::loadSample("example_2018.dwg");
+    if (!ours || !theirs || !withPng)
+        GTEST_SKIP() << "series/2018/Arc.dwg, series/2004/Arc.dwg or example_2018.dwg is absent";
+    const auto strings = [](const dwg::DwgFile& file) {
+        const dwg::SummaryInfo info = dwg::decodeSummaryInfo(dwg::summaryInfoSection(file), file.release);
+        std::vector<dwg::Text> texts = {info.title,    info.subject,     info.author,         info.keywords,
+                                        info.comments, info.lastSavedBy, info.revisionNumber, info.hyperlinkBase};
+        for (const dwg::SummaryProperty& p : info.properties) {
+            texts.push_back(p.name);
+            texts.push_back(p.value);
+        }
+        return texts;
+    };
+    dwg::Drawing d = dwg::Drawing::fromBytes(*ours, "Arc.dwg");
+    EXPECT_EQ(strings(dwg::readDwgFile(d.toBytes(dwg::Release::R2004))), strings(dwg::readDwgFile(*theirs)));
+
+    const std::vector<std::uint8_t> bitmap(1000, 0x5A);
+    dwg::ReleaseChangeOptions options;
+    options.pngToBitmap = [&](std::span<const std::uint8_t> png) {
+        EXPECT_TRUE(png.size() > 8 && png[1] == 'P' && png[2] == 'N' && png[3] == 'G');
+        return bitmap;
+    };
+    dwg::Drawing withPicture = dwg::Drawing::fromBytes(*withPng, "example_2018.dwg");
+    const std::vector<std::uint8_t> preview =
+        previewOf(dwg::readDwgFile(withPicture.toBytes(dwg::Release::R2004, options)));
+    ASSERT_GT(preview.size(), 21U + 2 * 9);
+    ASSERT_EQ(preview[20], 2);  // the header entry and the picture
+    EXPECT_EQ(preview[21 + 9], 2);  // a bitmap
+    const std::uint32_t start = dwg::test::rl(preview, 21 + 9 + 1), size = dwg::test::rl(preview, 21 + 9 + 5);
+    ASSERT_EQ(size, bitmap.size());
+    ASSERT_LE(start + size, preview.size());
+    EXPECT_TRUE(std::equal(bitmap.begin(), bitmap.end(), preview.begin() + start));
 }
 
 }  // namespace
