@@ -623,6 +623,12 @@ private:
         std::erase_if(o.common.extendedData, [&](ExtendedData& block) {
             try {
                 block.bytes = recodeExtendedData(block.bytes, how, found);
+                if (block.bytes.size() > 0xFFFF) {
+                    found.push_back("left out its extended data of application " +
+                                    handleText(block.application.value) + ": " + std::to_string(block.bytes.size()) +
+                                    " bytes in " + std::string(releaseName(m_target)) + ", more than its size holds");
+                    return true;
+                }
                 return false;
             } catch (const FormatError& e) {
                 found.push_back(std::string("left out its extended data of application ") +
