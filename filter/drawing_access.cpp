@@ -145,8 +145,9 @@ public:
         dwg::ReleaseChangeOptions options;
         if (m_outputCodePage != 0)
             options.codePage = static_cast<std::uint16_t>(m_outputCodePage);
-        // AutoCAD 2004 shows a bitmap preview, not the PNG of 2013 and later.
-        options.pngToBitmap = [](std::span<const std::uint8_t> png) { return preview::dibFromPng(png); };
+        // AutoCAD 2004 shows a bitmap preview, not the PNG of 2013 and later;
+        // of the size of its own.
+        options.pngToBitmap = [](std::span<const std::uint8_t> png) { return preview::dibFromPng(png, 256); };
         run([&] { m_drawing.save(file, dwg::Release::R2004, options); });
         m_written = std::string(dwg::releaseName(dwg::Release::R2004));
         m_codePageWritten = std::string(dwg::dwgCodePageName(options.codePage.value_or(m_drawing.codePage())));

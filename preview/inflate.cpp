@@ -2,6 +2,7 @@
 
 #include "preview/bmp.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -16,48 +17,71 @@ class BitInput {
 public:
     explicit BitInput(std::span<const std::uint8_t> data) : m_data(data) {}
 
-    // Deflate packs bits starting at the least significant bit of each byte.
+    // Deflate packs bits starting at the least significant bit of each byte;
+    // they are taken into a buffer a byte at a time, low bits first.
     unsigned bits(int n)
     {
-        unsigned value = 0;
-        for (int i = 0; i < n; ++i) {
+        while (m_count < n) {
             if (m_pos >= m_data.size())
                 throw ImageError("deflate data: expected more bits, found the end at byte "
                                  + std::to_string(m_data.size()));
-            value |= ((m_data[m_pos] >> m_bit) & 1u) << i;
-            if (++m_bit == 8) {
-                m_bit = 0;
-                ++m_pos;
-            }
+            m_buffer |= static_cast<std::uint64_t>(m_data[m_pos++]) << m_count;
+            m_count += 8;
         }
+        const auto value = static_cast<unsigned>(m_buffer & ((std::uint64_t{1} << n) - 1));
+        m_buffer >>= n;
+        m_count -= n;
         return value;
     }
     void alignToByte()
     {
-        if (m_bit != 0) {
-            m_bit = 0;
-            ++m_pos;
-        }
+        m_buffer >>= m_count % 8;
+        m_count -= m_count % 8;
     }
     std::uint8_t byte()
     {
+        if (m_count >= 8)
+            return static_cast<std::uint8_t>(bits(8));
         if (m_pos >= m_data.size())
             throw ImageError("deflate stored block: expected more bytes, found the end");
         return m_data[m_pos++];
     }
-    std::size_t bytePos() const { return m_pos + (m_bit != 0 ? 1 : 0); }
+    // Up to `n` bits ahead without taking them (zeros past the end), and
+    // how many of them are real.
+    unsigned peek(int n)
+    {
+        while (m_count < n && m_pos < m_data.size()) {
+            m_buffer |= static_cast<std::uint64_t>(m_data[m_pos++]) << m_count;
+            m_count += 8;
+        }
+        return static_cast<unsigned>(m_buffer & ((std::uint64_t{1} << n) - 1));
+    }
+    int buffered() const { return m_count; }
+    void skip(int n)
+    {
+        m_buffer >>= n;
+        m_count -= n;
+    }
+    // The bytes begun: those taken less the whole ones still buffered.
+    std::size_t bytePos() const { return m_pos - static_cast<std::size_t>(m_count / 8); }
 
 private:
     std::span<const std::uint8_t> m_data;
     std::size_t m_pos = 0;
-    int m_bit = 0;
+    std::uint64_t m_buffer = 0;
+    int m_count = 0;
 };
 
 // A canonical Huffman code given by its code lengths: how many codes each
 // length has, and the symbols in code order.
 struct Huffman {
+    // Codes of up to kFastBits bits are looked up by the next kFastBits
+    // bits of the stream (as read, so the codes bit-reversed): the length
+    // in the top 4 bits, the symbol in the low 12; 0 for a longer code.
+    static constexpr int kFastBits = 9;
     std::array<std::uint16_t, kMaxBits + 1> count{};
     std::array<std::uint16_t, kMaxLitLen> symbol{};
+    std::array<std::uint16_t, 1 << kFastBits> fast{};
 
     Huffman(const std::uint8_t* lengths, int n)
     {
@@ -77,10 +101,32 @@ struct Huffman {
         for (int s = 0; s < n; ++s)
             if (lengths[s] != 0)
                 symbol[offset[lengths[s]]++] = static_cast<std::uint16_t>(s);
+        // The canonical codes in symbol order (RFC 1951 §3.2.2).
+        std::array<unsigned, kMaxBits + 2> next{};
+        for (int len = 2; len <= kMaxBits; ++len)
+            next[len] = (next[len - 1] + count[len - 1]) << 1;
+        for (int s = 0; s < n; ++s) {
+            const int len = lengths[s];
+            if (len == 0)
+                continue;
+            const unsigned code = next[len]++;
+            if (len > kFastBits)
+                continue;
+            unsigned reversed = 0;
+            for (int i = 0; i < len; ++i)
+                reversed |= ((code >> i) & 1u) << (len - 1 - i);
+            for (unsigned r = reversed; r < fast.size(); r += 1u << len)
+                fast[r] = static_cast<std::uint16_t>(len << 12 | s);
+        }
     }
 
     int decode(BitInput& in) const
     {
+        const std::uint16_t entry = fast[in.peek(kFastBits)];
+        if (entry != 0 && (entry >> 12) <= in.buffered()) {
+            in.skip(entry >> 12);
+            return entry & 0xFFF;
+        }
         int code = 0, first = 0, index = 0;
         for (int len = 1; len <= kMaxBits; ++len) {
             code |= static_cast<int>(in.bits(1));
@@ -109,7 +155,11 @@ constexpr std::array<std::uint8_t, 30> kDistExtra = {0, 0, 0, 0, 1, 1, 2, 2,  3,
 
 class Inflater {
 public:
-    Inflater(std::span<const std::uint8_t> data, std::size_t maxOutput) : m_in(data), m_max(maxOutput) {}
+    // Room for the output up front (to 16 MiB), rather than growing it.
+    Inflater(std::span<const std::uint8_t> data, std::size_t maxOutput) : m_in(data), m_max(maxOutput)
+    {
+        m_out.reserve(std::min<std::size_t>(maxOutput, std::size_t{1} << 24));
+    }
 
     std::vector<std::uint8_t> run()
     {
@@ -235,8 +285,16 @@ private:
             if (distance > m_out.size())
                 throw ImageError("deflate data: expected a distance within the " + std::to_string(m_out.size())
                                  + " bytes written, found " + std::to_string(distance));
+            if (m_out.size() + length > m_max)
+                throw ImageError("deflate data: expected at most " + std::to_string(m_max)
+                                 + " bytes of output, found more");
+            // Byte by byte: the copy may overlap what it writes.
+            const std::size_t at = m_out.size();
+            m_out.resize(at + length);
+            std::uint8_t* out = m_out.data() + at;
+            const std::uint8_t* from = out - distance;
             for (std::size_t i = 0; i < length; ++i)
-                emit(m_out[m_out.size() - distance]);
+                out[i] = from[i];
         }
     }
 
@@ -268,10 +326,17 @@ std::vector<std::uint8_t> zlibDecompress(std::span<const std::uint8_t> data, std
     const std::size_t end = 2 + inflater.consumed();
     if (data.size() - end < 4)
         throw ImageError("zlib stream: expected the Adler-32 checksum, found the end");
+    // The sums are reduced once every 5552 bytes, the most before b can
+    // overflow 32 bits (as RFC 1950's own code does).
     std::uint32_t a = 1, b = 0;
-    for (std::uint8_t byte : out) {
-        a = (a + byte) % 65521;
-        b = (b + a) % 65521;
+    for (std::size_t at = 0; at < out.size();) {
+        const std::size_t blockEnd = std::min(out.size(), at + 5552);
+        for (; at < blockEnd; ++at) {
+            a += out[at];
+            b += a;
+        }
+        a %= 65521;
+        b %= 65521;
     }
     const std::uint32_t stored = (static_cast<std::uint32_t>(data[end]) << 24)
                                  | (static_cast<std::uint32_t>(data[end + 1]) << 16)

@@ -83,28 +83,44 @@ int paeth(int a, int b, int c)
 std::vector<std::uint8_t> unfilter(std::vector<std::uint8_t>& raw, std::size_t rowBytes, std::size_t height,
                                    std::size_t bpp)
 {
+    // One loop per filter type and row: the first row's predecessor, and the
+    // first pixel's left neighbours, are zeros.
     std::vector<std::uint8_t> rows(rowBytes * height);
+    const std::vector<std::uint8_t> zeros(rowBytes, 0);
+    const std::size_t first = std::min(bpp, rowBytes);
     for (std::size_t y = 0; y < height; ++y) {
         const std::uint8_t filter = raw[y * (rowBytes + 1)];
         const std::uint8_t* in = &raw[y * (rowBytes + 1) + 1];
         std::uint8_t* cur = &rows[y * rowBytes];
-        const std::uint8_t* prev = y > 0 ? cur - rowBytes : nullptr;
-        for (std::size_t i = 0; i < rowBytes; ++i) {
-            const int a = i >= bpp ? cur[i - bpp] : 0;
-            const int b = prev ? prev[i] : 0;
-            const int c = prev && i >= bpp ? prev[i - bpp] : 0;
-            int predictor = 0;
-            switch (filter) {
-            case 0: break;
-            case 1: predictor = a; break;
-            case 2: predictor = b; break;
-            case 3: predictor = (a + b) / 2; break;
-            case 4: predictor = paeth(a, b, c); break;
-            default:
-                throw ImageError("PNG row " + std::to_string(y) + ": expected filter 0 to 4, found "
-                                 + std::to_string(filter));
-            }
-            cur[i] = static_cast<std::uint8_t>(in[i] + predictor);
+        const std::uint8_t* prev = y > 0 ? cur - rowBytes : zeros.data();
+        switch (filter) {
+        case 0:
+            std::copy(in, in + rowBytes, cur);
+            break;
+        case 1:
+            std::copy(in, in + first, cur);
+            for (std::size_t i = first; i < rowBytes; ++i)
+                cur[i] = static_cast<std::uint8_t>(in[i] + cur[i - bpp]);
+            break;
+        case 2:
+            for (std::size_t i = 0; i < rowBytes; ++i)
+                cur[i] = static_cast<std::uint8_t>(in[i] + prev[i]);
+            break;
+        case 3:
+            for (std::size_t i = 0; i < first; ++i)
+                cur[i] = static_cast<std::uint8_t>(in[i] + prev[i] / 2);
+            for (std::size_t i = first; i < rowBytes; ++i)
+                cur[i] = static_cast<std::uint8_t>(in[i] + (cur[i - bpp] + prev[i]) / 2);
+            break;
+        case 4:
+            for (std::size_t i = 0; i < first; ++i)
+                cur[i] = static_cast<std::uint8_t>(in[i] + paeth(0, prev[i], 0));
+            for (std::size_t i = first; i < rowBytes; ++i)
+                cur[i] = static_cast<std::uint8_t>(in[i] + paeth(cur[i - bpp], prev[i], prev[i - bpp]));
+            break;
+        default:
+            throw ImageError("PNG row " + std::to_string(y) + ": expected filter 0 to 4, found "
+                             + std::to_string(filter));
         }
     }
     return rows;
@@ -283,31 +299,46 @@ Picture decodePng(std::span<const std::uint8_t> data)
     return decodePicture(readChunks(data));
 }
 
-std::vector<std::uint8_t> dibFromPng(std::span<const std::uint8_t> png)
+std::vector<std::uint8_t> dibFromPng(std::span<const std::uint8_t> png, int maxSide)
 {
     const Chunks chunks = readChunks(png);
     const Header& h = chunks.h;
+    const std::size_t longest = std::max<std::size_t>(h.width, h.height);
+    const std::size_t k = maxSide > 0 && longest > static_cast<std::size_t>(maxSide)
+                              ? (longest + static_cast<std::size_t>(maxSide) - 1) / static_cast<std::size_t>(maxSide)
+                              : 1;
+    const std::size_t width = (h.width + k - 1) / k, height = (h.height + k - 1) / k;
     std::vector<std::uint8_t> dib;
     if (h.colorType != 3) {
-        dib = encodeDib(decodePicture(chunks));
+        const Picture picture = decodePicture(chunks);
+        if (k == 1) {
+            dib = encodeDib(picture);
+        } else {
+            Picture kept = Picture::blank(static_cast<int>(width), static_cast<int>(height));
+            for (std::size_t y = 0; y < height; ++y)
+                for (std::size_t x = 0; x < width; ++x)
+                    std::copy_n(picture.row(static_cast<int>(y * k)) + x * k * 3, 3,
+                                kept.row(static_cast<int>(y)) + x * 3);
+            dib = encodeDib(kept);
+        }
     } else {
         // The PNG's own indices and palette: an index past the palette
         // finds black in the padded table, as it decodes from the PNG.
         const std::size_t rowBytes = rowBytesOf(h);
         const std::vector<std::uint8_t> rows = sampleRows(chunks);
-        std::vector<std::uint8_t> indices(static_cast<std::size_t>(h.width) * h.height);
+        std::vector<std::uint8_t> indices(width * height);
         const unsigned depth = static_cast<unsigned>(h.depth);
-        for (std::size_t y = 0; y < h.height; ++y)
-            for (std::size_t x = 0; x < h.width; ++x) {
-                const std::size_t bit = x * depth;
+        for (std::size_t y = 0; y < height; ++y)
+            for (std::size_t x = 0; x < width; ++x) {
+                const std::size_t bit = x * k * depth;
                 const unsigned shift = 8u - depth - static_cast<unsigned>(bit % 8);
-                indices[y * h.width + x] =
-                    static_cast<std::uint8_t>((rows[y * rowBytes + bit / 8] >> shift) & ((1u << depth) - 1u));
+                indices[y * width + x] =
+                    static_cast<std::uint8_t>((rows[y * k * rowBytes + bit / 8] >> shift) & ((1u << depth) - 1u));
             }
         std::vector<std::uint8_t> table;   // B, G, R per entry
         for (std::size_t i = 0; i < chunks.paletteSize; ++i)
             table.insert(table.end(), {chunks.palette[i * 3 + 2], chunks.palette[i * 3 + 1], chunks.palette[i * 3]});
-        dib = encodeIndexedDib(static_cast<int>(h.width), static_cast<int>(h.height), table, indices);
+        dib = encodeIndexedDib(static_cast<int>(width), static_cast<int>(height), table, indices);
     }
     // AutoCAD's preview bitmaps declare 1 pixel per metre both ways; with
     // that, a bitmap of ours differs from the one AutoCAD makes of the same

@@ -27,7 +27,10 @@ Picture decodePng(std::span<const std::uint8_t> data);
 // PNG previews are such images over the 256 colours of its bitmaps, and the
 // bitmap of one differs from AutoCAD's own bitmap of the same picture only
 // in the table's unused fourth bytes. Other images take 24 bits
-// (encodeDib). Throws ImageError as decodePng.
-std::vector<std::uint8_t> dibFromPng(std::span<const std::uint8_t> png);
+// (encodeDib). With `maxSide`, a picture larger than that a side keeps
+// every k-th pixel of every k-th row, k the least that brings it within
+// (AutoCAD 2004's own previews are some 180 pixels wide; 2018's PNGs 852).
+// Throws ImageError as decodePng.
+std::vector<std::uint8_t> dibFromPng(std::span<const std::uint8_t> png, int maxSide = 0);
 
 }  // namespace preview

@@ -123,7 +123,8 @@ void BitWriter::writeBytes(std::span<const std::uint8_t> bytes) {
         m_bit += static_cast<std::uint64_t>(bytes.size()) * 8;
         return;
     }
-    for (const std::uint8_t byte : bytes) writeBits(byte, 8);
+    // Seven bytes at a time.
+    writeBits(bytes, 0, static_cast<std::uint64_t>(bytes.size()) * 8);
 }
 
 void BitWriter::writeBLL(std::uint64_t value) {
