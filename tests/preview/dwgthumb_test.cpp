@@ -513,6 +513,17 @@ TEST_F(DwgThumb, PngPreviewsOfTheSamplesBecomeBitmapsOfTheSamePixels)
         const DwgThumbnail t = LoadDwgThumbnail(write("converted.dwg", makeDwg({{1, kHeaderData}, {2, dib}}, "AC1018")));
         EXPECT_FALSE(t.unavailable);
         EXPECT_EQ(decodeBmp(t.bmp).pixels, expected.pixels);
+
+        // At most 256 pixels a side: every k-th pixel of every k-th row.
+        const Picture small = decodeDib(dibFromPng(png, 256));
+        const int k = (std::max(expected.width, expected.height) + 255) / 256;
+        ASSERT_EQ(small.width, (expected.width + k - 1) / k);
+        ASSERT_EQ(small.height, (expected.height + k - 1) / k);
+        EXPECT_LE(std::max(small.width, small.height), 256);
+        for (int y = 0; y < small.height; ++y)
+            for (int x = 0; x < small.width; ++x)
+                ASSERT_TRUE(std::equal(small.row(y) + x * 3, small.row(y) + x * 3 + 3, expected.row(y * k) + x * k * 3))
+                    << x << "," << y;
         ++seen;
     }
     if (seen == 0)
