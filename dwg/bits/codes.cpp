@@ -67,6 +67,17 @@ Text Text::fromTU(std::u16string stored) {
     return text;
 }
 
+std::u16string utf16Units(std::span<const std::uint8_t> bytes, std::size_t from) {
+    std::u16string units;
+    for (std::size_t at = from; at + 1 < bytes.size(); at += 2) {
+        const auto unit = static_cast<char16_t>(bytes[at] | (bytes[at + 1] << 8));
+        if (unit == 0)
+            break;
+        units += unit;
+    }
+    return units;
+}
+
 std::string Text::toTV() const { return terminated ? bytes + '\0' : bytes; }
 
 std::u16string Text::toTU() const { return terminated ? units + u'\0' : units; }

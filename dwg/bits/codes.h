@@ -4,6 +4,7 @@
 // meaning.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -60,6 +61,11 @@ struct Text {
     std::string shown() const;
     friend bool operator==(const Text&, const Text&) = default;
 };
+
+// UTF-16 little-endian units from byte `from` of `bytes` up to a zero unit
+// or the end (the strings 2007 and later keep in byte areas: table values,
+// linetype texts).
+std::u16string utf16Units(std::span<const std::uint8_t> bytes, std::size_t from = 0);
 
 // CMC (ODA §2.11). R13-2000 store only the colour index; 2004 and later add
 // the RGB value, a flag byte and the optional colour and book names. Every

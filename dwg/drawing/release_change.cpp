@@ -698,15 +698,8 @@ private:
         for (LinetypeDash& dash : lt.dashes) {
             if ((dash.shapeFlags & 2) == 0)
                 continue;
-            std::u16string units;
-            for (std::size_t at = static_cast<std::uint16_t>(dash.shapeCode); at + 1 < area.size(); at += 2) {
-                const auto unit = static_cast<char16_t>(area[at] | (area[at + 1] << 8));
-                if (unit == 0)
-                    break;
-                units += unit;
-            }
             Text text;
-            text.units = units;
+            text.units = utf16Units(area, static_cast<std::uint16_t>(dash.shapeCode));
             std::string bytes = recode(text).bytes;
             // Room for the bytes and their terminating zero.
             const std::size_t room = used < 256 ? 255 - used : 0;
@@ -906,9 +899,13 @@ private:
     std::string recodeName(const std::string& name) const {
         if (!m_recodes)
             return name;
-        const std::u16string units =
-            isUnicode(m_from) ? support::fromUtf8(name) : decodeDrawingText(name, *m_inPage);
-        return isUnicode(m_target) ? support::toUtf8(units) : encodeDrawingText(units, *m_outPage);
+        Text text;
+        if (isUnicode(m_from))
+            text.units = support::fromUtf8(name);
+        else
+            text.bytes = name;
+        const Text out = recode(text);
+        return isUnicode(m_target) ? support::toUtf8(out.units) : out.bytes;
     }
 
     std::vector<std::uint8_t> classes() const {

@@ -165,26 +165,13 @@ bool isEmpty(const TableValue& v) {
     return true;
 }
 
-// A string value's characters: UTF-16 little-endian units up to the
-// terminating zero (ODA §20.4.99, from 2007 on).
-std::u16string stringOf(const TableValue& v) {
-    std::u16string text;
-    for (std::size_t i = 0; i + 1 < v.bytes.size(); i += 2) {
-        const auto unit = static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
-        if (unit == 0)
-            break;
-        text.push_back(unit);
-    }
-    return text;
-}
-
 std::u16string ascii(const std::string& s) { return {s.begin(), s.end()}; }
 
 // The text 2004 shows for a value: a string as it is, another value as the
 // text AutoCAD formatted for it; numbers without one as plain numbers.
 std::u16string textOf(const TableValue& v, const std::string& cell, std::vector<std::string>& problems) {
     if (v.dataType == kString)
-        return stringOf(v);
+        return v.text.units;  // the walk reads the UTF-16 bytes into it
     // From 2007 on strings are UTF-16.
     if (!v.valueText.units.empty())
         return v.valueText.units;

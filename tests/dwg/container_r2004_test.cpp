@@ -592,37 +592,6 @@ TEST(Container2004, FreshFileWritesAndReadsBack) {
     EXPECT_EQ(layout.classesTrailer, std::vector<std::uint8_t>(8, 0));
 }
 
-// A file saved from another release carries the summary info and the
-// preview it is given, the preview's addresses made the new file's.
-TEST(Container2004, FreshFileCarriesTheGivenSummaryInfoAndPreview) {
-    using Bytes = std::vector<std::uint8_t>;
-    DwgFile file = freshDrawing(3, 10);
-    SummaryInfo info;
-    info.author = Text::fromTV(std::string("Corvelin\0", 9));
-    info.created = 0x00D3D1FE'00257CDBULL;
-    file.summaryInfo = encodeSummaryInfo(info, Release::R2004);
-    // Header data and a bitmap entry, laid out as AutoCAD does.
-    Bytes preview(kPreviewStart.begin(), kPreviewStart.end());
-    support::appendLE32(preview, 1 + 18 + 8 + 5);
-    preview.push_back(2);
-    for (const auto& [code, at, size] : {std::tuple{1, 39, 8}, {2, 47, 5}}) {
-        preview.push_back(static_cast<std::uint8_t>(code));
-        support::appendLE32(preview, static_cast<std::uint32_t>(at));
-        support::appendLE32(preview, static_cast<std::uint32_t>(size));
-    }
-    preview.insert(preview.end(), {0, 0, 0, 0, 0, 0, 0, 0, 'p', 'i', 'c', 't', 'e'});
-    preview.insert(preview.end(), kPreviewEnd.begin(), kPreviewEnd.end());
-    file.previewImage = preview;
-
-    const auto written = writeR2004(file);
-    const DwgFile back = readR2004(written);
-    EXPECT_TRUE(back.repairs.empty());
-    EXPECT_EQ(decodeSummaryInfo(summaryInfoSection(back), Release::R2004), info);
-    const R2004Section* stored = layoutOf(back).find("AcDb:Preview");
-    ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(relativePreview(stored->data, rl(written, 0x0D)), preview);
-}
-
 TEST(Container2004, ManyObjectsSpanPagesAndMapSections) {
     const DwgFile file = freshDrawing(20000, 60);
     const auto written = writeR2004(file);

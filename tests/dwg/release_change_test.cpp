@@ -225,6 +225,30 @@ TEST(ReleaseChange, ThePreviewIsCarriedOver) {
 
 namespace {
 
+// Changes objects of a read file in place: `change` edits each decoded object
+// and says whether it did; the changed ones are encoded anew (in the file's
+// release) and their handles returned.
+template <class Change>
+std::vector<std::uint64_t> editObjects(dwg::DwgFile& file, Change change) {
+    const dwg::ClassList classes = dwg::decodeClasses(file.classes, file.release);
+    std::vector<std::uint64_t> changed;
+    for (dwg::ObjectLocation& location : file.objects) {
+        dwg::Object o = dwg::decodeObject(file.bytesOf(location), file.release, classes);
+        if (!change(o))
+            continue;
+        const std::vector<std::uint8_t> stored = dwg::encodeObject(o, file.release, file.release);
+        location.offset = static_cast<std::uint32_t>(file.objectBytes.size());
+        location.size = static_cast<std::uint32_t>(stored.size());
+        file.objectBytes.insert(file.objectBytes.end(), stored.begin(), stored.end());
+        changed.push_back(location.handle);
+    }
+    return changed;
+}
+
+}  // namespace
+
+namespace {
+
 // Two layer names of a 2018 drawing that only differ as UTF-16 (a Hebrew
 // letter, and the escape that stands for it in an 8-bit code page) become
 // one name in 2004: the save says so.
@@ -233,21 +257,15 @@ TEST(ReleaseChange, NamesThatBecomeOneAreReported) {
     if (!bytes)
         GTEST_SKIP() << "sample drawing example_2018.dwg is absent";
     dwg::DwgFile file = dwg::readDwgFile(*bytes);
-    const dwg::ClassList classes = dwg::decodeClasses(file.classes, file.release);
-    std::vector<std::uint64_t> renamed;
-    for (dwg::ObjectLocation& location : file.objects) {
-        dwg::Object o = dwg::decodeObject(file.bytesOf(location), file.release, classes);
+    int renamed = 0;
+    editObjects(file, [&](dwg::Object& o) {
         auto* layer = o.as<dwg::LayerObject>();
-        if (layer == nullptr || renamed.size() == 2)
-            continue;
-        layer->entry.name.units = renamed.empty() ? u"\u05D0" : u"\\U+05D0";
-        const std::vector<std::uint8_t> stored = dwg::encodeObject(o, file.release, file.release);
-        location.offset = static_cast<std::uint32_t>(file.objectBytes.size());
-        location.size = static_cast<std::uint32_t>(stored.size());
-        file.objectBytes.insert(file.objectBytes.end(), stored.begin(), stored.end());
-        renamed.push_back(location.handle);
-    }
-    ASSERT_EQ(renamed.size(), 2U);
+        if (layer == nullptr || renamed == 2)
+            return false;
+        layer->entry.name.units = renamed++ == 0 ? u"\u05D0" : u"\\U+05D0";
+        return true;
+    });
+    ASSERT_EQ(renamed, 2);
     const dwg::ReleaseChange change = dwg::changeRelease(file, dwg::Release::R2004);
     ASSERT_EQ(change.problems.size(), 1U);
     EXPECT_NE(change.problems.front().find("are both \"\\U+05D0\" in code page ANSI_1252"), std::string::npos)
@@ -266,14 +284,13 @@ TEST(ReleaseChange, LinetypeTextsMoveIntoThe2004TextArea) {
     if (!bytes)
         GTEST_SKIP() << "sample drawing example_2018.dwg is absent";
     dwg::DwgFile file = dwg::readDwgFile(*bytes);
-    const dwg::ClassList classes = dwg::decodeClasses(file.classes, file.release);
     const std::u16string texts[] = {u"AB", u"\u05E9\u05DC\u05D5\u05DD", std::u16string(40, u'\u05D0')};
-    std::uint64_t changed = 0;
-    for (dwg::ObjectLocation& location : file.objects) {
-        dwg::Object o = dwg::decodeObject(file.bytesOf(location), file.release, classes);
+    bool done = false;
+    const std::vector<std::uint64_t> edited = editObjects(file, [&](dwg::Object& o) {
         auto* linetype = o.as<dwg::LinetypeObject>();
-        if (linetype == nullptr || changed != 0)
-            continue;
+        if (linetype == nullptr || done)
+            return false;
+        done = true;
         linetype->textArea.assign(512, 0);
         std::size_t at = 0;
         linetype->dashes.clear();
@@ -288,13 +305,10 @@ TEST(ReleaseChange, LinetypeTextsMoveIntoThe2004TextArea) {
             }
             at += 2;
         }
-        const std::vector<std::uint8_t> stored = dwg::encodeObject(o, file.release, file.release);
-        location.offset = static_cast<std::uint32_t>(file.objectBytes.size());
-        location.size = static_cast<std::uint32_t>(stored.size());
-        file.objectBytes.insert(file.objectBytes.end(), stored.begin(), stored.end());
-        changed = location.handle;
-    }
-    ASSERT_NE(changed, 0U);
+        return true;
+    });
+    ASSERT_EQ(edited.size(), 1U);
+    const std::uint64_t changed = edited.front();
     const dwg::ReleaseChange change = dwg::changeRelease(file, dwg::Release::R2004);
     ASSERT_EQ(change.problems.size(), 1U);
     EXPECT_NE(change.problems.front().find("223 are left of the 256 of its linetype's texts in 2004: kept the first 217"), std::string::npos) << change.problems.front();

@@ -835,10 +835,9 @@ void walk(Io& io, TableValue& v) {
                 io.BL("string size", v.dataSize);
                 io.bytes("string", v.bytes, v.dataSize);
                 if constexpr (Io::reading) {
-                    std::u16string units;
-                    for (std::size_t i = 0; i + 1 < v.bytes.size(); i += 2)
-                        units += static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
-                    v.text = Text::fromTU(std::move(units));
+                    v.text = Text{};
+                    v.text.units = utf16Units(v.bytes);
+                    v.text.terminated = v.text.units.size() * 2 + 2 <= v.bytes.size();
                 }
             } else {
                 io.T("string", v.text);
