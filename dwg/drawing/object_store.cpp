@@ -68,12 +68,11 @@ ObjectStore::ObjectStore(DwgFile file) : m_file(std::move(file)) {
             // object is first needed.
             BitReader in(splitStoredObject(m_file.bytesOf(object), m_file.release).data, m_file.release);
             m_types.push_back(in.readOT());
-            if (m_file.release <= Release::R2004) {
-                if (m_file.release >= Release::R2000)
-                    in.readRL();
-                if (const std::uint64_t own = in.readH().value; own != object.handle)
-                    throw FormatError("the object map points at object " + handleText(own));
-            }
+            // R2000-2007 have the size in bits between the two.
+            if (m_file.release >= Release::R2000 && m_file.release <= Release::R2007)
+                in.readRL();
+            if (const std::uint64_t own = in.readH().value; own != object.handle)
+                throw FormatError("the object map points at object " + handleText(own));
         } catch (const FormatError& e) {
             throw e.withContext("object " + handleText(object.handle));
         }

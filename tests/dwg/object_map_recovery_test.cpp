@@ -108,7 +108,8 @@ TEST(ObjectMapRecovery, IntactSamplesNeedNone) {
 // Three entries point at one another's objects: the objects are intact,
 // their map entries wrong.
 TEST(ObjectMapRecovery, EntriesPointingAtOtherObjects) {
-    for (const char* name : {"example_r14.dwg", "example_2000.dwg", "example_2004.dwg"}) {
+    for (const char* name : {"example_r14.dwg", "example_2000.dwg", "example_2004.dwg", "example_2010.dwg",
+                             "example_2018.dwg"}) {
         SCOPED_TRACE(name);
         const auto intact = test::loadSample(name);
         if (!intact) GTEST_SKIP() << name << " is not in " CORVELIN_SAMPLES_DIR;
