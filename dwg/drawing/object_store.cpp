@@ -122,27 +122,17 @@ bool ObjectStore::isEntity(std::uint64_t handle) const {
     return t && isEntityType(*t, m_classes);
 }
 
-Object ObjectStore::common(std::uint64_t handle) const {
-    auto index = indexOf(handle);
-    if (!index)
-        throw FormatError("object " + handleText(handle) + ": referenced but not in the drawing");
-    try {
-        Object o = decodeCommonData(m_file.bytesOf(m_file.objects[*index]), m_file.release, m_classes);
-        if (o.common.handle.value != handle)
-            throw FormatError("expected handle " + handleText(handle) + ", found " +
-                              handleText(o.common.handle.value));
-        return o;
-    } catch (const FormatError& e) {
-        throw e.withContext("object " + handleText(handle));
-    }
-}
+Object ObjectStore::common(std::uint64_t handle) const { return decodeWith(handle, decodeCommonData); }
 
-Object ObjectStore::decode(std::uint64_t handle) const {
+Object ObjectStore::decode(std::uint64_t handle) const { return decodeWith(handle, decodeObject); }
+
+Object ObjectStore::decodeWith(std::uint64_t handle, Decoder decoder) const {
     auto index = indexOf(handle);
     if (!index)
         throw FormatError("object " + handleText(handle) + ": referenced but not in the drawing");
     try {
-        Object o = decodeObject(m_file.bytesOf(m_file.objects[*index]), m_file.release, m_classes);
+        Object o = decoder(m_file.bytesOf(m_file.objects[*index]), m_file.release, m_classes);
+        // Checked when the drawing opened; replaced bytes are checked here.
         if (o.common.handle.value != handle)
             throw FormatError("expected handle " + handleText(handle) + ", found " +
                               handleText(o.common.handle.value));

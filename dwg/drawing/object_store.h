@@ -55,6 +55,8 @@ public:
 
 private:
     std::optional<std::size_t> indexOf(std::uint64_t handle) const;  // into m_file.objects
+    using Decoder = Object (*)(std::span<const std::uint8_t>, Release, const ClassList&);
+    Object decodeWith(std::uint64_t handle, Decoder decoder) const;
 
     DwgFile m_file;
     ClassList m_classes;
