@@ -73,17 +73,22 @@ void appendText(std::vector<std::uint8_t>& out, const Text& text, bool unicode, 
 
 }  // namespace
 
+std::array<SummaryText, 8> summaryTexts(SummaryInfo& info) {
+    return {{{"title", &info.title},
+             {"subject", &info.subject},
+             {"author", &info.author},
+             {"keywords", &info.keywords},
+             {"comments", &info.comments},
+             {"last saved by", &info.lastSavedBy},
+             {"revision number", &info.revisionNumber},
+             {"hyperlink base", &info.hyperlinkBase}}};
+}
+
 SummaryInfo decodeSummaryInfo(std::span<const std::uint8_t> data, Release release) {
     SummaryReader in(data, release);
     SummaryInfo info;
-    info.title = in.text("title");
-    info.subject = in.text("subject");
-    info.author = in.text("author");
-    info.keywords = in.text("keywords");
-    info.comments = in.text("comments");
-    info.lastSavedBy = in.text("last saved by");
-    info.revisionNumber = in.text("revision number");
-    info.hyperlinkBase = in.text("hyperlink base");
+    for (const auto& [name, text] : summaryTexts(info))
+        *text = in.text(name);
     info.totalEditingTime = in.time("total editing time");
     info.created = in.time("creation date");
     info.modified = in.time("modification date");
@@ -105,14 +110,9 @@ SummaryInfo decodeSummaryInfo(std::span<const std::uint8_t> data, Release releas
 std::vector<std::uint8_t> encodeSummaryInfo(const SummaryInfo& info, Release release) {
     const bool unicode = isUnicode(release);
     std::vector<std::uint8_t> out;
-    appendText(out, info.title, unicode, "title");
-    appendText(out, info.subject, unicode, "subject");
-    appendText(out, info.author, unicode, "author");
-    appendText(out, info.keywords, unicode, "keywords");
-    appendText(out, info.comments, unicode, "comments");
-    appendText(out, info.lastSavedBy, unicode, "last saved by");
-    appendText(out, info.revisionNumber, unicode, "revision number");
-    appendText(out, info.hyperlinkBase, unicode, "hyperlink base");
+    SummaryInfo fields = info;  // summaryTexts points into a section it may change
+    for (const auto& [name, text] : summaryTexts(fields))
+        appendText(out, *text, unicode, name);
     support::appendLE64(out, info.totalEditingTime);
     support::appendLE64(out, info.created);
     support::appendLE64(out, info.modified);

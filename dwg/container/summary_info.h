@@ -12,6 +12,7 @@
 // hold empty strings of length 0 without the zero. Every sample of 2004 to
 // 2018 is read and written back byte for byte.
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -63,6 +64,14 @@ struct SummaryInfo {
 
     friend bool operator==(const SummaryInfo&, const SummaryInfo&) = default;
 };
+
+// The eight strings before the dates, in the section's order, with their
+// names for messages.
+struct SummaryText {
+    const char* name;
+    Text* text;
+};
+std::array<SummaryText, 8> summaryTexts(SummaryInfo& info);
 
 // The section's bytes read in the form of `release` (8-bit strings before
 // 2007). FormatError where they end inside a field ("title: expected 7

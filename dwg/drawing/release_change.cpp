@@ -854,9 +854,8 @@ private:
             return {};
         try {
             SummaryInfo info = decodeSummaryInfo(section, m_from);
-            for (Text* text : {&info.title, &info.subject, &info.author, &info.keywords, &info.comments,
-                               &info.lastSavedBy, &info.revisionNumber, &info.hyperlinkBase})
-                *text = recode(*text);
+            for (const SummaryText& field : summaryTexts(info))
+                *field.text = recode(*field.text);
             for (SummaryProperty& property : info.properties) {
                 property.name = recode(property.name);
                 property.value = recode(property.value);

@@ -76,11 +76,6 @@ void expectRecovered(const Bytes& intact, const Bytes& damaged, const std::strin
     EXPECT_EQ(texts(again), expectedTexts);
 }
 
-#define LOAD_OR_SKIP(bytes, name)                                                          \
-    const auto loaded_##bytes = test::loadSample(name);                                    \
-    if (!loaded_##bytes) GTEST_SKIP() << (name) << " is not in " CORVELIN_SAMPLES_DIR;     \
-    const Bytes& bytes = *loaded_##bytes;
-
 // The object map's sections (ODA §23): size (most significant byte first)
 // and CRC around each; the offset of each section in the map.
 std::vector<std::size_t> mapSections(std::span<const std::uint8_t> map) {

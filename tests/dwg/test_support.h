@@ -104,6 +104,12 @@ inline std::optional<std::vector<std::uint8_t>> loadSample(const std::string& na
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// `bytes`: the sample drawing `name`, or the test is skipped saying so.
+#define LOAD_OR_SKIP(bytes, name)                                                        \
+    const auto loaded_##bytes = ::dwg::test::loadSample(name);                           \
+    if (!loaded_##bytes) GTEST_SKIP() << (name) << " is not in " CORVELIN_SAMPLES_DIR;   \
+    const std::vector<std::uint8_t>& bytes = *loaded_##bytes;
+
 // Every sample of 2004 and later (2004 to 2018 containers and 2007), as
 // paths under samples/dwg, sorted; none where the samples are absent.
 inline std::vector<std::string> samplesFrom2004() {
